@@ -1,0 +1,18 @@
+// The two per-subject records of the subject list: plain values copied whole.
+#pragma once
+
+#include <cstdint>
+
+#include "host/hostrecords.h"
+
+struct SubjectRecord {
+  ppi::host::VTCHeaderRecord header;  // as the host reported it for the subject's VTC
+  ppi::host::ProtocolRecord protocol; // as the host reported it once the protocol was in place
+  std::int32_t nrOfVolumes = 0;       // copy of the header's number of volumes
+};
+
+struct SubjectVOIRecord {
+  ppi::host::VOISetRecord voiSet;  // the subject's VOI file
+  ppi::host::VOIRecord voi;        // the chosen region
+  std::int32_t chosenVOI = -1;     // its index within the VOI file, from 0
+};

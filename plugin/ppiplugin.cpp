@@ -1,0 +1,48 @@
+#include "plugin/ppiplugin.h"
+
+#include "commands/execute.h"
+#include "host/binding.h"
+#include "host/hostapi.h"
+#include "plugin/abiguard.h"
+#include "plugin/metadata.h"
+
+ppiplugin::ppiplugin() = default;
+
+// The stream's destruction closes, and so flushes, the autosave list file.
+ppiplugin::~ppiplugin() = default;
+
+bool ppiplugin::execute() {
+  return ppi::guardAbiCall("execute", [this] { return ppi::executeCommand(*this); });
+}
+
+bool ppiplugin::initPlugin() {
+  return ppi::guardAbiCall("initPlugin", [] {
+    if (!ppi::host::bindHostFromProcess()) return false;
+    return ppi::startWithBoundHost();
+  });
+}
+
+namespace ppi {
+
+bool hostVersionSupported(int major, int minor, int revision) {
+  if (major != 2) return major > 2;
+  if (minor != 8) return minor > 8;
+  return revision >= 0;
+}
+
+bool startWithBoundHost() {
+  using host::HostFunction;
+  int major = 0, minor = 0, revision = 0;
+  host::getVersion(major, minor, revision);
+  if (!hostVersionSupported(major, minor, revision)) {
+    if (host::hasHostFunction(HostFunction::nkMessageBox)) {
+      host::messageBox("Can not execute this plugin - TessarayNK version 2.8 or higher required.");
+    }
+    return false;
+  }
+  if (host::hasHostFunction(HostFunction::nkShowLogPane)) host::showLogPane();
+  host::logLineLimited(255, "\n** Starting %s **", getPluginName());
+  return true;
+}
+
+}  // namespace ppi
