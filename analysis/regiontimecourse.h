@@ -1,0 +1,27 @@
+// The physiological signal of one subject: the mean time course of its region
+// of interest, z-normalised.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "commands/subjectrecords.h"
+
+namespace ppi {
+
+struct RegionTimeCourse {
+  std::vector<float> values;  // one per volume, z-normalised
+  std::string voiName;        // the region's name as the host reports it now
+};
+
+// Averages the linked time course over the voxels of the subject's chosen VOI
+// (the VTC linked and the VOI file loaded in the host) and z-normalises the
+// mean with the sample standard deviation, all in single precision. Voxels
+// outside the time-course grid are left out, with one log line. False, after
+// one log line naming the time course, when no sound signal can be formed: no
+// voxel inside the grid, fewer than 2 volumes, a constant or non-finite
+// signal, or data the host does not hand out.
+bool computeRegionTimeCourse(const SubjectRecord& subject, const SubjectVOIRecord& subjectVOI,
+                             RegionTimeCourse& region);
+
+}  // namespace ppi

@@ -1,0 +1,152 @@
+#include "analysis/regressors.h"
+
+#include <cstdarg>
+#include <string>
+
+#include "host/hostapi.h"
+
+namespace ppi {
+namespace {
+
+// The search for a condition's "CondID-%d" entry ends at the first empty entry
+// and never goes past this many.
+constexpr int kMaxConditionEntries = 1024;
+
+constexpr const char* kPsychological = "Psychological regressor";
+constexpr const char* kComplementary = "Complementary regressor";
+
+std::string conditionName(int index) {
+  host::ConditionRecord condition;
+  host::getProtocolCondition(index, condition);
+  return condition.name();
+}
+
+// Multiplies a predictor's values, volume by volume, by the region signal.
+bool multiplyByRegion(const PredictorName& name, const std::vector<float>& region) {
+  float* values = predictorValues(name);
+  if (values == nullptr) return false;
+  for (std::size_t t = 0; t < region.size(); ++t) values[t] *= region[t];
+  return true;
+}
+
+// -1 for "list0", 0 for "list1", +1 for "list2", the last found winning; -2
+// when the entry names no list.
+std::int32_t weightOfEntry(const std::string& entry) {
+  std::int32_t weight = -2;
+  if (entry.find("list0") != std::string::npos) weight = -1;
+  if (entry.find("list1") != std::string::npos) weight = 0;
+  if (entry.find("list2") != std::string::npos) weight = 1;
+  return weight;
+}
+
+}  // namespace
+
+bool formatPredictorName(PredictorName& name, const char* format, ...) {
+  char buffer[kPredictorNameLimit + 1];
+  std::va_list arguments;
+  va_start(arguments, format);
+  bool fits = formatBoundedV(buffer, sizeof buffer, format, arguments);
+  va_end(arguments);
+  if (!fits || !name.assign(buffer)) {
+    host::logLine(
+        "Plugin> The predictor name \"%s...\" would be longer than %zu characters; Prepare PPI "
+        "Plugin aborted.",
+        buffer, kPredictorNameLimit);
+    return false;
+  }
+  return true;
+}
+
+float* predictorValues(const PredictorName& name) {
+  float* values = host::getPredictorByName(name.c_str());
+  if (values == nullptr) {
+    host::logLine("Plugin> The host has no predictor \"%s\"; Prepare PPI Plugin aborted.",
+                  name.c_str());
+  }
+  return values;
+}
+
+ConditionWeights assignConditionWeights(const PredictorName& ppiName, int nrOfConditions) {
+  ConditionWeights result;
+  result.weights.assign(static_cast<std::size_t>(nrOfConditions > 0 ? nrOfConditions : 0), 0);
+  for (int m = 0; m < nrOfConditions; ++m) {
+    std::string name;
+    std::string entry;
+    bool found = false;
+    for (int n = 0; n < kMaxConditionEntries && !found; ++n) {
+      name = conditionName(m);
+      char key[32];
+      formatBounded(key, sizeof key, "CondID-%d", n);
+      entry = host::getStringParameter(key);
+      if (entry.empty()) break;
+      found = entry.find(name) != std::string::npos;
+    }
+    if (!found) {
+      host::logLine("Plugin> No \"CondID-\" entry names the condition %s; it gets no weight.",
+                    name.c_str());
+      continue;
+    }
+    const std::int32_t weight = weightOfEntry(entry);
+    host::logLineLimited(200, "    assigned weight %d to %s", weight, name.c_str());
+    if (weight == -1 || weight == 1) {
+      host::setPredictorValuesFromCondition(ppiName.c_str(), m, static_cast<float>(weight));
+      host::setPredictorValuesFromCondition(kPsychological, m, static_cast<float>(weight));
+      result.weights[static_cast<std::size_t>(m)] = weight;
+      (weight < 0 ? result.hasNegative : result.hasPositive) = true;
+    }
+  }
+  return result;
+}
+
+bool buildStandardRegressors(const char* regionLabel, int nrOfConditions,
+                             const std::vector<float>& region) {
+  PredictorName ppiName;
+  if (!formatPredictorName(ppiName, "PPI_%s", regionLabel)) return false;
+  host::addPredictor(ppiName.c_str());
+  host::addPredictor(kPsychological);
+
+  const ConditionWeights weights = assignConditionWeights(ppiName, nrOfConditions);
+
+  host::applyTwoGammaHRFToPredictorWithName(kPsychological);
+  host::applyTwoGammaHRFToPredictorWithName(ppiName.c_str());
+  if (!multiplyByRegion(ppiName, region)) return false;
+
+  if (weights.hasPositive && weights.hasNegative) {
+    host::addPredictor(kComplementary);
+    for (int c = 0; c < nrOfConditions; ++c) {
+      if (weights.weights[static_cast<std::size_t>(c)] != 0) {
+        host::setPredictorValuesFromCondition(kComplementary, c, 1.0f);
+      }
+    }
+    host::applyTwoGammaHRFToPredictorWithName(kComplementary);
+  }
+  return true;
+}
+
+bool buildGeneralizedRegressors(const char* regionLabel, int nrOfConditions, int baseline,
+                                const std::vector<float>& region) {
+  if (baseline < 0) {
+    host::logLine("Plugin> \"baseline\" is %d; every condition is modelled.", baseline);
+    baseline = 0;
+  }
+  for (int c = baseline; c < nrOfConditions; ++c) {
+    PredictorName name;
+    if (!formatPredictorName(name, "PPI_%s_%s", conditionName(c).c_str(), regionLabel)) {
+      return false;
+    }
+    host::addPredictor(name.c_str());
+    host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
+    host::applyTwoGammaHRFToPredictorWithName(name.c_str());
+    if (!multiplyByRegion(name, region)) return false;
+  }
+  for (int c = baseline; c < nrOfConditions; ++c) {
+    PredictorName name;
+    if (!formatPredictorName(name, "%s", conditionName(c).c_str())) return false;
+    host::addPredictor(name.c_str());
+    host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
+    host::applyTwoGammaHRFToPredictorWithName(name.c_str());
+  }
+  return true;
+}
+
+}  // namespace ppi

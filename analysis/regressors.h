@@ -1,0 +1,51 @@
+// The task regressors and interaction (PPI) terms of one subject, built in the
+// host's current design matrix: the host makes box-cars from protocol
+// conditions and convolves them; the plug-in multiplies by the region signal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/boundedtext.h"
+
+namespace ppi {
+
+constexpr std::size_t kPredictorNameLimit = 300;
+using PredictorName = FixedText<kPredictorNameLimit>;
+
+// Formats a predictor name. False, after one log line, when the name would be
+// longer than kPredictorNameLimit characters.
+bool formatPredictorName(PredictorName& name, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
+
+// The host's values of a predictor, or null after one log line when the host
+// has no predictor of that name.
+float* predictorValues(const PredictorName& name);
+
+// The weight of every protocol condition, -1, 0 or +1, read from the GUI's
+// "CondID-%d" entries.
+struct ConditionWeights {
+  std::vector<std::int32_t> weights;
+  bool hasPositive = false;
+  bool hasNegative = false;
+};
+
+// Gives each condition the weight of the first "CondID-%d" entry that names it
+// ("list0": -1, "list1": 0, "list2": +1, the last of these found winning; none:
+// -2), logs it, and sets the weighted conditions' box-cars on the PPI predictor
+// and "Psychological regressor". The entries searched end at the first empty
+// one; a condition that none names gets no weight, with a log line.
+ConditionWeights assignConditionWeights(const PredictorName& ppiName, int nrOfConditions);
+
+// Standard approach: "PPI_<label>", "Psychological regressor" and, when both
+// weight signs occur, "Complementary regressor". False, after one log line,
+// when a name does not fit or the host hands out no values.
+bool buildStandardRegressors(const char* regionLabel, int nrOfConditions,
+                             const std::vector<float>& region);
+
+// Generalized approach: for every condition from `baseline` on, "PPI_<condition>_<label>",
+// then, in a second pass, one predictor named after each condition.
+bool buildGeneralizedRegressors(const char* regionLabel, int nrOfConditions, int baseline,
+                                const std::vector<float>& region);
+
+}  // namespace ppi
