@@ -1,6 +1,7 @@
 #include "commands/choosesubject.h"
 
 #include <string>
+#include <vector>
 
 #include "commands/subjectrecords.h"
 #include "host/hostapi.h"
@@ -19,17 +20,6 @@ bool askForFile(const char* title, const char* filter, const char* what, const c
     return false;
   }
   return acceptPath(chosen, what, path);
-}
-
-// Publishes the names of the current protocol's conditions as "CondName-1" …
-void publishConditionNames(int nrOfConditions) {
-  for (int i = 0; i < nrOfConditions; ++i) {
-    FixedText<kPathLimit> key;
-    key.format("CondName-%d", i + 1);
-    host::ConditionRecord condition;
-    host::getProtocolCondition(i, condition);
-    host::setStringParameter(key.c_str(), condition.name().c_str());
-  }
 }
 
 // The prompt of the VOI question, cut at the end of the message line when the
@@ -51,6 +41,24 @@ MessageText voiQuestion(int nrOfVOIs) {
 bool isIndexOf(int index, int count) { return index >= 0 && index < count; }
 
 }  // namespace
+
+std::vector<std::string> currentConditionNames(int nrOfConditions) {
+  std::vector<std::string> names;
+  for (int i = 0; i < nrOfConditions; ++i) {
+    host::ConditionRecord condition;
+    host::getProtocolCondition(i, condition);
+    names.push_back(condition.name());
+  }
+  return names;
+}
+
+void publishConditionNames(const std::vector<std::string>& names) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    FixedText<kPathLimit> key;
+    key.format("CondName-%d", static_cast<int>(i) + 1);
+    host::setStringParameter(key.c_str(), names[i].c_str());
+  }
+}
 
 bool acceptPath(const std::string& text, const char* what, PathText& path) {
   if (path.assign(text)) return true;
@@ -104,7 +112,7 @@ bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtc
   host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);
   // Once the weights are kept for all subjects, the GUI keeps showing the
   // first protocol's condition names.
-  if (!plugin.saveWeights) publishConditionNames(nrOfConditions);
+  if (!plugin.saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
 
   plugin.subjects.push_back(subject);
   host::logLine("Plugin> Number of volumes in VTC: %i", plugin.subjects.back().nrOfVolumes);

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "commands/paths.h"
 #include "common/boundedtext.h"
@@ -29,6 +30,12 @@ bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtc
 // `fromList` false: the user picks the VOI file, whose path lands in voiPath.
 bool chooseVOI(ppiplugin& plugin, bool fromList, PathText& voiPath, ListText& voiFileList,
                int& chosenVOI);
+
+// The names of the conditions of the host's current protocol.
+std::vector<std::string> currentConditionNames(int nrOfConditions);
+
+// Sets "CondName-1" … to the names, in order.
+void publishConditionNames(const std::vector<std::string>& names);
 
 // Takes a text the host gave back as a path; refuses one longer than the path
 // limit with a log line naming what it was for.

@@ -46,17 +46,6 @@ void logAutosaveFailure() {
                 kAutosaveFileName);
 }
 
-// The names of the host's current protocol's conditions.
-std::vector<std::string> currentConditionNames(int nrOfConditions) {
-  std::vector<std::string> names;
-  for (int i = 0; i < nrOfConditions; ++i) {
-    host::ConditionRecord condition;
-    host::getProtocolCondition(i, condition);
-    names.push_back(condition.name());
-  }
-  return names;
-}
-
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error) && !error;
@@ -171,13 +160,7 @@ bool handleLoad(ppiplugin& plugin, const char* command) {
   if (plugin.subjectCount > 0) {
     host::setIntParameter("NrOfConditions", plugin.subjects.back().protocol.nrOfConditions());
     host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);
-    if (!plugin.saveWeights) {
-      for (std::size_t c = 0; c < conditionNames.size(); ++c) {
-        FixedText<kPathLimit> key;
-        key.format("CondName-%d", static_cast<int>(c) + 1);
-        host::setStringParameter(key.c_str(), conditionNames[c].c_str());
-      }
-    }
+    if (!plugin.saveWeights) publishConditionNames(conditionNames);
   }
   return true;
 }
