@@ -47,6 +47,42 @@ inline std::string motionFile(int predictors, int rows, const std::string& nameL
   return text.str();
 }
 
+// The design's value of predictor p at row i (exact in six digits).
+inline double designValue(int p, int row) { return (p + 1) * 0.5 - (row % 9) * 0.375; }
+
+inline std::string designNameLine(int predictors, bool constant) {
+  std::string line;
+  for (int p = 0; p < predictors; ++p) {
+    bool isConstant = constant && p == predictors - 1;
+    line +=
+        "\"" + (isConstant ? std::string("Constant") : "Pred " + std::to_string(p + 1)) + "\"\t";
+  }
+  return line;
+}
+
+// A design matrix as the host saves it: predictor p has the colour
+// 100+p 50 200-p and the name "Pred p+1"; a constant is the last predictor,
+// 1 at every row.
+inline std::string designFile(int predictors, int rows, bool constant, int firstConfound = 2,
+                              int version = 1, int headerRows = -1) {
+  std::ostringstream text;
+  text << header(version, predictors, headerRows < 0 ? rows : headerRows, constant ? 1 : 0,
+                 firstConfound);
+  for (int p = 0; p < predictors; ++p) text << 100 + p << " 50 " << 200 - p << '\t';
+  text << '\n' << designNameLine(predictors, constant) << '\n';
+  for (int row = 0; row < rows; ++row) {
+    for (int p = 0; p < predictors; ++p) {
+      if (constant && p == predictors - 1) {
+        text << "1\t";
+      } else {
+        text << designValue(p, row) << '\t';
+      }
+    }
+    text << '\n';
+  }
+  return text.str();
+}
+
 // Reads a file in text mode (the platform's line ends become "\n").
 inline std::string readText(const std::filesystem::path& path) {
   std::ifstream in(path);
