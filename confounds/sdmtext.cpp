@@ -4,13 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <streambuf>
 #include <system_error>
 
 namespace ppi::sdm {
 namespace {
-
-constexpr int kEndOfInput = std::char_traits<char>::eof();
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -20,14 +17,6 @@ bool takeSign(std::string_view& token) {
   bool negative = token.front() == '-';
   token.remove_prefix(1);
   return negative;
-}
-
-template <typename Integer>
-void writeInteger(std::ostream& out, Integer value) {
-  char digits[24];
-  auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
-  (void)error;  // 24 characters hold every 64-bit integer
-  out.write(digits, end - digits);
 }
 
 }  // namespace
@@ -63,26 +52,31 @@ bool parseValue(std::string_view token, double& value) {
   return true;
 }
 
+bool TokenReader::nextLine() {
+  lineOpen_ = static_cast<bool>(std::getline(in_, line_));
+  position_ = 0;
+  return lineOpen_;
+}
+
 bool TokenReader::readToken() {
-  std::streambuf* buffer = in_.rdbuf();
-  if (buffer == nullptr) return false;
-  int c = buffer->sgetc();
-  while (c != kEndOfInput && isSpace(c)) c = buffer->snextc();
-  if (c == kEndOfInput) {
-    in_.setstate(std::ios::eofbit);
-    return false;
+  while (true) {
+    while (position_ < line_.size() && isSpace(static_cast<unsigned char>(line_[position_]))) {
+      ++position_;
+    }
+    if (position_ < line_.size()) break;
+    if (!nextLine()) return false;
   }
-  token_.clear();
-  while (c != kEndOfInput && !isSpace(c)) {
-    token_.push_back(static_cast<char>(c));
-    c = buffer->snextc();
+  std::size_t start = position_;
+  while (position_ < line_.size() && !isSpace(static_cast<unsigned char>(line_[position_]))) {
+    ++position_;
   }
+  token_ = std::string_view(line_).substr(start, position_ - start);
   return true;
 }
 
 bool TokenReader::readKey(std::string& key) {
   if (!readToken()) return false;
-  key = token_;
+  key.assign(token_);
   return true;
 }
 
@@ -97,20 +91,22 @@ bool TokenReader::readColour(Colour& colour) {
 bool TokenReader::readValue(double& value) { return readToken() && parseValue(token_, value); }
 
 bool TokenReader::skipQuoteCharacters(std::int64_t count) {
-  std::streambuf* buffer = in_.rdbuf();
-  if (buffer == nullptr) return false;
   for (std::int64_t seen = 0; seen < count;) {
-    int c = buffer->sbumpc();
-    if (c == kEndOfInput) {
-      in_.setstate(std::ios::eofbit);
-      return false;
+    std::size_t quote = line_.find('"', position_);
+    if (quote == std::string::npos) {
+      if (!nextLine()) return false;
+      continue;
     }
-    if (c == '"') ++seen;
+    position_ = quote + 1;
+    ++seen;
   }
   return true;
 }
 
 bool TokenReader::rewindAndSkipLines(int count) {
+  line_.clear();
+  position_ = 0;
+  lineOpen_ = false;
   in_.clear();
   in_.seekg(0);
   if (!in_) return false;
@@ -122,7 +118,14 @@ bool TokenReader::rewindAndSkipLines(int count) {
 }
 
 bool TokenReader::readLine(std::string& line) {
-  if (!std::getline(in_, line)) return false;
+  if (lineOpen_) {
+    line.assign(line_, position_ < line_.size() ? position_ : line_.size());
+    lineOpen_ = false;
+    line_.clear();
+    position_ = 0;
+  } else if (!std::getline(in_, line)) {
+    return false;
+  }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;
 }
@@ -168,47 +171,53 @@ std::size_t formatConstant(double value, char* out) {
   return padding + length;
 }
 
+void Writer::integer(std::int64_t value) {
+  char digits[24];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+  (void)error;  // 24 characters hold every 64-bit integer
+  line_.append(digits, end);
+}
+
 void Writer::headerLine(std::string_view key, std::int64_t value) {
-  out_.write(key.data(), static_cast<std::streamsize>(key.size()));
-  out_.put(' ');
-  writeInteger(out_, value);
+  line_.append(key).push_back(' ');
+  integer(value);
   endLine();
 }
 
 void Writer::colour(const Colour& colour) {
-  writeInteger(out_, colour[0]);
-  out_.put(' ');
-  writeInteger(out_, colour[1]);
-  out_.put(' ');
-  writeInteger(out_, colour[2]);
-  out_.put('\t');
+  integer(colour[0]);
+  line_.push_back(' ');
+  integer(colour[1]);
+  line_.push_back(' ');
+  integer(colour[2]);
+  line_.push_back('\t');
 }
 
 void Writer::name(std::string_view name) {
-  out_.put('"');
-  out_.write(name.data(), static_cast<std::streamsize>(name.size()));
-  out_.put('"');
-  out_.put('\t');
+  line_.push_back('"');
+  line_.append(name).append("\"\t");
 }
 
 void Writer::value(double value) {
   char text[kValueTextCapacity];
   std::size_t length = formatValue(value, text);
   text[length] = '\t';
-  out_.write(text, static_cast<std::streamsize>(length + 1));
+  line_.append(text, length + 1);
 }
 
 bool Writer::constant(double value) {
   char text[kConstantTextLimit + 1];
   std::size_t length = formatConstant(value, text);
   if (length == 0) return false;
-  out_.write(text, static_cast<std::streamsize>(length));
+  line_.append(text, length);
   return true;
 }
 
 void Writer::endLine() {
-  out_.put('\n');
+  line_.push_back('\n');
+  out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
   out_.flush();
+  line_.clear();
 }
 
 }  // namespace ppi::sdm

@@ -39,9 +39,9 @@ bool parseInteger(std::string_view token, std::int32_t& value);
 // exponent: the whole token, and a finite result.
 bool parseValue(std::string_view token, double& value);
 
-// Reads tokens from a stream. A read that fails (end of input, or a token that
-// is not of the asked kind) returns false; the reader keeps no state of its
-// own, so the stream may be repositioned between reads.
+// Reads tokens from a stream, a line at a time (a token never spans lines, as
+// the line feed is white space). A read that fails (end of input, or a token
+// that is not of the asked kind) returns false.
 class TokenReader {
  public:
   explicit TokenReader(std::istream& in) : in_(in) {}
@@ -55,8 +55,8 @@ class TokenReader {
   }
   bool readColour(Colour& colour);
   bool readValue(double& value);
-  // Reads characters (white space skipped) until `count` double-quote
-  // characters have been seen; false when the input ends first.
+  // Reads characters until `count` double-quote characters have been seen;
+  // false when the input ends first.
   bool skipQuoteCharacters(std::int64_t count);
   // Goes back to the start of the input and skips `count` whole lines.
   bool rewindAndSkipLines(int count);
@@ -65,10 +65,14 @@ class TokenReader {
   bool readLine(std::string& line);
 
  private:
+  bool nextLine();
   bool readToken();
 
   std::istream& in_;
-  std::string token_;
+  std::string line_;          // the current line, without its line feed
+  std::size_t position_ = 0;  // how much of it has been read
+  bool lineOpen_ = false;     // line_ is a line of the input not yet read whole
+  std::string_view token_;    // the last token, within line_
 };
 
 // The names of a name line: the texts between pairs of double-quote
@@ -88,9 +92,9 @@ std::size_t formatValue(double value, char* out);
 // kConstantTextLimit characters.
 std::size_t formatConstant(double value, char* out);
 
-// Writes a design matrix line by line. Line ends are written as "\n" (the
-// stream's text mode makes them the platform's line end), and every completed
-// line is flushed.
+// Writes a design matrix line by line: a line is composed in memory and goes
+// to the stream, flushed, when it ends. Line ends are written as "\n" (the
+// stream's text mode makes them the platform's line end).
 class Writer {
  public:
   explicit Writer(std::ostream& out) : out_(out) {}
@@ -108,7 +112,10 @@ class Writer {
   bool good() const { return static_cast<bool>(out_); }
 
  private:
+  void integer(std::int64_t value);
+
   std::ostream& out_;
+  std::string line_;
 };
 
 }  // namespace ppi::sdm

@@ -214,8 +214,18 @@ TEST(SdmTokens, ReadsAcrossLinesAndStopsAtTheEndOfInput) {
   EXPECT_FALSE(reader.rewindAndSkipLines(7));
 }
 
+// A string stream that counts its flushes.
+struct CountingBuffer : std::stringbuf {
+  int syncs = 0;
+  int sync() override {
+    ++syncs;
+    return std::stringbuf::sync();
+  }
+};
+
 TEST(SdmTokens, WriterLinesEndInTabsExceptAfterTheConstant) {
-  std::ostringstream out;
+  CountingBuffer buffer;
+  std::ostream out(&buffer);
   ppi::sdm::Writer writer(out);
   writer.headerLine("Key:", 11);
   writer.emptyLine();
@@ -230,7 +240,12 @@ TEST(SdmTokens, WriterLinesEndInTabsExceptAfterTheConstant) {
   writer.endLine();
   writer.value(-0.0);
   EXPECT_FALSE(writer.constant(1e30));
-  EXPECT_EQ(out.str(), "Key: 11\n\n255 0 0\t0 0 255\t\n\"a b\"\t\n0.5\t0.333333\t1.000000\n-0\t");
+  const std::string written = "Key: 11\n\n255 0 0\t0 0 255\t\n\"a b\"\t\n0.5\t0.333333\t1.000000\n";
+  EXPECT_EQ(buffer.str(), written);  // a line reaches the stream whole, when it ends
+  EXPECT_EQ(buffer.syncs, 5);
+  writer.endLine();
+  EXPECT_EQ(buffer.str(), written + "-0\t\n");
+  EXPECT_EQ(buffer.syncs, 6);
 }
 
 }  // namespace
