@@ -15,7 +15,7 @@ constexpr const char* kNotAdded =
 
 // The longest suffix the merge may give the saved path.
 std::size_t longestMergeSuffix(std::int32_t zFlag) {
-  return zFlag != 0 ? std::string("_3DMC_z").size() : std::string("_3DMC").size();
+  return zFlag != 0 ? kMoCoZSuffix.size() : kMoCoSuffix.size();
 }
 
 }  // namespace

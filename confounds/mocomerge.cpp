@@ -208,7 +208,8 @@ MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_
 
   try {
     std::ifstream design(designPath);
-    result.mergedPath = insertFileSuffix(designPath, moco.zTransformed ? "_3DMC_z" : "_3DMC");
+    result.mergedPath =
+        insertFileSuffix(designPath, moco.zTransformed ? kMoCoZSuffix : kMoCoSuffix);
     host::logLineLimited(kNewFileNameLimit, "New filename: %s", result.mergedPath.c_str());
     if (!design) {
       host::logText("Unable to open the design matrix file.");

@@ -31,6 +31,10 @@ ColumnTransform zTransformColumn(double* values, std::int32_t count);
 // cannot be transformed.
 bool zTransformMoCo(MoCoSDM& moco);
 
+// The suffixes of merged files: motion predictors as read, and z-transformed.
+constexpr std::string_view kMoCoSuffix = "_3DMC";
+constexpr std::string_view kMoCoZSuffix = "_3DMC_z";
+
 // Inserts `suffix` before the last four characters of `path` (its extension);
 // a path of fewer than four characters gets the suffix in front.
 std::string insertFileSuffix(std::string_view path, std::string_view suffix);
