@@ -1,11 +1,9 @@
 #include "commands/execute.h"
 
-#include <cstring>
 #include <string>
 
 #include "analysis/runanalysis.h"
 #include "commands/subjectlist.h"
-#include "common/boundedtext.h"
 #include "host/hostapi.h"
 #include "plugin/ppiplugin.h"
 
@@ -17,8 +15,9 @@ bool executeCommand(ppiplugin& plugin) {
                                    HostFunction::nkGetCurrentVMR, HostFunction::nkMessageBox})) {
     return false;
   }
-  FixedText<kCommandLimit> command;
-  command.assignCut(host::getStringParameter("Command"));
+  // A text longer than the command name's limit names no command; it is kept
+  // whole so that it is never cut into one.
+  const std::string command = host::getStringParameter("Command");
   host::logLine("Plugin> Command received: %s", command.c_str());
 
   if (!host::hasCurrentVMR()) {
@@ -28,23 +27,22 @@ bool executeCommand(ppiplugin& plugin) {
     return false;
   }
 
-  const std::string_view name = command.view();
-  if (name == "AddSubject") return handleAddSubject(plugin, command.c_str());
-  if (name == "Start") return runAnalysis(plugin);
-  if (name == "Load") return handleLoad(plugin, command.c_str());
-  if (name == "Save") return handleSave(plugin, command.c_str());
-  if (name == "Clear") return handleClear(plugin, command.c_str());
+  if (command == "AddSubject") return handleAddSubject(plugin, command.c_str());
+  if (command == "Start") return runAnalysis(plugin);
+  if (command == "Load") return handleLoad(plugin, command.c_str());
+  if (command == "Save") return handleSave(plugin, command.c_str());
+  if (command == "Clear") return handleClear(plugin, command.c_str());
 
   host::logLine("Plugin> Received unknown command: \"%s\".", command.c_str());
   return true;
 }
 
 bool handleClear(ppiplugin& plugin, const char* command) {
+  if (!host::requireHostFunctions({host::HostFunction::nkLogText})) return false;
   host::logLine("Plugin> Received command: \"%s\".", command);
-  plugin.subjects.clear();
-  plugin.subjectVOIs.clear();
-  plugin.savedDesignFiles.clear();
-  plugin.subjectCount = 0;
+  clearSubjectList(plugin);
+  // The GUI's lists and condition parameters are left as they are.
+  keepAutosaveList(plugin, "");
   return true;
 }
 

@@ -8,7 +8,8 @@ namespace ppi {
 
 bool executeCommand(ppiplugin& plugin);
 
-// "Clear": empties the subject list and the saved design matrices.
+// "Clear": empties the subject list, the saved design matrices and, once the
+// object keeps one, the autosave list; the GUI's parameters stay as they are.
 bool handleClear(ppiplugin& plugin, const char* command);
 
 }  // namespace ppi

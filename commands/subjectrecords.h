@@ -6,9 +6,9 @@
 #include "host/hostrecords.h"
 
 struct SubjectRecord {
-  ppi::host::VTCHeaderRecord header;  // as the host reported it for the subject's VTC
-  ppi::host::ProtocolRecord protocol; // as the host reported it once the protocol was in place
-  std::int32_t nrOfVolumes = 0;       // copy of the header's number of volumes
+  ppi::host::VTCHeaderRecord header;   // as the host reported it for the subject's VTC
+  ppi::host::ProtocolRecord protocol;  // as the host reported it once the protocol was in place
+  std::int32_t nrOfVolumes = 0;        // copy of the header's number of volumes
 };
 
 struct SubjectVOIRecord {

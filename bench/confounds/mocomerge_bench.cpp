@@ -1,0 +1,121 @@
+// Merges a design matrix of 40 predictors (the last the constant) over 2000
+// data points with six motion predictors, and copies the same file plainly,
+// line by line and whole, for comparison. Throughput is in bytes of the design
+// matrix read per second.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "confounds/mocomerge.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kPredictors = 40;
+constexpr int kDataPoints = 2000;
+
+// A working folder with the design matrix in it, removed at exit.
+struct BenchFiles {
+  BenchFiles() {
+    folder = fs::temp_directory_path() / ("ppi-bench-moco-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    design = (folder / "subject1.sdm").string();
+    std::ofstream out(design);
+    out << "FileVersion: 1\n\nNrOfPredictors: " << kPredictors
+        << "\nNrOfDataPoints: " << kDataPoints
+        << "\nIncludesConstant: 1\nFirstConfoundPredictor: " << kPredictors << "\n\n";
+    for (int p = 0; p < kPredictors; ++p) out << p * 6 << " 120 " << 255 - p * 6 << '\t';
+    out << '\n';
+    for (int p = 0; p + 1 < kPredictors; ++p) out << "\"PPI_Condition " << p + 1 << "_FFA\"\t";
+    out << "\"Constant\"\t\n";
+    std::mt19937_64 random(7);
+    std::normal_distribution<double> signal(0.0, 1.0);
+    char number[32];
+    for (int row = 0; row < kDataPoints; ++row) {
+      for (int p = 0; p + 1 < kPredictors; ++p) {
+        std::snprintf(number, sizeof number, "%.9g\t", signal(random));
+        out << number;
+      }
+      out << "1\t\n";
+    }
+    out.close();
+    if (!out) throw std::runtime_error("cannot write the design matrix");
+    bytes = static_cast<std::int64_t>(fs::file_size(design));
+
+    moco.nrOfPredictors = 6;
+    moco.nrOfDataPoints = kDataPoints;
+    for (auto& column : moco.values) {
+      for (int row = 0; row < kDataPoints; ++row) column.push_back(signal(random) * 0.3);
+    }
+  }
+  ~BenchFiles() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+
+  fs::path folder;
+  std::string design;
+  std::int64_t bytes = 0;
+  ppi::MoCoSDM moco;
+};
+
+BenchFiles& files() {
+  static BenchFiles instance;
+  return instance;
+}
+
+void mergeMotion(benchmark::State& state) {
+  BenchFiles& bench = files();
+  const int zFlag = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    ppi::MoCoSDM moco = bench.moco;  // the z-transform works in place
+    ppi::MoCoMerge merge = ppi::addMoCoToSDM(bench.design, moco, zFlag);
+    if (!merge.complete) state.SkipWithError("the merge failed");
+    benchmark::DoNotOptimize(merge);
+  }
+  state.SetBytesProcessed(state.iterations() * bench.bytes);
+}
+BENCHMARK(mergeMotion)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same file read and written line by line, each line flushed as the merge does.
+void copyLineByLine(benchmark::State& state) {
+  BenchFiles& bench = files();
+  const std::string copy = (bench.folder / "copy_lines.sdm").string();
+  for (auto _ : state) {
+    std::ifstream in(bench.design);
+    std::ofstream out(copy, std::ios::out | std::ios::trunc);
+    for (std::string line; std::getline(in, line);) {
+      out << line << '\n';
+      out.flush();
+    }
+    if (!out) state.SkipWithError("the copy failed");
+  }
+  state.SetBytesProcessed(state.iterations() * bench.bytes);
+}
+BENCHMARK(copyLineByLine)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same file read and written whole.
+void copyWhole(benchmark::State& state) {
+  BenchFiles& bench = files();
+  const std::string copy = (bench.folder / "copy_whole.sdm").string();
+  for (auto _ : state) {
+    std::ifstream in(bench.design);
+    std::ofstream out(copy, std::ios::out | std::ios::trunc);
+    out << in.rdbuf();
+    out.flush();
+    if (!out) state.SkipWithError("the copy failed");
+  }
+  state.SetBytesProcessed(state.iterations() * bench.bytes);
+}
+BENCHMARK(copyWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,167 @@
+#include "commands/choosesubject.h"
+
+#include <string>
+#include <vector>
+
+#include "commands/subjectrecords.h"
+#include "host/hostapi.h"
+#include "plugin/ppiplugin.h"
+
+namespace ppi {
+namespace {
+
+// Asks for a file to open; false after the log line when the user cancelled or
+// chose a path the plug-in cannot hold.
+bool askForFile(const char* title, const char* filter, const char* what, const char* cancelledLine,
+                PathText& path) {
+  std::string chosen;
+  if (!host::getOpenFileName(title, ".", filter, chosen)) {
+    host::logText(cancelledLine);
+    return false;
+  }
+  return acceptPath(chosen, what, path);
+}
+
+// The prompt of the VOI question, cut at the end of the message line when the
+// regions are many or their names long.
+MessageText voiQuestion(int nrOfVOIs) {
+  std::string prompt = formatLimited(
+      kMessageLimit, nullptr, "Which VOI do you want to use? Enter a number between 0 and %d .\n",
+      nrOfVOIs - 1);
+  for (int i = 0; i < nrOfVOIs; ++i) {
+    host::VOIRecord voi;
+    host::getVOI(i, voi);
+    prompt += formatLimited(kMessageLimit, nullptr, "%d : %s \n", i, voi.name().c_str());
+  }
+  MessageText message;
+  message.assignCut(prompt);
+  return message;
+}
+
+bool isIndexOf(int index, int count) { return index >= 0 && index < count; }
+
+}  // namespace
+
+std::vector<std::string> currentConditionNames(int nrOfConditions) {
+  std::vector<std::string> names;
+  for (int i = 0; i < nrOfConditions; ++i) {
+    host::ConditionRecord condition;
+    host::getProtocolCondition(i, condition);
+    names.push_back(condition.name());
+  }
+  return names;
+}
+
+void publishConditionNames(const std::vector<std::string>& names) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    FixedText<kPathLimit> key;
+    key.format("CondName-%d", static_cast<int>(i) + 1);
+    host::setStringParameter(key.c_str(), names[i].c_str());
+  }
+}
+
+bool acceptPath(const std::string& text, const char* what, PathText& path) {
+  if (path.assign(text)) return true;
+  host::logLine("Plugin> %s path longer than 300 characters refused: %s", what, text.c_str());
+  return false;
+}
+
+bool extendListParameter(const char* name, std::string_view line, ListText& list) {
+  if (list.assign(host::getStringParameter(name)) && appendLine(line, list)) return true;
+  host::logLine("Plugin> GUI list \"%s\" would exceed 4999 characters; subject refused.", name);
+  return false;
+}
+
+bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtcPath) {
+  if (!fromList && !askForFile("Select a VTC file ", "*.vtc", "VTC",
+                               "Plugin> No VTC file loaded. Please retry.", vtcPath)) {
+    return false;
+  }
+  if (!host::linkVTCToCurrentVMR(vtcPath.c_str())) {
+    host::logText("Plugin> Failed to load VTC file. Please retry.");
+    return false;
+  }
+  SubjectRecord subject;
+  if (!host::getHeaderOfVTCOfCurrentVMR(subject.header)) {
+    host::logText("Plugin> Trouble with VTC file. Please retry.");
+    return false;
+  }
+  subject.nrOfVolumes = subject.header.nrOfVolumes();
+
+  // The list file names no protocol, so one is asked for whenever the time
+  // course comes without one.
+  if (subject.header.protocolLinkCount() < 1) {
+    PathText protocolPath;
+    if (!askForFile("Select a PRT file ", "*.prt", "PRT",
+                    "Plugin> No PRT file loaded. Please retry.", protocolPath)) {
+      return false;
+    }
+    host::logLine("Plugin> PRT file: %s", protocolPath.c_str());
+    if (!host::loadProtocol(protocolPath.c_str())) {
+      host::logText("Plugin> Unable to load PRT file. Please retry.");
+      return false;
+    }
+  }
+  if (!host::getProtocol(subject.protocol)) {
+    host::logText("Plugin> Trouble with PRT. Please retry.");
+    return false;
+  }
+
+  const int nrOfConditions = subject.protocol.nrOfConditions();
+  host::setIntParameter("NrOfConditions", nrOfConditions);
+  host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);
+  // Once the weights are kept for all subjects, the GUI keeps showing the
+  // first protocol's condition names.
+  if (!plugin.saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
+
+  plugin.subjects.push_back(subject);
+  host::logLine("Plugin> Number of volumes in VTC: %i", plugin.subjects.back().nrOfVolumes);
+  return true;
+}
+
+bool chooseVOI(ppiplugin& plugin, bool fromList, PathText& voiPath, ListText& voiFileList,
+               int& chosenVOI) {
+  SubjectVOIRecord subjectVOI;
+  subjectVOI.chosenVOI = -1;
+  if (!fromList && !askForFile("Select a VOI file ", "*.voi", "VOI",
+                               "Plugin> No VOI file loaded. Please retry.", voiPath)) {
+    return false;
+  }
+  if (!host::loadVOIs(voiPath.c_str())) {
+    host::logText("Plugin> Could not load VOI file. Please retry.");
+    return false;
+  }
+  if (!host::getVOIs(subjectVOI.voiSet)) {
+    host::logText("Plugin> Trouble with VOI. Please retry.");
+    return false;
+  }
+
+  const int nrOfVOIs = subjectVOI.voiSet.nrOfVOIs();
+  if (nrOfVOIs > 1 && !fromList) {
+    MessageText question = voiQuestion(nrOfVOIs);
+    subjectVOI.chosenVOI = host::getIntegerInput(question.c_str(), 0, 0, nrOfVOIs - 1);
+  } else if (nrOfVOIs > 1) {
+    subjectVOI.chosenVOI = chosenVOI;
+  } else if (nrOfVOIs == 1) {
+    subjectVOI.chosenVOI = 0;
+  }
+  // An answer or a stored index that names no region of the file is no choice.
+  if (!isIndexOf(subjectVOI.chosenVOI, nrOfVOIs)) {
+    host::logText("Plugin> No condition selected. Please retry.");
+    return false;
+  }
+
+  host::getVOI(subjectVOI.chosenVOI, subjectVOI.voi);
+  const std::string voiName = subjectVOI.voi.name();
+  host::logLine("Plugin> VOI selected: %s", voiName.c_str());
+
+  const std::string line = splitPath(voiPath.view()).fileName + " - " + voiName;
+  if (!extendListParameter("VOIFileList", line, voiFileList)) return false;
+  host::setStringParameter("VOIFileList", voiFileList.c_str());
+
+  chosenVOI = subjectVOI.chosenVOI;
+  plugin.subjectVOIs.push_back(subjectVOI);
+  return true;
+}
+
+}  // namespace ppi

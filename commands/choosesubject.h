@@ -1,0 +1,49 @@
+// The choice of one subject's files: the time course with its protocol, then
+// the region. Interactive (through the host's file dialogs) or from a line of a
+// list file. Each operation appends one record to the plug-in's list at its
+// very end, after every check has passed; on a false result, after one log line
+// that says why, neither list has grown (the host keeps what it has loaded).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands/paths.h"
+#include "common/boundedtext.h"
+
+class ppiplugin;
+
+namespace ppi {
+
+// Links the time course to the current VMR, makes sure it has a protocol (a
+// protocol dialog opens when it comes without one, also from a list file),
+// publishes "NrOfConditions", "saveWeights" and, unless the plug-in keeps the
+// first subject's weights, "CondName-1" … and appends a SubjectRecord.
+// `fromList` false: the user picks the VTC file, whose path lands in vtcPath.
+bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtcPath);
+
+// Loads the VOI file and settles which of its regions is used: asked when the
+// user picks the file and it holds several, taken from `chosenVOI` when read
+// from a list, 0 when it holds one. Extends "VOIFileList" (also in voiFileList)
+// and appends a SubjectVOIRecord; `chosenVOI` carries the settled index out.
+// `fromList` false: the user picks the VOI file, whose path lands in voiPath.
+bool chooseVOI(ppiplugin& plugin, bool fromList, PathText& voiPath, ListText& voiFileList,
+               int& chosenVOI);
+
+// The names of the conditions of the host's current protocol.
+std::vector<std::string> currentConditionNames(int nrOfConditions);
+
+// Sets "CondName-1" … to the names, in order.
+void publishConditionNames(const std::vector<std::string>& names);
+
+// Takes a text the host gave back as a path; refuses one longer than the path
+// limit with a log line naming what it was for.
+bool acceptPath(const std::string& text, const char* what, PathText& path);
+
+// Reads the GUI list parameter `name` into `list` and appends `line` to it
+// (the parameter itself is left for the caller to set). Refuses, with a log
+// line, a list that would exceed the list limit.
+bool extendListParameter(const char* name, std::string_view line, ListText& list);
+
+}  // namespace ppi

@@ -1,0 +1,96 @@
+#include "commands/listfile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <system_error>
+
+namespace ppi {
+namespace {
+
+constexpr const char* kAutosaveScratchName = "autosaveList.ppi.new";
+
+void openAutosaveForAppending(std::ofstream& stream) {
+  stream.clear();
+  stream.open(kAutosaveFileName, std::ios::out | std::ios::app);
+}
+
+}  // namespace
+
+std::string formatListLine(std::string_view vtcPath, std::string_view voiPath, int chosenVOI) {
+  std::string line;
+  line.reserve(vtcPath.size() + voiPath.size() + 16);
+  line.append(vtcPath).append("\t").append(voiPath).append("\t");
+  line.append(std::to_string(chosenVOI)).append("\n");
+  return line;
+}
+
+std::vector<ListFileLine> readListFileText(std::string_view text) {
+  const auto attempts = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  std::istringstream in{std::string(text)};
+  std::vector<ListFileLine> lines;
+  lines.reserve(attempts);
+  for (std::size_t i = 0; i < attempts; ++i) {
+    // A failed read leaves the stream failed, so every later read fails too.
+    ListFileLine line;
+    if (!(in >> line.vtcPath)) line.vtcPath.clear();
+    if (!(in >> line.voiPath)) line.voiPath.clear();
+    int index = 0;
+    if (in >> index) line.chosenVOI = index;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+bool readWholeFile(const std::string& path, std::string& content) {
+  std::ifstream in(path, std::ios::in | std::ios::binary);
+  if (!in.is_open()) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  // An empty file leaves the copy failed without being an error.
+  if (in.bad()) return false;
+  content = buffer.str();
+  return true;
+}
+
+bool writeWholeFile(const std::string& path, std::string_view content) {
+  std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (!out.is_open()) return false;
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.close();
+  return !out.fail();
+}
+
+bool replaceAutosaveList(std::ofstream& stream, std::string_view content) {
+  if (stream.is_open()) stream.close();
+  bool replaced = false;
+  {
+    std::ofstream scratch(kAutosaveScratchName, std::ios::out | std::ios::trunc);
+    if (scratch.is_open()) {
+      scratch.write(content.data(), static_cast<std::streamsize>(content.size()));
+      scratch.close();
+      if (!scratch.fail()) {
+        std::error_code error;
+        std::filesystem::rename(kAutosaveScratchName, kAutosaveFileName, error);
+        replaced = !error;
+      }
+    }
+  }
+  if (!replaced) {
+    std::error_code ignored;
+    std::filesystem::remove(kAutosaveScratchName, ignored);
+  }
+  openAutosaveForAppending(stream);
+  return replaced && stream.is_open();
+}
+
+bool appendAutosaveLine(std::ofstream& stream, std::string_view line) {
+  if (!stream.is_open()) return false;
+  stream.write(line.data(), static_cast<std::streamsize>(line.size()));
+  stream.flush();
+  if (stream.good()) return true;
+  stream.clear();
+  return false;
+}
+
+}  // namespace ppi

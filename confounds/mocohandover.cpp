@@ -1,0 +1,72 @@
+#include "confounds/mocohandover.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "confounds/mocomerge.h"
+#include "confounds/mocosdm.h"
+#include "host/hostapi.h"
+
+namespace ppi {
+namespace {
+
+constexpr const char* kNotAdded =
+    "PPI Plugin> Motion correction predictors could not be added. Prepare PPI Plugin aborted.";
+
+// The longest suffix the merge may give the saved path.
+std::size_t longestMergeSuffix(std::int32_t zFlag) {
+  return zFlag != 0 ? kMoCoZSuffix.size() : kMoCoSuffix.size();
+}
+
+}  // namespace
+
+bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag) {
+  if (!host::requireHostFunctions({host::HostFunction::nkGetOpenFileName})) return false;
+  // The merged file's path stands for the subject from here on: refuse before
+  // asking when it could not be kept.
+  if (savedPath.size() + longestMergeSuffix(zFlag) > kPathLimit) {
+    host::logLine(
+        "PPI Plugin> The merged design matrix path would be longer than %zu characters. Prepare "
+        "PPI Plugin aborted.",
+        kPathLimit);
+    return false;
+  }
+
+  std::string motionPath;
+  if (!host::getOpenFileName("Select motion correction sdm file to read (.*SDM) ",
+                             vtcFolder.c_str(), "SDM file (*3DMC*.sdm)", motionPath)) {
+    host::logText("PPI Plugin> No SDM file name selected. Prepare PPI Plugin aborted.");
+    return false;
+  }
+  if (motionPath.size() > kMotionPathLimit) {
+    host::logLine(
+        "PPI Plugin> The motion correction file path is longer than %zu characters. Prepare PPI "
+        "Plugin aborted.",
+        kMotionPathLimit);
+    return false;
+  }
+  host::logLine("Plugin> MoCoSDM selected is: \"%s\".", motionPath.c_str());
+  host::logLine("Plugin> Original sdm selected is: \"%s\".", savedPath.c_str());
+
+  MoCoSDM moco = readMoCoSDM(motionPath);
+  if (!moco.valid) {
+    host::logText(kNotAdded);
+    return false;
+  }
+  MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag);
+  if (!merge.complete) {
+    host::logText(kNotAdded);
+    return false;
+  }
+  if (!savedPath.assign(merge.mergedPath)) {
+    // Not reached while the check above holds; never let a file stand that
+    // the run cannot name.
+    std::error_code ignored;
+    std::filesystem::remove(merge.mergedPath, ignored);
+    host::logText(kNotAdded);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ppi

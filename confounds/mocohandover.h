@@ -1,0 +1,26 @@
+// The motion-correction hand-over of the per-subject step: once the host has
+// saved the subject's design matrix, the user picks the subject's
+// motion-estimates file, and the design matrix merged with its six motion
+// predictors takes the saved one's place for the rest of the run.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "common/boundedtext.h"
+
+namespace ppi {
+
+// The longest motion-estimates path that is accepted.
+constexpr std::size_t kMotionPathLimit = 511;
+
+// Asks for the motion-estimates file (the dialog starts in `vtcFolder`), reads
+// it and merges it into the design matrix at `savedPath`, z-transforming the
+// motion predictors when `zFlag` is non-zero. True when the run goes on:
+// `savedPath` then names the merged design matrix. False when the run must
+// stop (the dialog was cancelled, or the motion predictors could not be added;
+// a log line says why); `savedPath` is unchanged then.
+bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag);
+
+}  // namespace ppi

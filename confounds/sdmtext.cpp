@@ -1,0 +1,223 @@
+#include "confounds/sdmtext.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+
+namespace ppi::sdm {
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Splits an optional leading sign off; true for a minus.
+bool takeSign(std::string_view& token) {
+  if (token.empty() || (token.front() != '+' && token.front() != '-')) return false;
+  bool negative = token.front() == '-';
+  token.remove_prefix(1);
+  return negative;
+}
+
+}  // namespace
+
+bool isSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool parseInteger(std::string_view token, std::int32_t& value) {
+  std::string_view digits = token;
+  bool negative = takeSign(digits);
+  if (digits.empty() || !isDigit(digits.front())) return false;
+  // std::from_chars takes a minus but no plus: hand it the minus itself.
+  const char* first = negative ? digits.data() - 1 : digits.data();
+  const char* last = digits.data() + digits.size();
+  std::int32_t parsed = 0;
+  auto [end, error] = std::from_chars(first, last, parsed);
+  if (error != std::errc() || end != last) return false;
+  value = parsed;
+  return true;
+}
+
+bool parseValue(std::string_view token, double& value) {
+  std::string_view number = token;
+  bool negative = takeSign(number);
+  // Only decimal numbers: no "inf", "nan", or a second sign.
+  if (number.empty() || !(isDigit(number.front()) || number.front() == '.')) return false;
+  const char* last = number.data() + number.size();
+  double parsed = 0.0;
+  auto [end, error] = std::from_chars(number.data(), last, parsed, std::chars_format::general);
+  if (error != std::errc() || end != last || !std::isfinite(parsed)) return false;
+  value = negative ? -parsed : parsed;
+  return true;
+}
+
+bool TokenReader::nextLine() {
+  lineOpen_ = static_cast<bool>(std::getline(in_, line_));
+  position_ = 0;
+  return lineOpen_;
+}
+
+bool TokenReader::readToken() {
+  while (true) {
+    while (position_ < line_.size() && isSpace(static_cast<unsigned char>(line_[position_]))) {
+      ++position_;
+    }
+    if (position_ < line_.size()) break;
+    if (!nextLine()) return false;
+  }
+  std::size_t start = position_;
+  while (position_ < line_.size() && !isSpace(static_cast<unsigned char>(line_[position_]))) {
+    ++position_;
+  }
+  token_ = std::string_view(line_).substr(start, position_ - start);
+  return true;
+}
+
+bool TokenReader::readKey(std::string& key) {
+  if (!readToken()) return false;
+  key.assign(token_);
+  return true;
+}
+
+bool TokenReader::readInteger(std::int32_t& value) {
+  return readToken() && parseInteger(token_, value);
+}
+
+bool TokenReader::readColour(Colour& colour) {
+  return readInteger(colour[0]) && readInteger(colour[1]) && readInteger(colour[2]);
+}
+
+bool TokenReader::readValue(double& value) { return readToken() && parseValue(token_, value); }
+
+bool TokenReader::skipQuoteCharacters(std::int64_t count) {
+  for (std::int64_t seen = 0; seen < count;) {
+    std::size_t quote = line_.find('"', position_);
+    if (quote == std::string::npos) {
+      if (!nextLine()) return false;
+      continue;
+    }
+    position_ = quote + 1;
+    ++seen;
+  }
+  return true;
+}
+
+bool TokenReader::rewindAndSkipLines(int count) {
+  line_.clear();
+  position_ = 0;
+  lineOpen_ = false;
+  in_.clear();
+  in_.seekg(0);
+  if (!in_) return false;
+  for (int line = 0; line < count; ++line) {
+    in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    if (!in_ || in_.eof()) return false;
+  }
+  return true;
+}
+
+bool TokenReader::readLine(std::string& line) {
+  if (lineOpen_) {
+    line.assign(line_, position_ < line_.size() ? position_ : line_.size());
+    lineOpen_ = false;
+    line_.clear();
+    position_ = 0;
+  } else if (!std::getline(in_, line)) {
+    return false;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+std::vector<std::string> takeQuotedNames(std::string_view line) {
+  std::vector<std::string> names;
+  std::size_t position = 0;
+  while (true) {
+    std::size_t open = line.find('"', position);
+    if (open == std::string_view::npos) break;
+    std::size_t close = line.find('"', open + 1);
+    if (close == std::string_view::npos) break;
+    if (close > open + 1) names.emplace_back(line.substr(open + 1, close - open - 1));
+    position = close + 1;
+  }
+  return names;
+}
+
+std::size_t formatValue(double value, char* out) {
+  // Six significant digits in general form is what "%g" writes, by definition.
+  auto [end, error] =
+      std::to_chars(out, out + kValueTextCapacity - 1, value, std::chars_format::general, 6);
+  if (error != std::errc()) end = out;  // cannot happen: "%g" needs at most 13 characters
+  *end = '\0';
+  return static_cast<std::size_t>(end - out);
+}
+
+std::size_t formatConstant(double value, char* out) {
+  // Fixed with six decimals needs at most 1 + 309 + 1 + 6 characters.
+  char fixed[330];
+  auto [end, error] =
+      std::to_chars(fixed, fixed + sizeof fixed, value, std::chars_format::fixed, 6);
+  std::size_t length = error == std::errc() ? static_cast<std::size_t>(end - fixed) : 0;
+  if (length == 0 || length > kConstantTextLimit) {
+    out[0] = '\0';
+    return 0;
+  }
+  // The field width of 4: right-aligned with blanks (only "nan" and "inf" are shorter).
+  std::size_t padding = length < 4 ? 4 - length : 0;
+  std::memset(out, ' ', padding);
+  std::memcpy(out + padding, fixed, length);
+  out[padding + length] = '\0';
+  return padding + length;
+}
+
+void Writer::integer(std::int64_t value) {
+  char digits[24];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+  (void)error;  // 24 characters hold every 64-bit integer
+  line_.append(digits, end);
+}
+
+void Writer::headerLine(std::string_view key, std::int64_t value) {
+  line_.append(key).push_back(' ');
+  integer(value);
+  endLine();
+}
+
+void Writer::colour(const Colour& colour) {
+  integer(colour[0]);
+  line_.push_back(' ');
+  integer(colour[1]);
+  line_.push_back(' ');
+  integer(colour[2]);
+  line_.push_back('\t');
+}
+
+void Writer::name(std::string_view name) {
+  line_.push_back('"');
+  line_.append(name).append("\"\t");
+}
+
+void Writer::value(double value) {
+  char text[kValueTextCapacity];
+  std::size_t length = formatValue(value, text);
+  text[length] = '\t';
+  line_.append(text, length + 1);
+}
+
+bool Writer::constant(double value) {
+  char text[kConstantTextLimit + 1];
+  std::size_t length = formatConstant(value, text);
+  if (length == 0) return false;
+  line_.append(text, length);
+  return true;
+}
+
+void Writer::endLine() {
+  line_.push_back('\n');
+  out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+  out_.flush();
+  line_.clear();
+}
+
+}  // namespace ppi::sdm

@@ -1,0 +1,121 @@
+// The design-matrix text format (".sdm") as the plug-in reads and writes it:
+//
+//   <key> <version>
+//
+//   <key> <predictors>
+//   <key> <data points>
+//   <key> <includes constant>
+//   <key> <first confound>
+//
+//   r g b<TAB>r g b<TAB>...            one colour triple per predictor
+//   "name"<TAB>"name"<TAB>...          the ninth line: one quoted name per predictor
+//   value<TAB>value<TAB>...            one row per data point
+//
+// Reading splits the file into white-space separated tokens (blank, tab, line
+// feed, vertical tab, form feed, carriage return); numbers are parsed with a
+// point as decimal separator whatever the process locale. Writing formats
+// values as C's "%g" does, the constant's value as "%4.6lf" does, and flushes
+// every line when it is complete.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ppi::sdm {
+
+using Colour = std::array<std::int32_t, 3>;  // red, green, blue
+
+bool isSpace(int character);
+
+// An optional sign and decimal digits, the whole token, within 32 bits.
+bool parseInteger(std::string_view token, std::int32_t& value);
+// An optional sign, digits, an optional point and fraction, an optional
+// exponent: the whole token, and a finite result.
+bool parseValue(std::string_view token, double& value);
+
+// Reads tokens from a stream, a line at a time (a token never spans lines, as
+// the line feed is white space). A read that fails (end of input, or a token
+// that is not of the asked kind) returns false.
+class TokenReader {
+ public:
+  explicit TokenReader(std::istream& in) : in_(in) {}
+
+  // A maximal run of non-white-space characters, of any length.
+  bool readKey(std::string& key);
+  bool readInteger(std::int32_t& value);
+  // A header item: a key token and an integer.
+  bool readHeaderItem(std::string& key, std::int32_t& value) {
+    return readKey(key) && readInteger(value);
+  }
+  bool readColour(Colour& colour);
+  bool readValue(double& value);
+  // Reads characters until `count` double-quote characters have been seen;
+  // false when the input ends first.
+  bool skipQuoteCharacters(std::int64_t count);
+  // Goes back to the start of the input and skips `count` whole lines.
+  bool rewindAndSkipLines(int count);
+  // The rest of the current line, without its line feed (nor a carriage
+  // return before it); false at the end of the input.
+  bool readLine(std::string& line);
+
+ private:
+  bool nextLine();
+  bool readToken();
+
+  std::istream& in_;
+  std::string line_;          // the current line, without its line feed
+  std::size_t position_ = 0;  // how much of it has been read
+  bool lineOpen_ = false;     // line_ is a line of the input not yet read whole
+  std::string_view token_;    // the last token, within line_
+};
+
+// The names of a name line: the texts between pairs of double-quote
+// characters, in order. An empty pair gives no name; text after an unpaired
+// opening quote is ignored.
+std::vector<std::string> takeQuotedNames(std::string_view line);
+
+// Room for any value written by formatValue and the terminator.
+constexpr std::size_t kValueTextCapacity = 32;
+// The longest text the constant's value may take.
+constexpr std::size_t kConstantTextLimit = 24;
+
+// Writes `value` as "%g" does into out[kValueTextCapacity]; returns the length.
+std::size_t formatValue(double value, char* out);
+// Writes `value` as "%4.6lf" does into out[kConstantTextLimit + 1]; returns the
+// length, or 0 (and an empty text) when it would be longer than
+// kConstantTextLimit characters.
+std::size_t formatConstant(double value, char* out);
+
+// Writes a design matrix line by line: a line is composed in memory and goes
+// to the stream, flushed, when it ends. Line ends are written as "\n" (the
+// stream's text mode makes them the platform's line end).
+class Writer {
+ public:
+  explicit Writer(std::ostream& out) : out_(out) {}
+
+  void headerLine(std::string_view key, std::int64_t value);
+  void emptyLine() { endLine(); }
+  void colour(const Colour& colour);
+  void name(std::string_view name);
+  void value(double value);
+  // The constant's value, the last item of its line; false when it cannot be
+  // written within its limit (nothing is written then).
+  bool constant(double value);
+  void endLine();
+
+  bool good() const { return static_cast<bool>(out_); }
+
+ private:
+  void integer(std::int64_t value);
+
+  std::ostream& out_;
+  std::string line_;
+};
+
+}  // namespace ppi::sdm
