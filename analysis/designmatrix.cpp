@@ -6,6 +6,7 @@
 
 #include "analysis/regressors.h"
 #include "commands/paths.h"
+#include "confounds/mocohandover.h"
 #include "host/hostapi.h"
 
 namespace ppi {
@@ -69,18 +70,13 @@ bool chooseAndSave(const RunSettings& settings, const DefaultNameText& defaultNa
   return true;
 }
 
-// The merge of the subject's motion predictors into a design matrix beside the
-// saved one, with the motion flag at 1. On success it replaces `savedPath` with
-// the merged file's path; false stops the run.
+// With the motion flag at 1, the subject's motion predictors are merged into a
+// design matrix beside the saved one, whose path then replaces `savedPath`.
+// False stops the run.
 bool motionCorrectionStep(const RunSettings& settings, const std::string& vtcFolder,
                           PathText& savedPath) {
   if (settings.motionFlag != 1) return true;
-  (void)vtcFolder;
-  host::logLine(
-      "Plugin> Motion-correction predictors cannot be added in this build; the design matrix "
-      "%s stays without them. %s",
-      savedPath.c_str(), kAborted);
-  return false;
+  return handOverMoCo(savedPath, vtcFolder, settings.zFlag);
 }
 
 }  // namespace

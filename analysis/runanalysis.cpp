@@ -24,6 +24,7 @@ bool requireRunFunctions() {
       HostFunction::nkSetIntParameter,
       HostFunction::nkGetTextInput,
       HostFunction::nkGetSaveFileName,
+      HostFunction::nkGetOpenFileName,
       HostFunction::nkMessageBox,
       HostFunction::nkYesNoMessageBox,
       HostFunction::nkLinkVTCToCurrentVMR,

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "standin/designfile.h"
 #include "tests/analysis/studyfixture.h"
+#include "tests/confounds/sdmfiles.h"
 
 namespace {
 
@@ -349,7 +351,7 @@ TEST(RunAnalysis, StopAtTheSecondOfThreeSubjects) {
   }
 }
 
-TEST(RunAnalysis, OnlyMotionFlagOneStartsTheMotionStep) {
+TEST(RunAnalysis, OnlyMotionFlagOneMergesTheMotionPredictors) {
   for (int flag : {0, 2, -1}) {
     SCOPED_TRACE(flag);
     Study study(2);
@@ -357,16 +359,40 @@ TEST(RunAnalysis, OnlyMotionFlagOneStartsTheMotionStep) {
     study.answerSaves({"one.sdm", "two.sdm"});
     EXPECT_TRUE(study.harness.run("Start"));
     EXPECT_EQ(study.model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm");
+    EXPECT_TRUE(study.model.callsTo("nkGetOpenFileName").empty());
   }
-  // Without a motion-estimates file the subject's design matrix does not
-  // stand for it.
+
   Study study(2);
-  study.model.intParameters["addMoCo"] = 1;
+  standin::HostModel& model = study.model;
+  model.intParameters["addMoCo"] = 1;
+  model.intParameters["zMC"] = 1;
   study.answerSaves({"one.sdm", "two.sdm"});
-  EXPECT_FALSE(study.harness.run("Start"));
-  EXPECT_FALSE(logHasPart(study.model, "Design matrix saved as"));
-  EXPECT_TRUE(study.harness.plugin.savedDesignFiles.empty());
-  EXPECT_TRUE(study.unpublished());
+  testsupport::writeFile("m1_3DMC.sdm", sdmfiles::motionFile(6, 24));
+  testsupport::writeFile("m2_3DMC.sdm", sdmfiles::motionFile(6, 24));
+  model.openFileAnswers = {{true, "m1_3DMC.sdm"}, {true, "m2_3DMC.sdm"}};
+  ASSERT_TRUE(study.harness.run("Start"));
+  EXPECT_EQ(model.stringParameters["SDMFileList"], "one_3DMC_z.sdm\ntwo_3DMC_z.sdm");
+  EXPECT_TRUE(logHas(model, "Plugin> Design matrix saved as: ./two_3DMC_z.sdm"));
+  const auto dialogs = model.callsTo("nkGetOpenFileName");
+  ASSERT_EQ(dialogs.size(), 2u);
+  EXPECT_EQ(dialogs[1].arguments[1], "/data/s02");
+  auto merged = standin::readDesignMatrixFile("two_3DMC_z.sdm");
+  ASSERT_TRUE(merged);
+  EXPECT_EQ(merged->names.size(), 5u + 6u);
+  EXPECT_EQ(merged->names.back(), "Constant");
+
+  // A cancelled motion dialog: the saved design matrix does not stand for the subject.
+  Study cancelled(2);
+  cancelled.model.intParameters["addMoCo"] = 1;
+  cancelled.answerSaves({"one.sdm", "two.sdm"});
+  EXPECT_FALSE(cancelled.harness.run("Start"));
+  EXPECT_EQ(cancelled.model.log.back(),
+            "PPI Plugin> No SDM file name selected. Prepare PPI Plugin aborted.");
+  EXPECT_FALSE(logHasPart(cancelled.model, "Design matrix saved as"));
+  EXPECT_TRUE(cancelled.harness.plugin.savedDesignFiles.empty());
+  EXPECT_TRUE(cancelled.unpublished());
+  EXPECT_TRUE(std::filesystem::exists("one.sdm"));
+  EXPECT_EQ(cancelled.linksOf("/data/s02/run2.vtc"), 0u);
 }
 
 TEST(RunAnalysis, RefusesAListOfSavedFilesPastItsLimit) {
