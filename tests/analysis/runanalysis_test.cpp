@@ -120,6 +120,34 @@ TEST(RunAnalysis, PublishesTheSavedDesignMatricesAfterEverySubject) {
   EXPECT_TRUE(model.canariesIntact());
 }
 
+TEST(RunAnalysis, RunsOverSubjectsAddedByTheCommands) {
+  PluginHarness harness;
+  standin::HostModel& model = harness.model;
+  std::vector<SubjectSpec> specs = {numberedSubject(1), numberedSubject(2)};
+  specs[1].coordinateSystem = 3;
+  specs[1].regions = {standin::Region{"V1", {{10, 20, 30}, {0, 0, 0}}},
+                      standin::Region{"FFA", {{15, 25, 34}, {14, 28, 37}, {16, 19, 32}}}};
+  specs[1].chosenVOI = 1;
+  for (const SubjectSpec& spec : specs) {
+    analysistest::registerDocuments(model, spec);
+    model.openFileAnswers.push_back({true, spec.vtcPath});
+    model.openFileAnswers.push_back({true, spec.voiPath});
+  }
+  model.integerAnswers.push_back(1);
+  ASSERT_TRUE(harness.run("AddSubject"));
+  ASSERT_TRUE(harness.run("AddSubject"));
+  ASSERT_EQ(harness.plugin.subjectCount, 2);
+  model.stringParameters["CondID-0"] = "Faces list2";
+  model.yesNoAnswers.push_back(true);
+  model.saveFileAnswers = {{true, "one.sdm"}, {true, "two.sdm"}};
+  ASSERT_TRUE(harness.run("Start"));
+  EXPECT_EQ(model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm");
+  // The last subject's design matrix stays in the host.
+  EXPECT_EQ(analysistest::predictorValues(model, "FFA_predictor"),
+            analysistest::plainRegionTimeCourse(specs[1]));
+  EXPECT_TRUE(model.canariesIntact());
+}
+
 TEST(RunAnalysis, OneSubjectIsNotAskedAbout) {
   Study study(1);
   study.answerSaves({"one.sdm"});

@@ -60,16 +60,22 @@ standin::Region regionOfCells(const std::string& name, const GridSpec& grid,
   return region;
 }
 
-void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec) {
-  standin::HostModel& model = harness.model;
+void registerDocuments(standin::HostModel& model, const SubjectSpec& spec) {
   standin::TimeCourse tc = makeTimeCourse(spec.grid, spec.sample);
   const std::string protocolPath = spec.vtcPath + ".prt";
   tc.linkedProtocol = protocolPath;
   model.protocols[protocolPath] = spec.protocol;
+  model.timeCourses[spec.vtcPath] = std::move(tc);
   standin::RegionFile regionFile;
   regionFile.coordinateSystem = spec.coordinateSystem;
   regionFile.regions = spec.regions;
   model.regionFiles[spec.voiPath] = regionFile;
+}
+
+void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec) {
+  standin::HostModel& model = harness.model;
+  registerDocuments(model, spec);
+  const standin::TimeCourse& tc = model.timeCourses[spec.vtcPath];
 
   SubjectRecord subject;
   using H = ppi::host::VTCHeaderRecord;
@@ -87,7 +93,6 @@ void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec) {
   subject.protocol.setIntAt(ppi::host::ProtocolRecord::kNrOfConditions,
                             static_cast<std::int32_t>(spec.protocol.conditions.size()));
   subject.nrOfVolumes = tc.nrOfVolumes;
-  model.timeCourses[spec.vtcPath] = std::move(tc);
 
   SubjectVOIRecord subjectVOI;
   using S = ppi::host::VOISetRecord;

@@ -51,6 +51,10 @@ standin::Protocol threeConditions(const std::string& a = "Faces", const std::str
 standin::Region regionOfCells(const std::string& name, const GridSpec& grid,
                               const std::vector<std::array<int, 3>>& cells);
 
+// Registers the subject's time course (with its protocol) and VOI file in the
+// host model, as files the user can pick.
+void registerDocuments(standin::HostModel& model, const SubjectSpec& spec);
+
 // Registers the documents, appends the two records and the VTC file name.
 void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec);
 
