@@ -13,7 +13,7 @@ namespace {
 using analysistest::logHas;
 using analysistest::predictorNames;
 using analysistest::predictorValues;
-using analysistest::SubjectSpec;
+using analysistest::SubjectSetup;
 using testsupport::PluginHarness;
 using Names = std::vector<std::string>;
 
@@ -28,16 +28,17 @@ std::vector<float> times(std::vector<float> values, const std::vector<float>& fa
   return values;
 }
 
-SubjectSpec faceSubject() {
-  SubjectSpec spec;
-  spec.grid = analysistest::GridSpec{100, 90, 110, 4, 4, 3, 2, 24, 2};
-  spec.regions = {analysistest::regionOfCells("FFA", spec.grid, {{0, 0, 0}, {1, 2, 1}, {3, 3, 2}})};
-  spec.protocol.conditions = {{"Faces", {{2, 4}, {14, 15}}},
-                              {"Houses", {{6, 8}, {18, 19}}},
-                              {"Face", {{10, 11}}},
-                              {"Rest", {{12, 13}}},
-                              {"Noise", {{21, 23}}}};
-  return spec;
+SubjectSetup faceSubject() {
+  SubjectSetup setup;
+  setup.grid = analysistest::GridSetup{100, 90, 110, 4, 4, 3, 2, 24, 2};
+  setup.regions = {
+      analysistest::regionOfCells("FFA", setup.grid, {{0, 0, 0}, {1, 2, 1}, {3, 3, 2}})};
+  setup.protocol.conditions = {{"Faces", {{2, 4}, {14, 15}}},
+                               {"Houses", {{6, 8}, {18, 19}}},
+                               {"Face", {{10, 11}}},
+                               {"Rest", {{12, 13}}},
+                               {"Noise", {{21, 23}}}};
+  return setup;
 }
 
 TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
@@ -80,9 +81,9 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
 }
 
 TEST(StandardApproach, PredictorsValuesAndSavedFile) {
-  SubjectSpec spec = faceSubject();
+  SubjectSetup setup = faceSubject();
   PluginHarness harness;
-  analysistest::addSubject(harness, spec);
+  analysistest::addSubject(harness, setup);
   // "Face" occurs inside the earlier entry for "Faces" and takes its weight.
   setEntries(harness.model, {"Faces list2", "Houses list0", "Face list0", "Rest list1", "Noise"});
   harness.model.saveFileAnswers.push_back({true, "s1.sdm"});
@@ -96,13 +97,13 @@ TEST(StandardApproach, PredictorsValuesAndSavedFile) {
                            "    assigned weight -2 to Noise"}) {
     EXPECT_TRUE(logHas(model, line)) << line;
   }
-  const std::vector<float> region = analysistest::plainRegionTimeCourse(spec);
+  const std::vector<float> region = analysistest::plainRegionTimeCourse(setup);
   const std::vector<float> psychological =
-      analysistest::convolvedBoxCar(spec, {1.0f, -1.0f, 1.0f, 0.0f, 0.0f});
+      analysistest::convolvedBoxCar(setup, {1.0f, -1.0f, 1.0f, 0.0f, 0.0f});
   EXPECT_EQ(predictorValues(model, "Psychological regressor"), psychological);
   EXPECT_EQ(predictorValues(model, "PPI_FFA"), times(psychological, region));
   EXPECT_EQ(predictorValues(model, "Complementary regressor"),
-            analysistest::convolvedBoxCar(spec, {1.0f, 1.0f, 1.0f, 0.0f, 0.0f}));
+            analysistest::convolvedBoxCar(setup, {1.0f, 1.0f, 1.0f, 0.0f, 0.0f}));
   EXPECT_EQ(predictorValues(model, "FFA_predictor"), region);
   EXPECT_EQ(predictorValues(model, "Constant"), std::vector<float>(24, 1.0f));
   EXPECT_TRUE(model.canariesIntact());
@@ -136,10 +137,10 @@ TEST(StandardApproach, ComplementaryRegressorOnlyWithBothSigns) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.entries[0]);
-    SubjectSpec spec = faceSubject();
-    spec.protocol = analysistest::threeConditions();
+    SubjectSetup setup = faceSubject();
+    setup.protocol = analysistest::threeConditions();
     PluginHarness harness;
-    analysistest::addSubject(harness, spec);
+    analysistest::addSubject(harness, setup);
     setEntries(harness.model, row.entries);
     harness.model.saveFileAnswers.push_back({true, "s1.sdm"});
     ASSERT_TRUE(harness.run("Start"));
@@ -160,10 +161,10 @@ TEST(GeneralizedApproach, ModelsConditionsFromTheBaselineOn) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("baseline " + std::to_string(row.baseline));
-    SubjectSpec spec = faceSubject();
-    spec.protocol = analysistest::threeConditions("c0", "c1", "c2");
+    SubjectSetup setup = faceSubject();
+    setup.protocol = analysistest::threeConditions("c0", "c1", "c2");
     PluginHarness harness;
-    analysistest::addSubject(harness, spec);
+    analysistest::addSubject(harness, setup);
     standin::HostModel& model = harness.model;
     model.intParameters["whichapproach"] = 1;
     model.intParameters["baseline"] = row.baseline;
@@ -173,11 +174,11 @@ TEST(GeneralizedApproach, ModelsConditionsFromTheBaselineOn) {
     ASSERT_TRUE(harness.run("Start"));
 
     EXPECT_EQ(predictorNames(model), row.predictors);
-    const std::vector<float> region = analysistest::plainRegionTimeCourse(spec);
+    const std::vector<float> region = analysistest::plainRegionTimeCourse(setup);
     for (int c = std::max(row.baseline, 0); c < 3; ++c) {
       std::vector<float> perCondition(3, 0.0f);
       perCondition[static_cast<std::size_t>(c)] = 1.0f;
-      const std::vector<float> boxCar = analysistest::convolvedBoxCar(spec, perCondition);
+      const std::vector<float> boxCar = analysistest::convolvedBoxCar(setup, perCondition);
       const std::string name = "c" + std::to_string(c);
       EXPECT_EQ(predictorValues(model, name), boxCar);
       EXPECT_EQ(predictorValues(model, "PPI_" + name + "_L"), times(boxCar, region));

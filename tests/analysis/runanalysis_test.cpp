@@ -15,23 +15,23 @@ namespace {
 
 using analysistest::logHas;
 using analysistest::logHasPart;
-using analysistest::SubjectSpec;
+using analysistest::SubjectSetup;
 using testsupport::PluginHarness;
 using Names = std::vector<std::string>;
 
 // Subject i (from 1): /data/s0i/runi.vtc with FFA.voi, standard approach.
-SubjectSpec numberedSubject(int i) {
-  SubjectSpec spec;
+SubjectSetup numberedSubject(int i) {
+  SubjectSetup setup;
   const std::string folder = "/data/s0" + std::to_string(i) + "/";
-  spec.vtcPath = folder + "run" + std::to_string(i) + ".vtc";
-  spec.voiPath = folder + "FFA.voi";
-  spec.grid = analysistest::GridSpec{100, 90, 110, 4, 3, 2, 3, 24, i % 2 == 0 ? 1 : 2};
-  spec.sample = [i](int x, int y, int z, int t) {
+  setup.vtcPath = folder + "run" + std::to_string(i) + ".vtc";
+  setup.voiPath = folder + "FFA.voi";
+  setup.grid = analysistest::GridSetup{100, 90, 110, 4, 3, 2, 3, 24, i % 2 == 0 ? 1 : 2};
+  setup.sample = [i](int x, int y, int z, int t) {
     return analysistest::scatteredSample(x + i, y, z, t * i);
   };
-  spec.protocol = analysistest::threeConditions();
-  spec.regions = {analysistest::regionOfCells("FFA", spec.grid, {{0, 0, 0}, {2, 1, 1}})};
-  return spec;
+  setup.protocol = analysistest::threeConditions();
+  setup.regions = {analysistest::regionOfCells("FFA", setup.grid, {{0, 0, 0}, {2, 1, 1}})};
+  return setup;
 }
 
 // A harness with `count` numbered subjects, contrast entries, and the
@@ -123,15 +123,15 @@ TEST(RunAnalysis, PublishesTheSavedDesignMatricesAfterEverySubject) {
 TEST(RunAnalysis, RunsOverSubjectsAddedByTheCommands) {
   PluginHarness harness;
   standin::HostModel& model = harness.model;
-  std::vector<SubjectSpec> specs = {numberedSubject(1), numberedSubject(2)};
-  specs[1].coordinateSystem = 3;
-  specs[1].regions = {standin::Region{"V1", {{10, 20, 30}, {0, 0, 0}}},
-                      standin::Region{"FFA", {{15, 25, 34}, {14, 28, 37}, {16, 19, 32}}}};
-  specs[1].chosenVOI = 1;
-  for (const SubjectSpec& spec : specs) {
-    analysistest::registerDocuments(model, spec);
-    model.openFileAnswers.push_back({true, spec.vtcPath});
-    model.openFileAnswers.push_back({true, spec.voiPath});
+  std::vector<SubjectSetup> setups = {numberedSubject(1), numberedSubject(2)};
+  setups[1].coordinateSystem = 3;
+  setups[1].regions = {standin::Region{"V1", {{10, 20, 30}, {0, 0, 0}}},
+                       standin::Region{"FFA", {{15, 25, 34}, {14, 28, 37}, {16, 19, 32}}}};
+  setups[1].chosenVOI = 1;
+  for (const SubjectSetup& setup : setups) {
+    analysistest::registerDocuments(model, setup);
+    model.openFileAnswers.push_back({true, setup.vtcPath});
+    model.openFileAnswers.push_back({true, setup.voiPath});
   }
   model.integerAnswers.push_back(1);
   ASSERT_TRUE(harness.run("AddSubject"));
@@ -144,7 +144,7 @@ TEST(RunAnalysis, RunsOverSubjectsAddedByTheCommands) {
   EXPECT_EQ(model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm");
   // The last subject's design matrix stays in the host.
   EXPECT_EQ(analysistest::predictorValues(model, "FFA_predictor"),
-            analysistest::plainRegionTimeCourse(specs[1]));
+            analysistest::plainRegionTimeCourse(setups[1]));
   EXPECT_TRUE(model.canariesIntact());
 }
 
@@ -176,11 +176,11 @@ TEST(RunAnalysis, DefaultDesignMatrixNames) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.expected);
-    SubjectSpec spec = numberedSubject(1);
-    spec.vtcPath = row.vtcPath;
-    spec.voiPath = row.voiPath;
+    SubjectSetup setup = numberedSubject(1);
+    setup.vtcPath = row.vtcPath;
+    setup.voiPath = row.voiPath;
     PluginHarness harness;
-    analysistest::addSubject(harness, spec);
+    analysistest::addSubject(harness, setup);
     standin::HostModel& model = harness.model;
     model.stringParameters["CondID-0"] = "Faces list2";
     model.stringParameters["CondID-1"] = "Houses list0";

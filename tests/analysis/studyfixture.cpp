@@ -8,7 +8,7 @@
 
 namespace analysistest {
 
-standin::TimeCourse makeTimeCourse(const GridSpec& grid, const SampleFunction& sample) {
+standin::TimeCourse makeTimeCourse(const GridSetup& grid, const SampleFunction& sample) {
   standin::TimeCourse tc;
   tc.nrOfVolumes = grid.nrOfVolumes;
   tc.xStart = grid.xStart;
@@ -48,7 +48,7 @@ standin::Protocol threeConditions(const std::string& a, const std::string& b,
   return protocol;
 }
 
-standin::Region regionOfCells(const std::string& name, const GridSpec& grid,
+standin::Region regionOfCells(const std::string& name, const GridSetup& grid,
                               const std::vector<std::array<int, 3>>& cells) {
   standin::Region region;
   region.name = name;
@@ -60,22 +60,22 @@ standin::Region regionOfCells(const std::string& name, const GridSpec& grid,
   return region;
 }
 
-void registerDocuments(standin::HostModel& model, const SubjectSpec& spec) {
-  standin::TimeCourse tc = makeTimeCourse(spec.grid, spec.sample);
-  const std::string protocolPath = spec.vtcPath + ".prt";
+void registerDocuments(standin::HostModel& model, const SubjectSetup& setup) {
+  standin::TimeCourse tc = makeTimeCourse(setup.grid, setup.sample);
+  const std::string protocolPath = setup.vtcPath + ".prt";
   tc.linkedProtocol = protocolPath;
-  model.protocols[protocolPath] = spec.protocol;
-  model.timeCourses[spec.vtcPath] = std::move(tc);
+  model.protocols[protocolPath] = setup.protocol;
+  model.timeCourses[setup.vtcPath] = std::move(tc);
   standin::RegionFile regionFile;
-  regionFile.coordinateSystem = spec.coordinateSystem;
-  regionFile.regions = spec.regions;
-  model.regionFiles[spec.voiPath] = regionFile;
+  regionFile.coordinateSystem = setup.coordinateSystem;
+  regionFile.regions = setup.regions;
+  model.regionFiles[setup.voiPath] = regionFile;
 }
 
-void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec) {
+void addSubject(testsupport::PluginHarness& harness, const SubjectSetup& setup) {
   standin::HostModel& model = harness.model;
-  registerDocuments(model, spec);
-  const standin::TimeCourse& tc = model.timeCourses[spec.vtcPath];
+  registerDocuments(model, setup);
+  const standin::TimeCourse& tc = model.timeCourses[setup.vtcPath];
 
   SubjectRecord subject;
   using H = ppi::host::VTCHeaderRecord;
@@ -88,24 +88,24 @@ void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec) {
   subject.header.setIntAt(H::kZEnd, tc.zEnd);
   subject.header.setIntAt(H::kResolution, tc.resolution);
   subject.header.setIntAt(H::kDataType, tc.dataType);
-  subject.header.setTextAt(H::kPath, H::kPathEnd, spec.vtcPath);
+  subject.header.setTextAt(H::kPath, H::kPathEnd, setup.vtcPath);
   subject.header.setIntAt(H::kProtocolLinkCount, 1);
   subject.protocol.setIntAt(ppi::host::ProtocolRecord::kNrOfConditions,
-                            static_cast<std::int32_t>(spec.protocol.conditions.size()));
+                            static_cast<std::int32_t>(setup.protocol.conditions.size()));
   subject.nrOfVolumes = tc.nrOfVolumes;
 
   SubjectVOIRecord subjectVOI;
   using S = ppi::host::VOISetRecord;
-  subjectVOI.voiSet.setIntAt(S::kNrOfVOIs, static_cast<std::int32_t>(spec.regions.size()));
-  subjectVOI.voiSet.setTextAt(S::kPath, S::kPathEnd, spec.voiPath);
-  subjectVOI.voiSet.setIntAt(S::kCoordinateSystem, spec.coordinateSystem);
-  if (spec.chosenVOI >= 0 && static_cast<std::size_t>(spec.chosenVOI) < spec.regions.size()) {
-    const standin::Region& chosen = spec.regions[static_cast<std::size_t>(spec.chosenVOI)];
+  subjectVOI.voiSet.setIntAt(S::kNrOfVOIs, static_cast<std::int32_t>(setup.regions.size()));
+  subjectVOI.voiSet.setTextAt(S::kPath, S::kPathEnd, setup.voiPath);
+  subjectVOI.voiSet.setIntAt(S::kCoordinateSystem, setup.coordinateSystem);
+  if (setup.chosenVOI >= 0 && static_cast<std::size_t>(setup.chosenVOI) < setup.regions.size()) {
+    const standin::Region& chosen = setup.regions[static_cast<std::size_t>(setup.chosenVOI)];
     using V = ppi::host::VOIRecord;
     subjectVOI.voi.setIntAt(V::kNrOfVoxels, static_cast<std::int32_t>(chosen.voxels.size()));
     subjectVOI.voi.setTextAt(V::kName, V::kNameEnd, chosen.name);
   }
-  subjectVOI.chosenVOI = spec.chosenVOI;
+  subjectVOI.chosenVOI = setup.chosenVOI;
 
   harness.plugin.subjects.push_back(subject);
   harness.plugin.subjectVOIs.push_back(subjectVOI);
@@ -113,25 +113,25 @@ void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec) {
 
   std::string& list = model.stringParameters["VTCFileList"];
   if (!list.empty()) list += '\n';
-  list += spec.vtcPath.substr(spec.vtcPath.rfind('/') + 1);
+  list += setup.vtcPath.substr(setup.vtcPath.rfind('/') + 1);
 }
 
-void openSubjectDocuments(testsupport::PluginHarness& harness, const SubjectSpec& spec) {
-  harness.model.linkVTCToCurrentVMR(spec.vtcPath.c_str(), 1);
-  harness.model.loadVOIs(spec.voiPath.c_str());
+void openSubjectDocuments(testsupport::PluginHarness& harness, const SubjectSetup& setup) {
+  harness.model.linkVTCToCurrentVMR(setup.vtcPath.c_str(), 1);
+  harness.model.loadVOIs(setup.voiPath.c_str());
 }
 
-std::vector<float> plainRegionTimeCourse(const SubjectSpec& spec) {
-  const GridSpec& g = spec.grid;
-  const standin::TimeCourse tc = makeTimeCourse(g, spec.sample);
-  const standin::Region& region = spec.regions[static_cast<std::size_t>(spec.chosenVOI)];
+std::vector<float> plainRegionTimeCourse(const SubjectSetup& setup) {
+  const GridSetup& g = setup.grid;
+  const standin::TimeCourse tc = makeTimeCourse(g, setup.sample);
+  const standin::Region& region = setup.regions[static_cast<std::size_t>(setup.chosenVOI)];
   std::vector<float> values;
   for (int t = 0; t < g.nrOfVolumes; ++t) {
     float sum = 0.0f;
     int inside = 0;
     for (const Voxel& v : region.voxels) {
       long a = v[0], b = v[1], c = v[2];
-      if (spec.coordinateSystem == 3) {
+      if (setup.coordinateSystem == 3) {
         a = 128 - v[1];
         b = 128 - v[2];
         c = 128 - v[0];
@@ -164,12 +164,12 @@ std::vector<float> plainRegionTimeCourse(const SubjectSpec& spec) {
   return values;
 }
 
-std::vector<float> convolvedBoxCar(const SubjectSpec& spec,
+std::vector<float> convolvedBoxCar(const SubjectSetup& setup,
                                    const std::vector<float>& perCondition) {
-  std::vector<float> values(static_cast<std::size_t>(spec.grid.nrOfVolumes), 0.0f);
+  std::vector<float> values(static_cast<std::size_t>(setup.grid.nrOfVolumes), 0.0f);
   for (std::size_t c = 0; c < perCondition.size(); ++c) {
     if (perCondition[c] == 0.0f) continue;
-    for (const auto& interval : spec.protocol.conditions[c].intervals) {
+    for (const auto& interval : setup.protocol.conditions[c].intervals) {
       for (int volume = interval.first; volume <= interval.second; ++volume) {
         values[static_cast<std::size_t>(volume - 1)] = perCondition[c];
       }

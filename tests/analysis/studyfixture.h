@@ -18,7 +18,7 @@ using Voxel = std::array<std::int32_t, 3>;
 
 // A time course over a grid given by its starts, cell counts and resolution,
 // each sample from `sample(x, y, z, t)`.
-struct GridSpec {
+struct GridSetup {
   std::int32_t xStart = 100, yStart = 90, zStart = 110;
   std::int32_t dimX = 5, dimY = 4, dimZ = 3;
   std::int32_t resolution = 2;
@@ -26,15 +26,15 @@ struct GridSpec {
   std::int32_t dataType = 2;  // 1: 16-bit samples
 };
 using SampleFunction = std::function<double(int x, int y, int z, int t)>;
-standin::TimeCourse makeTimeCourse(const GridSpec& grid, const SampleFunction& sample);
+standin::TimeCourse makeTimeCourse(const GridSetup& grid, const SampleFunction& sample);
 
 // A reproducible, varied sample value for any cell and volume.
 double scatteredSample(int x, int y, int z, int t);
 
-struct SubjectSpec {
+struct SubjectSetup {
   std::string vtcPath = "/data/s01/run1.vtc";
   std::string voiPath = "/data/s01/FFA.voi";
-  GridSpec grid;
+  GridSetup grid;
   SampleFunction sample = &scatteredSample;
   standin::Protocol protocol;
   std::int32_t coordinateSystem = 1;
@@ -48,26 +48,27 @@ standin::Protocol threeConditions(const std::string& a = "Faces", const std::str
 
 // A region of grid cells given as cell indices, written in the time course's
 // own coordinates (coordinate-system code other than 3).
-standin::Region regionOfCells(const std::string& name, const GridSpec& grid,
+standin::Region regionOfCells(const std::string& name, const GridSetup& grid,
                               const std::vector<std::array<int, 3>>& cells);
 
 // Registers the subject's time course (with its protocol) and VOI file in the
 // host model, as files the user can pick.
-void registerDocuments(standin::HostModel& model, const SubjectSpec& spec);
+void registerDocuments(standin::HostModel& model, const SubjectSetup& setup);
 
 // Registers the documents, appends the two records and the VTC file name.
-void addSubject(testsupport::PluginHarness& harness, const SubjectSpec& spec);
+void addSubject(testsupport::PluginHarness& harness, const SubjectSetup& setup);
 
 // Links the subject's time course and loads its VOI file in the host, as the
 // run does before it computes a region signal.
-void openSubjectDocuments(testsupport::PluginHarness& harness, const SubjectSpec& spec);
+void openSubjectDocuments(testsupport::PluginHarness& harness, const SubjectSetup& setup);
 
 // The region mean and its z-normalisation written out plainly, volume by
 // volume, voxel by voxel, as the host's data defines them.
-std::vector<float> plainRegionTimeCourse(const SubjectSpec& spec);
+std::vector<float> plainRegionTimeCourse(const SubjectSetup& setup);
 
 // The host's box-car of the conditions with their values, convolved.
-std::vector<float> convolvedBoxCar(const SubjectSpec& spec, const std::vector<float>& perCondition);
+std::vector<float> convolvedBoxCar(const SubjectSetup& setup,
+                                   const std::vector<float>& perCondition);
 
 // Names of the host's current design matrix, in order.
 std::vector<std::string> predictorNames(const standin::HostModel& model);
