@@ -33,6 +33,8 @@ bool requireRunFunctions() {
       HostFunction::nkGetVOI,
       HostFunction::nkGetVTCIntDataOfCurrentVMR,
       HostFunction::nkGetVTCFloatDataOfCurrentVMR,
+      HostFunction::nkLoadProtocol,
+      HostFunction::nkGetProtocol,
       HostFunction::nkGetProtocolCondition,
       HostFunction::nkClearDesignMatrix,
       HostFunction::nkAddPredictor,
@@ -127,6 +129,21 @@ bool sameTimeCourse(const SubjectRecord& subject) {
   return same;
 }
 
+// A time course without a protocol of its own gets the one chosen for it when
+// it was added: the host's current protocol may since be another subject's,
+// and its conditions would silently give this subject's regressors.
+bool restoreSubjectProtocol(const SubjectRecord& subject) {
+  if (subject.protocolPath.empty()) return true;
+  host::ProtocolRecord now;
+  if (!host::loadProtocol(subject.protocolPath.c_str()) || !host::getProtocol(now) ||
+      now.nrOfConditions() != subject.protocol.nrOfConditions()) {
+    host::logLine("Plugin> Could not load the PRT file %s again. Prepare PPI Plugin aborted.",
+                  subject.protocolPath.c_str());
+    return false;
+  }
+  return true;
+}
+
 bool runSubject(const SubjectRecord& subject, const SubjectVOIRecord& subjectVOI,
                 const RunSettings& settings, std::vector<PathText>& savedThisRun,
                 std::vector<PathText>& savedDesignFiles) {
@@ -135,7 +152,7 @@ bool runSubject(const SubjectRecord& subject, const SubjectVOIRecord& subjectVOI
     host::logText("Plugin> failed to load VTC file, Prepare PPI Plugin aborted");
     return false;
   }
-  if (!sameTimeCourse(subject)) return false;
+  if (!sameTimeCourse(subject) || !restoreSubjectProtocol(subject)) return false;
   host::logLine("Plugin> Running analysis for: %s", vtcPath.c_str());
   if (!host::loadVOIs(subjectVOI.voiSet.voiPath().c_str())) {
     host::logText("Plugin> Could not load VOI file. Prepare PPI Plugin aborted.");

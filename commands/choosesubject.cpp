@@ -101,6 +101,7 @@ bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtc
       host::logText("Plugin> Unable to load PRT file. Please retry.");
       return false;
     }
+    subject.protocolPath = protocolPath;
   }
   if (!host::getProtocol(subject.protocol)) {
     host::logText("Plugin> Trouble with PRT. Please retry.");

@@ -3,12 +3,17 @@
 
 #include <cstdint>
 
+#include "common/boundedtext.h"
 #include "host/hostrecords.h"
 
 struct SubjectRecord {
   ppi::host::VTCHeaderRecord header;   // as the host reported it for the subject's VTC
   ppi::host::ProtocolRecord protocol;  // as the host reported it once the protocol was in place
   std::int32_t nrOfVolumes = 0;        // copy of the header's number of volumes
+  // The protocol file chosen for a time course that brings none of its own
+  // (empty when it does): the run loads it again, since the host's current
+  // protocol may by then be another subject's.
+  ppi::PathText protocolPath;
 };
 
 struct SubjectVOIRecord {

@@ -148,6 +148,51 @@ TEST(RunAnalysis, RunsOverSubjectsAddedByTheCommands) {
   EXPECT_TRUE(model.canariesIntact());
 }
 
+TEST(RunAnalysis, EachSubjectGetsTheProtocolChosenForIt) {
+  // Two time courses without protocols of their own; the second subject's
+  // protocol is the host's current one when the run starts.
+  PluginHarness harness;
+  standin::HostModel& model = harness.model;
+  std::vector<SubjectSetup> setups = {numberedSubject(1), numberedSubject(2)};
+  setups[1].protocol.conditions[0].intervals = {{15, 20}};
+  for (std::size_t i = 0; i < setups.size(); ++i) {
+    analysistest::registerDocuments(model, setups[i]);
+    standin::TimeCourse& timeCourse = model.timeCourses[setups[i].vtcPath];
+    const std::string protocolPath = "/data/p" + std::to_string(i + 1) + ".prt";
+    model.protocols[protocolPath] = setups[i].protocol;
+    timeCourse.linkedProtocol.clear();
+    model.openFileAnswers.push_back({true, setups[i].vtcPath});
+    model.openFileAnswers.push_back({true, protocolPath});
+    model.openFileAnswers.push_back({true, setups[i].voiPath});
+  }
+  ASSERT_TRUE(harness.run("AddSubject"));
+  ASSERT_TRUE(harness.run("AddSubject"));
+  ASSERT_EQ(harness.plugin.subjectCount, 2);
+  model.stringParameters["CondID-0"] = "Faces list2";
+  model.yesNoAnswers.push_back(true);
+  model.saveFileAnswers = {{true, "one.sdm"}, {true, "two.sdm"}};
+  ASSERT_TRUE(harness.run("Start"));
+
+  auto first = standin::readDesignMatrixFile("one.sdm");
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->names[1], "Psychological regressor");
+  const std::vector<float> expected = analysistest::convolvedBoxCar(setups[0], {1.0f, 0.0f, 0.0f});
+  ASSERT_EQ(first->columns[1].size(), expected.size());
+  for (std::size_t t = 0; t < expected.size(); ++t) {
+    EXPECT_FLOAT_EQ(static_cast<float>(first->columns[1][t]), expected[t]) << t;
+  }
+  EXPECT_EQ(analysistest::predictorValues(model, "Psychological regressor"),
+            analysistest::convolvedBoxCar(setups[1], {1.0f, 0.0f, 0.0f}));
+
+  // A protocol that can no longer be loaded stops the run.
+  model.protocols.erase("/data/p1.prt");
+  model.yesNoAnswers.push_back(true);
+  model.saveFileAnswers = {{true, "one.sdm"}, {true, "two.sdm"}};
+  EXPECT_FALSE(harness.run("Start"));
+  EXPECT_EQ(model.log.back(),
+            "Plugin> Could not load the PRT file /data/p1.prt again. Prepare PPI Plugin aborted.");
+}
+
 TEST(RunAnalysis, OneSubjectIsNotAskedAbout) {
   Study study(1);
   study.answerSaves({"one.sdm"});
