@@ -7,10 +7,15 @@
 namespace standin {
 
 bool writeDesignMatrixFile(const std::string& path, const DesignMatrixFile& design) {
-  std::ofstream out(path);
-  if (!out) return false;
   const std::size_t predictors = design.names.size();
   const std::size_t rows = design.columns.empty() ? 0 : design.columns.front().size();
+  // One column per name, all of one length: anything else is not a design matrix.
+  if (design.columns.size() != predictors) return false;
+  for (const auto& column : design.columns) {
+    if (column.size() != rows) return false;
+  }
+  std::ofstream out(path);
+  if (!out) return false;
   out << "Version: " << design.version << "\n\n";
   out << "Predictors: " << predictors << "\n";
   out << "DataPoints: " << rows << "\n";
@@ -52,7 +57,8 @@ std::optional<DesignMatrixFile> readDesignMatrixFile(const std::string& path, st
                             lines[5]);
   std::string key;
   int version = 0, predictors = 0, rows = 0, constant = 0, confound = 0;
-  header >> key >> version >> key >> predictors >> key >> rows >> key >> constant >> key >> confound;
+  header >> key >> version >> key >> predictors >> key >> rows >> key >> constant >> key >>
+      confound;
   if (!header || predictors < 0 || rows < 0) return fail("header cannot be read");
   DesignMatrixFile design;
   design.version = version;

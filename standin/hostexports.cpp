@@ -1,5 +1,7 @@
 // The host functions, served by the current host model. A host executable that
 // links this file (with -rdynamic) exports them under their C names.
+#include <cstdio>
+
 #include "host/hostprototypes.h"
 #include "standin/hostmodel.h"
 
@@ -124,3 +126,14 @@ int* nkGetVOI(int index, void* voi) {
 }
 
 }  // extern "C"
+
+// The host exports every function of its interface. The stand-in serves only
+// those the plug-in calls; the others say so when called.
+#define STANDIN_SERVED(name, result, parameters)
+#define STANDIN_NOT_SERVED(name)                                                   \
+  extern "C" PPI_HOST_API void name(void) {                                        \
+    std::fprintf(stderr, "[host] %s is not served by the stand-in host\n", #name); \
+  }
+PPI_HOST_FUNCTIONS(STANDIN_SERVED, STANDIN_NOT_SERVED)
+#undef STANDIN_SERVED
+#undef STANDIN_NOT_SERVED

@@ -26,8 +26,8 @@ void writeHostText(char* out, const std::string& value) {
 bool defaultDesignWriter(const std::string& path, const std::vector<Predictor>& design) {
   DesignMatrixFile file;
   file.hasConstant = !design.empty() && design.back().name == "Constant";
-  file.firstConfound = file.hasConstant ? static_cast<int>(design.size())
-                                        : static_cast<int>(design.size()) + 1;
+  file.firstConfound =
+      file.hasConstant ? static_cast<int>(design.size()) : static_cast<int>(design.size()) + 1;
   for (std::size_t p = 0; p < design.size(); ++p) {
     bool constant = file.hasConstant && p + 1 == design.size();
     int shade = static_cast<int>((p * 67) % 256);
@@ -79,6 +79,18 @@ const Predictor* HostModel::predictor(const std::string& name) const {
   return nullptr;
 }
 
+int HostModel::answerDialog(std::deque<DialogAnswer>& answers, const char* kind,
+                            const std::string& prompt, char* result) {
+  DialogAnswer answer{false, std::string()};
+  if (!answers.empty()) {
+    answer = answers.front();
+    answers.pop_front();
+  }
+  if (answer.accepted) writeHostText(result, answer.text);
+  if (onQuestion) onQuestion(kind, prompt, answer.accepted ? answer.text : "cancelled");
+  return answer.accepted ? 1 : 0;
+}
+
 Predictor* HostModel::findPredictor(const std::string& name) {
   for (Predictor& p : design_) {
     if (p.name == name) return &p;
@@ -109,49 +121,44 @@ void HostModel::messageBox(const char* message) {
 
 int HostModel::yesNoMessageBox(const char* question) {
   record("nkYesNoMessageBox", {text(question)});
-  if (onMessage) onMessage(text(question));
-  if (yesNoAnswers.empty()) return 0;
-  bool yes = yesNoAnswers.front();
-  yesNoAnswers.pop_front();
+  bool yes = false;
+  if (!yesNoAnswers.empty()) {
+    yes = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+  }
+  if (onQuestion) onQuestion("yes/no", text(question), yes ? "yes" : "no");
   return yes ? 1 : 0;
 }
 
 int HostModel::getIntegerInput(const char* prompt, int defaultValue, int minValue, int maxValue) {
-  record("nkGetIntegerInput", {text(prompt), std::to_string(defaultValue),
-                               std::to_string(minValue), std::to_string(maxValue)});
-  if (integerAnswers.empty()) return -1;
-  int answer = integerAnswers.front();
-  integerAnswers.pop_front();
+  record("nkGetIntegerInput", {text(prompt), std::to_string(defaultValue), std::to_string(minValue),
+                               std::to_string(maxValue)});
+  int answer = -1;
+  if (!integerAnswers.empty()) {
+    answer = integerAnswers.front();
+    integerAnswers.pop_front();
+  }
+  if (onQuestion) onQuestion("integer", text(prompt), std::to_string(answer));
   return answer;
 }
 
 int HostModel::getTextInput(const char* prompt, const char* defaultText, char* result) {
   record("nkGetTextInput", {text(prompt), text(defaultText)});
-  if (textAnswers.empty()) return 0;
-  DialogAnswer answer = textAnswers.front();
-  textAnswers.pop_front();
-  if (answer.accepted) writeHostText(result, answer.text);
-  return answer.accepted ? 1 : 0;
+  return answerDialog(textAnswers, "text", text(prompt), result);
 }
 
 int HostModel::getOpenFileName(const char* title, const char* start, const char* filter,
                                char* result) {
   record("nkGetOpenFileName", {text(title), text(start), text(filter)});
-  if (openFileAnswers.empty()) return 0;
-  DialogAnswer answer = openFileAnswers.front();
-  openFileAnswers.pop_front();
-  if (answer.accepted) writeHostText(result, answer.text);
-  return answer.accepted ? 1 : 0;
+  return answerDialog(openFileAnswers, "open file",
+                      text(title) + " [" + text(start) + ", " + text(filter) + "]", result);
 }
 
 int HostModel::getSaveFileName(const char* title, const char* start, const char* filter,
                                char* result) {
   record("nkGetSaveFileName", {text(title), text(start), text(filter)});
-  if (saveFileAnswers.empty()) return 0;
-  DialogAnswer answer = saveFileAnswers.front();
-  saveFileAnswers.pop_front();
-  if (answer.accepted) writeHostText(result, answer.text);
-  return answer.accepted ? 1 : 0;
+  return answerDialog(saveFileAnswers, "save file",
+                      text(title) + " [" + text(start) + ", " + text(filter) + "]", result);
 }
 
 void HostModel::getStringParameter(const char* name, char* value) {
@@ -284,7 +291,8 @@ int HostModel::getProtocolCondition(int index, void* condition) {
   ppi::host::ConditionRecord record;
   std::memcpy(record.bytes, condition, sizeof record.bytes);
   using R = ppi::host::ConditionRecord;
-  record.setTextAt(R::kName, R::kNameEnd, protocol_->conditions[static_cast<std::size_t>(index)].name);
+  record.setTextAt(R::kName, R::kNameEnd,
+                   protocol_->conditions[static_cast<std::size_t>(index)].name);
   std::memcpy(condition, record.bytes, sizeof record.bytes);
   return 1;
 }
@@ -298,19 +306,21 @@ void HostModel::addPredictor(const char* name) {
   record("nkAddPredictor", {text(name)});
   Predictor predictor;
   predictor.name = text(name);
-  predictor.values.resize(linked_ ? static_cast<std::size_t>(std::max(linked_->nrOfVolumes, 0)) : 0);
+  predictor.values.resize(linked_ ? static_cast<std::size_t>(std::max(linked_->nrOfVolumes, 0))
+                                  : 0);
   design_.push_back(std::move(predictor));
 }
 
 void HostModel::setPredictorValuesFromCondition(const char* name, int condition, float value) {
-  record("nkSetPredictorValuesFromCondition", {text(name), std::to_string(condition),
-                                               std::to_string(value)});
+  record("nkSetPredictorValuesFromCondition",
+         {text(name), std::to_string(condition), std::to_string(value)});
   Predictor* predictor = findPredictor(text(name));
   if (predictor == nullptr || !protocol_ || condition < 0 ||
       condition >= static_cast<int>(protocol_->conditions.size())) {
     return;
   }
-  for (const auto& interval : protocol_->conditions[static_cast<std::size_t>(condition)].intervals) {
+  for (const auto& interval :
+       protocol_->conditions[static_cast<std::size_t>(condition)].intervals) {
     for (int volume = interval.first; volume <= interval.second; ++volume) {
       if (volume >= 1 && static_cast<std::size_t>(volume) <= predictor->values.size()) {
         predictor->values[static_cast<std::size_t>(volume - 1)] = value;
@@ -324,7 +334,8 @@ void HostModel::applyTwoGammaHRFToPredictorWithName(const char* name) {
   Predictor* predictor = findPredictor(text(name));
   if (predictor == nullptr) return;
   double repetitionTime = linked_ ? linked_->repetitionTimeMs : 2000.0;
-  convolveCausal(predictor->values.data(), predictor->values.size(), twoGammaKernel(repetitionTime));
+  convolveCausal(predictor->values.data(), predictor->values.size(),
+                 twoGammaKernel(repetitionTime));
 }
 
 float* HostModel::getPredictorByName(const char* name) {

@@ -26,11 +26,11 @@ struct TimeCourse {
   std::int32_t nrOfVolumes = 0;
   std::int32_t xStart = 0, xEnd = 0, yStart = 0, yEnd = 0, zStart = 0, zEnd = 0;
   std::int32_t resolution = 1;
-  std::int32_t dataType = 2;              // 1: 16-bit samples, otherwise float samples
-  double repetitionTimeMs = 2000.0;       // time between volumes
-  std::vector<std::int16_t> intSamples;   // when dataType is 1
-  std::vector<float> floatSamples;        // otherwise
-  std::string linkedProtocol;             // path of a protocol that comes with it, or empty
+  std::int32_t dataType = 2;             // 1: 16-bit samples, otherwise float samples
+  double repetitionTimeMs = 2000.0;      // time between volumes
+  std::vector<std::int16_t> intSamples;  // when dataType is 1
+  std::vector<float> floatSamples;       // otherwise
+  std::string linkedProtocol;            // path of a protocol that comes with it, or empty
 
   std::int32_t dimX() const { return (xEnd - xStart) / resolution; }
   std::int32_t dimY() const { return (yEnd - yStart) / resolution; }
@@ -105,6 +105,11 @@ class HostModel {
   // Echo log lines and messages as they arrive (the stand-in application's pane).
   std::function<void(const std::string&)> onLog;
   std::function<void(const std::string&)> onMessage;
+  // Echo every question and dialog with the answer it got: the kind ("yes/no",
+  // "integer", "text", "open file", "save file"), the prompt or title, and
+  // the answer ("cancelled" when none was given).
+  std::function<void(const std::string& kind, const std::string& prompt, const std::string& answer)>
+      onQuestion;
 
   // --- what happened -------------------------------------------------------
   std::vector<std::string> log;
@@ -160,6 +165,9 @@ class HostModel {
  private:
   void record(const char* function, std::vector<std::string> arguments);
   Predictor* findPredictor(const std::string& name);
+  // Takes the next answer (none left: cancelled), fills the result and echoes it.
+  int answerDialog(std::deque<DialogAnswer>& answers, const char* kind, const std::string& prompt,
+                   char* result);
 
   std::optional<TimeCourse> linked_;
   std::string linkedPath_;

@@ -19,16 +19,19 @@ constexpr double kKernelLengthS = 32.0;
 }  // namespace
 
 std::vector<double> twoGammaKernel(double repetitionTimeMs) {
-  std::vector<double> kernel;
   if (!(repetitionTimeMs > 0.0)) return {1.0};
   const double step = repetitionTimeMs / 1000.0;
+  // Samples at 0, TR, 2 TR, ... up to the kernel's length (counted by index,
+  // so that no rounding of a running time drops or adds the last sample).
+  const auto count = static_cast<std::size_t>(std::floor(kKernelLengthS / step + 1e-9)) + 1;
+  std::vector<double> kernel(count);
   double sum = 0.0;
-  for (double t = 0.0; t <= kKernelLengthS + 1e-9; t += step) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const double t = static_cast<double>(k) * step;
     // With unit scale a gamma density peaks at shape - 1.
-    double value = gammaDensity(t, kResponsePeakS + 1.0) -
-                   kUndershootRatio * gammaDensity(t, kUndershootPeakS + 1.0);
-    kernel.push_back(value);
-    sum += value;
+    kernel[k] = gammaDensity(t, kResponsePeakS + 1.0) -
+                kUndershootRatio * gammaDensity(t, kUndershootPeakS + 1.0);
+    sum += kernel[k];
   }
   if (sum != 0.0) {
     for (double& value : kernel) value /= sum;
