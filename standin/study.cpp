@@ -1,0 +1,361 @@
+#include "standin/study.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "standin/designfile.h"
+#include "standin/documents.h"
+#include "standin/fit.h"
+#include "standin/hrf.h"
+
+namespace standin {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Grid of every subject's time course: 8 x 8 x 8 cells of 3 units from 100.
+constexpr int kGridStart = 100;
+constexpr int kResolution = 3;
+constexpr int kCells = 8;
+constexpr double kBaseline = 1000.0;
+
+const char* const kMotionNames[6] = {"Translation X [mm]", "Translation Y [mm]",
+                                     "Translation Z [mm]", "Rotation X [deg]",
+                                     "Rotation Y [deg]",   "Rotation Z [deg]"};
+
+// A small deterministic generator (SplitMix64) with normal deviates by the
+// Box-Muller transform, so that a study is the same on every platform.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  double uniform() {  // in (0, 1)
+    return (static_cast<double>(next() >> 11) + 0.5) / 9007199254740992.0;
+  }
+  double normal() {
+    const double u = uniform(), v = uniform();
+    return std::sqrt(-2.0 * std::log(u)) * std::cos(6.283185307179586 * v);
+  }
+
+ private:
+  std::uint64_t next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  std::uint64_t state_;
+};
+
+using Series = std::vector<double>;
+
+Series convolved(const Series& input, double repetitionTimeMs) {
+  std::vector<float> values(input.begin(), input.end());
+  convolveCausal(values.data(), values.size(), twoGammaKernel(repetitionTimeMs));
+  return Series(values.begin(), values.end());
+}
+
+// Centred and divided by the sample standard deviation, as the plug-in does.
+Series zNormalised(Series values) {
+  double mean = 0.0;
+  for (double v : values) mean += v;
+  mean /= static_cast<double>(values.size());
+  double squares = 0.0;
+  for (double& v : values) {
+    v -= mean;
+    squares += v * v;
+  }
+  const double sd = std::sqrt(squares / static_cast<double>(values.size() - 1));
+  for (double& v : values) v /= sd;
+  return values;
+}
+
+std::string subjectId(int s) {
+  char id[16];
+  std::snprintf(id, sizeof id, "sub-%02d", s + 1);
+  return id;
+}
+
+// Regions as boxes of 2 x 2 x 2 cells; every cell is covered by 3 x 3 x 3
+// voxels of one unit, as a region drawn on the anatomy is.
+struct RegionBox {
+  const char* name;
+  int x, y, z;  // first cell
+};
+const RegionBox kRegions[3] = {{"Seed", 1, 1, 1}, {"Target", 5, 1, 1}, {"Null", 1, 5, 5}};
+
+Region regionVoxels(const RegionBox& box, int coordinateSystem) {
+  Region region{box.name, {}};
+  for (int cz = box.z; cz < box.z + 2; ++cz) {
+    for (int cy = box.y; cy < box.y + 2; ++cy) {
+      for (int cx = box.x; cx < box.x + 2; ++cx) {
+        for (int dz = -1; dz <= 1; ++dz) {
+          for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+              const int a = kGridStart + cx * kResolution + dx;
+              const int b = kGridStart + cy * kResolution + dy;
+              const int c = kGridStart + cz * kResolution + dz;
+              // Code 3 stores (c0, c1, c2) that the host turns into
+              // (128 - c1, 128 - c2, 128 - c0).
+              if (coordinateSystem == 3) {
+                region.voxels.push_back({128 - c, 128 - a, 128 - b});
+              } else {
+                region.voxels.push_back({a, b, c});
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  return region;
+}
+
+bool inBox(const RegionBox& box, int x, int y, int z) {
+  return x >= box.x && x < box.x + 2 && y >= box.y && y < box.y + 2 && z >= box.z && z < box.z + 2;
+}
+
+// Conditions Rest, Attend, Passive; blocks of Rest alternate with task blocks,
+// and the task blocks alternate Attend and Passive (odd subjects start with
+// Passive).
+Protocol blockProtocol(int subject, const StudyOptions& options) {
+  Protocol protocol{{{"Rest", {}}, {"Attend", {}}, {"Passive", {}}}};
+  int task = 0;
+  for (int first = 1, block = 0; first <= options.volumes; first += options.blockLength, ++block) {
+    const int last = std::min(first + options.blockLength - 1, options.volumes);
+    int condition = 0;
+    if (block % 2 == 1) condition = 1 + ((task++ + subject) % 2);
+    protocol.conditions[static_cast<std::size_t>(condition)].intervals.emplace_back(first, last);
+  }
+  return protocol;
+}
+
+Series boxcar(const Condition& condition, int volumes) {
+  Series values(static_cast<std::size_t>(volumes), 0.0);
+  for (const auto& interval : condition.intervals) {
+    for (int v = interval.first; v <= interval.second && v <= volumes; ++v) {
+      values[static_cast<std::size_t>(v - 1)] = 1.0;
+    }
+  }
+  return values;
+}
+
+// Six slow drifts (three in mm, three in degrees) with one sudden shift.
+std::array<Series, 6> motionSeries(Random& random, int volumes) {
+  std::array<Series, 6> motion;
+  const int jump = volumes / 3 + static_cast<int>(random.uniform() * volumes / 3);
+  for (int k = 0; k < 6; ++k) {
+    motion[static_cast<std::size_t>(k)].resize(static_cast<std::size_t>(volumes));
+    double value = 0.0;
+    const double step = k < 3 ? 0.12 : 0.1;
+    for (int t = 0; t < volumes; ++t) {
+      value = 0.97 * value + step * random.normal();
+      if (k == 2 && t == jump) value += 0.6;
+      motion[static_cast<std::size_t>(k)][static_cast<std::size_t>(t)] = value;
+    }
+  }
+  return motion;
+}
+
+bool writeSubject(const std::string& folder, int s, const StudyOptions& options,
+                  const RegionFile& regions, std::string* error) {
+  const std::string id = subjectId(s);
+  const int volumes = options.volumes;
+  Random random(options.seed + 7919 * static_cast<std::uint64_t>(s + 1));
+  const Protocol protocol = blockProtocol(s, options);
+  const Series attend =
+      convolved(boxcar(protocol.conditions[1], volumes), options.repetitionTimeMs);
+  const Series passive =
+      convolved(boxcar(protocol.conditions[2], volumes), options.repetitionTimeMs);
+  const std::array<Series, 6> motion = motionSeries(random, volumes);
+
+  // The seed's own fluctuation: slow noise through the response, scaled to unit
+  // spread, plus a response to both tasks.
+  Series fluctuation(static_cast<std::size_t>(volumes));
+  double state = 0.0;
+  for (double& value : fluctuation) value = state = 0.8 * state + random.normal();
+  fluctuation = zNormalised(convolved(fluctuation, options.repetitionTimeMs));
+
+  TimeCourse tc;
+  tc.nrOfVolumes = volumes;
+  tc.xStart = tc.yStart = tc.zStart = kGridStart;
+  tc.xEnd = tc.yEnd = tc.zEnd = kGridStart + kCells * kResolution;
+  tc.resolution = kResolution;
+  tc.dataType = s % 4 == 3 ? 2 : 1;  // every fourth subject has float samples
+  tc.repetitionTimeMs = options.repetitionTimeMs;
+  tc.linkedProtocol = "./" + id + "/" + id + "_task.prt";
+  const std::size_t total = static_cast<std::size_t>(kCells * kCells * kCells * volumes);
+  if (tc.dataType == 1) {
+    tc.intSamples.resize(total);
+  } else {
+    tc.floatSamples.resize(total);
+  }
+
+  auto motionAt = [&](int t) {
+    double sum = 0.0;
+    for (std::size_t k = 0; k < 6; ++k) {
+      sum += kPlantedMotionWeights[k] * motion[k][static_cast<std::size_t>(t)];
+    }
+    return sum;
+  };
+  // Fills every cell for which `signal` gives a value, with noise of `noise`.
+  auto fill = [&](const auto& signal, double noise, bool (*select)(int, int, int)) {
+    for (int z = 0; z < kCells; ++z) {
+      for (int y = 0; y < kCells; ++y) {
+        for (int x = 0; x < kCells; ++x) {
+          if (!select(x, y, z)) continue;
+          const std::size_t cell = static_cast<std::size_t>((z * kCells + y) * kCells + x);
+          for (int t = 0; t < volumes; ++t) {
+            const double value = signal(t) + motionAt(t) + noise * random.normal();
+            const std::size_t i =
+                cell * static_cast<std::size_t>(volumes) + static_cast<std::size_t>(t);
+            if (tc.dataType == 1) {
+              tc.intSamples[i] = static_cast<std::int16_t>(std::lround(value));
+            } else {
+              tc.floatSamples[i] = static_cast<float>(value);
+            }
+          }
+        }
+      }
+    }
+  };
+  auto at = [](const Series& series, int t) { return series[static_cast<std::size_t>(t)]; };
+
+  fill(
+      [&](int t) {
+        return kBaseline + 15.0 * at(fluctuation, t) + 4.0 * (at(attend, t) + at(passive, t));
+      },
+      6.0, [](int x, int y, int z) { return inBox(kRegions[0], x, y, z); });
+
+  // The physiological signal as the plug-in will see it: the seed's mean over
+  // its voxels in the stored samples, z-normalised.
+  auto seedMean = regionMeanTimeCourse(tc, regions.regions[0], regions.coordinateSystem);
+  if (!seedMean) {
+    if (error != nullptr) *error = "the seed region lies outside the grid";
+    return false;
+  }
+  const Series seed = zNormalised(*seedMean);
+  Series ppi(static_cast<std::size_t>(volumes));
+  for (int t = 0; t < volumes; ++t) {
+    ppi[static_cast<std::size_t>(t)] = (at(attend, t) - at(passive, t)) * at(seed, t);
+  }
+
+  fill(
+      [&](int t) {
+        return kBaseline + 8.0 * at(attend, t) + 3.0 * at(passive, t) + 5.0 * at(seed, t) +
+               options.ppiEffect * at(ppi, t);
+      },
+      6.0, [](int x, int y, int z) { return inBox(kRegions[1], x, y, z); });
+  fill(
+      [&](int t) { return kBaseline + 6.0 * (at(attend, t) + at(passive, t)) + 5.0 * at(seed, t); },
+      6.0, [](int x, int y, int z) { return inBox(kRegions[2], x, y, z); });
+  fill([&](int) { return kBaseline; }, 12.0,
+       [](int x, int y, int z) {
+         return !inBox(kRegions[0], x, y, z) && !inBox(kRegions[1], x, y, z) &&
+                !inBox(kRegions[2], x, y, z);
+       });
+
+  DesignMatrixFile motionFile;
+  motionFile.firstConfound = 1;
+  for (std::size_t k = 0; k < 6; ++k) {
+    motionFile.names.push_back(kMotionNames[k]);
+    motionFile.colours.push_back({k < 3 ? 255 : 0, static_cast<int>(40 * k), k < 3 ? 0 : 255});
+    motionFile.columns.push_back(motion[k]);
+  }
+
+  const std::string base = folder + "/" + id + "/" + id + "_task";
+  fs::create_directories(folder + "/" + id);
+  if (!writeTimeCourseFile(base + ".vtc", tc, error) ||
+      !writeProtocolFile(base + ".prt", protocol, error)) {
+    return false;
+  }
+  if (!writeDesignMatrixFile(base + "_3DMC.sdm", motionFile)) {
+    if (error != nullptr) *error = "cannot write " + base + "_3DMC.sdm";
+    return false;
+  }
+  return true;
+}
+
+std::string sessionText(const StudyOptions& options) {
+  std::ostringstream s;
+  s << "# The demo study's session: load the subject list, then run the PPI\n"
+       "# analysis in multi-study mode with the motion predictors merged.\n"
+       "say Loading the subject list study.ppi\n"
+       "vmr open\n"
+       "int whichapproach 0\n"
+       "open-file ./study.ppi\n"
+       "command Load expect true\n"
+       "expect-int NrOfConditions 3\n"
+       "\n"
+       "say Running the analysis: Attend against Passive, Rest as baseline\n"
+       "int changePredName 0\n"
+       "int saveMDM 1\n"
+       "int addMoCo 1\n"
+       "int zMC "
+    << options.zTransformMotion
+    << "\n"
+       "int baseline 0\n"
+       "string CondID-0 Rest list1\n"
+       "string CondID-1 Attend list2\n"
+       "string CondID-2 Passive list0\n"
+       "save-file ./results/Multistudy_PPI.mdm\n";
+  if (options.subjects > 1) s << "answer yes\n";
+  for (int i = 0; i < options.subjects; ++i) {
+    const std::string id = subjectId(i);
+    s << "open-file ./" << id << "/" << id << "_task_3DMC.sdm\n";
+  }
+  s << "command Start expect true\n"
+    << "expect-int nr_subs " << options.subjects << "\n"
+    << "expect-string mdmFileName ./results/Multistudy_PPI.mdm\n"
+    << "write-string SDMFileList ./results/sdm-files.txt\n";
+  return s.str();
+}
+
+bool writeText(const std::string& path, const std::string& text, std::string* error) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  out.close();
+  if (!out && error != nullptr) *error = "cannot write " + path;
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+bool generateStudy(const std::string& folder, const StudyOptions& options, std::string* error) {
+  if (options.subjects < 1 || options.volumes < 2 * options.blockLength ||
+      options.blockLength < 1) {
+    if (error != nullptr) *error = "a study needs a subject and two blocks of volumes";
+    return false;
+  }
+  std::error_code ec;
+  fs::create_directories(folder + "/results", ec);
+  if (ec) {
+    if (error != nullptr) *error = "cannot create " + folder + "/results: " + ec.message();
+    return false;
+  }
+  RegionFile regions;
+  regions.coordinateSystem = options.coordinateSystem;
+  for (const RegionBox& box : kRegions) {
+    regions.regions.push_back(regionVoxels(box, options.coordinateSystem));
+  }
+  if (!writeRegionFile(folder + "/regions.voi", regions, error)) return false;
+  std::string list;
+  for (int s = 0; s < options.subjects; ++s) {
+    if (!writeSubject(folder, s, options, regions, error)) return false;
+    const std::string id = subjectId(s);
+    list += "./" + id + "/" + id + "_task.vtc\t./regions.voi\t0\n";
+  }
+  std::ostringstream planted;
+  planted << "# Effects planted in the demo study (signal units)\n"
+          << "ppi-target " << options.ppiEffect << "\nppi-null 0\nmotion-weights";
+  for (double w : kPlantedMotionWeights) planted << ' ' << w;
+  planted << "\nsubjects " << options.subjects << "\nvolumes " << options.volumes << "\n";
+  return writeText(folder + "/study.ppi", list, error) &&
+         writeText(folder + "/demo.session", sessionText(options), error) &&
+         writeText(folder + "/planted.txt", planted.str(), error);
+}
+
+}  // namespace standin

@@ -1,0 +1,78 @@
+// The demo study: a small fMRI study generated deterministically, with a
+// planted psychophysiological interaction, and the check a researcher makes
+// of the plug-in's design matrices on it.
+//
+// Each subject has a block design of two task conditions ("Attend" and
+// "Passive", between "Rest" blocks), a time course on a small grid, and six
+// head-motion series. Three regions are shared by all subjects ("regions.voi"):
+//
+//   Seed    its signal is the physiological signal;
+//   Target  couples to the seed more strongly in "Attend" than in "Passive":
+//           it holds ppiEffect times the PPI regressor (the convolved contrast
+//           Attend - Passive times the z-normalised seed mean);
+//   Null    couples to the seed equally in both conditions (no interaction).
+//
+// All regions also carry the motion series with known weights.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct StudyOptions {
+  int subjects = 4;
+  int volumes = 160;
+  int blockLength = 10;  // volumes per block
+  double repetitionTimeMs = 2000.0;
+  double ppiEffect = 4.0;    // planted in Target, signal units per unit of PPI regressor
+  int coordinateSystem = 1;  // of the region file (3: the converted triple)
+  int zTransformMotion = 0;  // the session's "zMC"
+  std::uint64_t seed = 20240611;
+};
+
+// Motion weights planted in every region, signal units per mm or degree.
+constexpr std::array<double, 6> kPlantedMotionWeights{2.5, -1.5, 3.0, 1.5, -2.0, 1.0};
+
+// Writes the study into `folder` (created; the files it writes are replaced):
+// sub-NN/ with a time course, protocol and motion-estimates file per subject,
+// regions.voi, study.ppi, demo.session, planted.txt and an empty results/.
+// The session runs in `folder` as its working directory.
+bool generateStudy(const std::string& folder, const StudyOptions& options,
+                   std::string* error = nullptr);
+
+// One subject's fit of its final design matrix.
+struct SubjectFit {
+  std::string subject;
+  std::string designFile;
+  bool withMotion = false;  // the design matrix carries the six motion predictors
+  int rows = 0;
+  int predictors = 0;
+  double targetEstimate = 0.0, targetT = 0.0;
+  double nullEstimate = 0.0, nullT = 0.0;
+};
+
+struct StudyCheck {
+  double plantedEffect = 0.0;
+  std::vector<SubjectFit> subjects;
+  bool recovered = false;  // every Target t > 3 with the planted sign, every |Null t| < 3
+};
+
+// Fits every design matrix listed in results/sdm-files.txt (the session's
+// "SDMFileList") to the Target and Null regions' mean time courses. Nothing,
+// with the reason in `error`, when the study or a design matrix cannot be read.
+std::optional<StudyCheck> checkStudy(const std::string& folder, std::string* error = nullptr);
+
+// Prints the check as one table, with the group means.
+void printStudyCheck(const StudyCheck& check, std::ostream& out);
+
+// Draws the first subject's psychological, physiological and PPI regressors
+// and its motion predictors over time, with the task blocks shaded.
+bool writeRegressorFigure(const std::string& folder, const std::string& svgPath,
+                          std::string* error = nullptr);
+
+}  // namespace standin

@@ -1,0 +1,264 @@
+#include "standin/documents.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/fakehost.h"
+
+namespace {
+
+using testsupport::readFile;
+using testsupport::ScopedWorkingDirectory;
+using testsupport::writeFile;
+
+standin::TimeCourse smallTimeCourse(int dataType) {
+  standin::TimeCourse tc;
+  tc.nrOfVolumes = 3;
+  tc.xStart = 10;
+  tc.xEnd = 16;  // 2 cells of 3
+  tc.yStart = 20;
+  tc.yEnd = 23;  // 1 cell
+  tc.zStart = -6;
+  tc.zEnd = 0;  // 2 cells
+  tc.resolution = 3;
+  tc.dataType = dataType;
+  tc.repetitionTimeMs = 1500.5;
+  for (int i = 0; i < 12; ++i) {
+    if (dataType == 1) {
+      tc.intSamples.push_back(static_cast<std::int16_t>(i * 1000 - 6000));
+    } else {
+      tc.floatSamples.push_back(static_cast<float>(i) * 0.25f - 1.0f);
+    }
+  }
+  return tc;
+}
+
+TEST(TimeCourseFile, RoundTripsBothSampleTypesAndTheProtocolLink) {
+  ScopedWorkingDirectory dir;
+  for (int dataType : {1, 2}) {
+    for (const char* protocol : {"", "./with blank/task.prt"}) {
+      SCOPED_TRACE(std::to_string(dataType) + " " + protocol);
+      standin::TimeCourse written = smallTimeCourse(dataType);
+      written.linkedProtocol = protocol;
+      std::string why;
+      ASSERT_TRUE(standin::writeTimeCourseFile("tc.vtc", written, &why)) << why;
+      auto read = standin::readTimeCourseFile("tc.vtc", &why);
+      ASSERT_TRUE(read) << why;
+      EXPECT_EQ(read->nrOfVolumes, 3);
+      EXPECT_EQ(read->dimX(), 2);
+      EXPECT_EQ(read->dimY(), 1);
+      EXPECT_EQ(read->dimZ(), 2);
+      EXPECT_EQ(read->zStart, -6);
+      EXPECT_EQ(read->dataType, dataType);
+      EXPECT_EQ(read->repetitionTimeMs, 1500.5);
+      EXPECT_EQ(read->linkedProtocol, protocol);
+      EXPECT_EQ(read->intSamples, written.intSamples);
+      EXPECT_EQ(read->floatSamples, written.floatSamples);
+      // Cell (x 1, y 0, z 1) is cell 3; volume 2 is sample 3 * 3 + 2.
+      EXPECT_EQ(standin::sampleAt(*read, 1, 0, 1, 2),
+                dataType == 1 ? 11 * 1000 - 6000 : 11 * 0.25 - 1.0);
+    }
+  }
+  // The samples are little-endian whatever the machine.
+  const std::string bytes = readFile("tc.vtc");
+  const std::size_t data = bytes.find("data\n") + 5;
+  EXPECT_EQ(bytes.size(), data + 12 * 4);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[data + 4 * 5 + 3]),
+            0x3Eu);  // sample 5 is 0.25f: 3E 80 00 00
+}
+
+TEST(TimeCourseFile, RefusesWhatItCannotReadWhole) {
+  const std::string header =
+      "TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 3\nrepetition-time 2000\n"
+      "samples int16\ndata\n";
+  const std::string samples(24, '\1');
+  struct Row {
+    std::string content;
+    const char* why;
+  };
+  const Row rows[] = {
+      {header + samples.substr(1), "ends before the last sample"},
+      {header + samples + "x", "data after the last sample"},
+      {"TYNK-TIMECOURSE 2\n", "not a TYNK-TIMECOURSE 1 file"},
+      {"something else\n", "not a TYNK-TIMECOURSE 1 file"},
+      {"TYNK-TIMECOURSE 1\nvolumes 3\n", "no \"data\" line"},
+      {"TYNK-TIMECOURSE 1\nvolumes 3\ndata\n", "lacks volumes, grid"},
+      {"TYNK-TIMECOURSE 1\ncolour red\ndata\n", "unknown header item \"colour\""},
+      {"TYNK-TIMECOURSE 1\nvolumes three\ndata\n", "line 2: cannot read volumes"},
+      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 0\nrepetition-time 2000\n"
+       "samples int16\ndata\n",
+       "resolution must be at least 1"},
+      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 12 20 23 -6 0 3\nrepetition-time 2000\n"
+       "samples int16\ndata\n",
+       "grid is empty"},
+      {"TYNK-TIMECOURSE 1\nvolumes 0\ngrid 10 16 20 23 -6 0 3\nrepetition-time 2000\n"
+       "samples int16\ndata\n",
+       "number of volumes"},
+      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 3\nrepetition-time -1\n"
+       "samples int16\ndata\n",
+       "repetition time must be positive"},
+      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 3\nrepetition-time 2000\n"
+       "samples int8\ndata\n",
+       "cannot read samples"},
+  };
+  ScopedWorkingDirectory dir;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    writeFile("bad.vtc", row.content);
+    std::string why;
+    EXPECT_FALSE(standin::readTimeCourseFile("bad.vtc", &why));
+    EXPECT_NE(why.find(row.why), std::string::npos) << why;
+  }
+  std::string why;
+  EXPECT_FALSE(standin::readTimeCourseFile("missing.vtc", &why));
+  EXPECT_NE(why.find("cannot open"), std::string::npos);
+
+  standin::TimeCourse ragged = smallTimeCourse(1);
+  ragged.intSamples.pop_back();
+  EXPECT_FALSE(standin::writeTimeCourseFile("ragged.vtc", ragged, &why));
+  EXPECT_NE(why.find("does not fill the grid"), std::string::npos);
+}
+
+TEST(ProtocolFile, RoundTripsAndRefusesBadIntervals) {
+  ScopedWorkingDirectory dir;
+  standin::Protocol written{
+      {{"Rest", {{1, 10}, {21, 30}}}, {"Task with blank", {{11, 20}}}, {"Empty", {}}}};
+  std::string why;
+  ASSERT_TRUE(standin::writeProtocolFile("p.prt", written, &why)) << why;
+  EXPECT_EQ(readFile("p.prt"),
+            "TYNK-PROTOCOL 1\ncondition \"Rest\" 1-10 21-30\ncondition \"Task with blank\" "
+            "11-20\ncondition \"Empty\"\n");
+  auto read = standin::readProtocolFile("p.prt", &why);
+  ASSERT_TRUE(read) << why;
+  ASSERT_EQ(read->conditions.size(), 3u);
+  EXPECT_EQ(read->conditions[1].name, "Task with blank");
+  EXPECT_EQ(read->conditions[0].intervals, written.conditions[0].intervals);
+  EXPECT_TRUE(read->conditions[2].intervals.empty());
+
+  struct Row {
+    const char* content;
+    const char* why;
+  };
+  const Row rows[] = {
+      {"# comment\r\n\r\nTYNK-PROTOCOL 1\r\ncondition \"A\" 1-2\r\n", nullptr},
+      {"TYNK-PROTOCOL 1\ncondition \"A\" 0-2\n", "line 2: interval \"0-2\""},
+      {"TYNK-PROTOCOL 1\ncondition \"A\" 5-2\n", "interval \"5-2\""},
+      {"TYNK-PROTOCOL 1\ncondition \"A\" 5\n", "interval \"5\""},
+      {"TYNK-PROTOCOL 1\ncondition \"A\" -1-2\n", "interval \"-1-2\""},
+      {"TYNK-PROTOCOL 1\ncondition \"A 1-2\n", "no closing quote"},
+      {"TYNK-PROTOCOL 1\nblock \"A\" 1-2\n", "expected: condition"},
+      {"TYNK-PROTOCOL 2\n", "format version 2"},
+      {"condition \"A\" 1-2\n", "not a TYNK-PROTOCOL file"},
+      {"", "not a TYNK-PROTOCOL file"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.content);
+    writeFile("bad.prt", row.content);
+    auto parsed = standin::readProtocolFile("bad.prt", &why);
+    if (row.why == nullptr) {
+      ASSERT_TRUE(parsed) << why;
+      EXPECT_EQ(parsed->conditions[0].intervals.size(), 1u);
+    } else {
+      EXPECT_FALSE(parsed);
+      EXPECT_NE(why.find(row.why), std::string::npos) << why;
+    }
+  }
+  EXPECT_FALSE(standin::writeProtocolFile("q.prt", {{{"say \"hi\"", {}}}}, &why));
+  EXPECT_FALSE(standin::writeProtocolFile("q.prt", {{{"A", {{3, 2}}}}}, &why));
+}
+
+TEST(RegionFile, RoundTripsAndRefusesShortOrBrokenRegions) {
+  ScopedWorkingDirectory dir;
+  standin::RegionFile written;
+  written.coordinateSystem = 3;
+  written.regions = {{"Seed area", {{1, 2, 3}, {-4, 5, 600}}}, {"Empty", {}}};
+  std::string why;
+  ASSERT_TRUE(standin::writeRegionFile("r.voi", written, &why)) << why;
+  auto read = standin::readRegionFile("r.voi", &why);
+  ASSERT_TRUE(read) << why;
+  EXPECT_EQ(read->coordinateSystem, 3);
+  ASSERT_EQ(read->regions.size(), 2u);
+  EXPECT_EQ(read->regions[0].name, "Seed area");
+  EXPECT_EQ(read->regions[0].voxels, written.regions[0].voxels);
+  EXPECT_TRUE(read->regions[1].voxels.empty());
+
+  struct Row {
+    const char* content;
+    const char* why;
+  };
+  const Row rows[] = {
+      {"TYNK-REGIONS 1\nregion \"A\" 1\n1 2 3\n", "first item must be: coordinates"},
+      {"TYNK-REGIONS 1\ncoordinates 1\nregion \"A\" 2\n1 2 3\n", "has 1 of its 2 voxels"},
+      {"TYNK-REGIONS 1\ncoordinates 1\nregion \"A\" 1\n1 2\n", "line 4: expected three"},
+      {"TYNK-REGIONS 1\ncoordinates 1\nregion \"A\" 1\n1 2 x\n", "expected three"},
+      {"TYNK-REGIONS 1\ncoordinates 1\nregion \"A\" -1\n", "expected: region"},
+      {"TYNK-REGIONS 1\ncoordinates 1\n1 2 3\n", "expected: region"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.content);
+    writeFile("bad.voi", row.content);
+    EXPECT_FALSE(standin::readRegionFile("bad.voi", &why));
+    EXPECT_NE(why.find(row.why), std::string::npos) << why;
+  }
+}
+
+TEST(RegionMeanTimeCourse, MapsVoxelsToCellsAsTheHostGridDoes) {
+  standin::TimeCourse tc = smallTimeCourse(2);  // cells of 3 from x 10, y 20, z -6
+  // Samples of cell c at volume t: (3c + t) * 0.25 - 1.
+  auto cellMean = [](std::vector<int> cells, int t) {
+    double sum = 0.0;
+    for (int c : cells) sum += (3 * c + t) * 0.25 - 1.0;
+    return sum / static_cast<double>(cells.size());
+  };
+  struct Row {
+    std::vector<std::array<std::int32_t, 3>> voxels;
+    int coordinateSystem;
+    std::vector<int> cells;  // empty: outside the grid
+  };
+  const Row rows[] = {
+      {{{10, 20, -6}}, 1, {0}},
+      {{{11, 21, -5}}, 1, {0}},  // +1 of 3 rounds down
+      {{{12, 20, -6}}, 1, {1}},  // +2 of 3 rounds up
+      {{{13, 20, -3}, {10, 20, -6}}, 1, {3, 0}},
+      {{{9, 20, -6}}, 1, {0}},      // -1 of 3 is still cell 0
+      {{{8, 20, -6}}, 1, {}},       // -2 of 3 is cell -1
+      {{{16, 20, -6}}, 1, {}},      // one past the last cell
+      {{{134, 115, 108}}, 3, {1}},  // (128 - 115, 128 - 108, 128 - 134) = (13, 20, -6)
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message()
+                 << row.voxels[0][0] << " " << row.voxels[0][1] << " " << row.voxels[0][2]);
+    auto mean = standin::regionMeanTimeCourse(tc, {"R", row.voxels}, row.coordinateSystem);
+    if (row.cells.empty()) {
+      EXPECT_FALSE(mean);
+      continue;
+    }
+    ASSERT_TRUE(mean);
+    for (int t = 0; t < 3; ++t) EXPECT_DOUBLE_EQ((*mean)[t], cellMean(row.cells, t)) << t;
+  }
+  EXPECT_FALSE(standin::regionMeanTimeCourse(tc, {"Empty", {}}, 1));
+}
+
+TEST(DocumentLoaders, ServeTheModelAndReportUnreadableFiles) {
+  ScopedWorkingDirectory dir;
+  standin::TimeCourse tc = smallTimeCourse(1);
+  tc.linkedProtocol = "p.prt";
+  ASSERT_TRUE(standin::writeTimeCourseFile("tc.vtc", tc));
+  ASSERT_TRUE(standin::writeProtocolFile("p.prt", {{{"A", {{1, 2}}}}}));
+  writeFile("bad.voi", "nonsense\n");
+  standin::HostModel model;
+  std::vector<std::string> problems;
+  standin::useDocumentFiles(model, [&](const std::string& why) { problems.push_back(why); });
+  EXPECT_EQ(model.linkVTCToCurrentVMR("tc.vtc", 1), 1);
+  ASSERT_NE(model.currentProtocol(), nullptr);
+  EXPECT_EQ(model.currentProtocol()->conditions[0].name, "A");
+  EXPECT_EQ(model.loadVOIs("bad.voi"), 0);
+  EXPECT_EQ(model.linkVTCToCurrentVMR("missing.vtc", 1), 0);
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_NE(problems[0].find("not a TYNK-REGIONS file"), std::string::npos);
+  EXPECT_NE(problems[1].find("cannot open missing.vtc"), std::string::npos);
+}
+
+}  // namespace
