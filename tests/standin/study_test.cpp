@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "standin/designfile.h"
@@ -41,8 +42,54 @@ TEST(FitLeastSquares, RecoversExactCoefficientsAndTheTextbookTValue) {
   EXPECT_FALSE(standin::fitLeastSquares({}, y));
 }
 
-// The PPI design rebuilt from the study's files alone (not by the plug-in):
-// the planted interaction must be there to be found, and only in Target.
+// A subject's PPI design rebuilt from the study's files alone (not by the
+// plug-in): PPI term, psychological, complementary and seed regressors, the
+// six motion predictors and the constant.
+standin::DesignMatrixFile rebuiltDesign(const std::string& folder, int subject) {
+  const std::string id = "sub-0" + std::to_string(subject);
+  const std::string base = folder + "/" + id + "/" + id + "_task";
+  std::string why;
+  auto tc = standin::readTimeCourseFile(base + ".vtc", &why);
+  auto protocol = standin::readProtocolFile(base + ".prt", &why);
+  auto motion = standin::readDesignMatrixFile(base + "_3DMC.sdm", &why);
+  auto regions = standin::readRegionFile(folder + "/regions.voi", &why);
+  EXPECT_TRUE(tc && protocol && motion && regions) << why;
+  if (!tc || !protocol || !motion || !regions) return {};
+  auto convolvedBox = [&](std::size_t condition) {
+    std::vector<float> box(static_cast<std::size_t>(tc->nrOfVolumes), 0.0f);
+    for (auto [first, last] : protocol->conditions[condition].intervals) {
+      for (int v = first; v <= last; ++v) box[static_cast<std::size_t>(v - 1)] = 1.0f;
+    }
+    standin::convolveCausal(box.data(), box.size(), standin::twoGammaKernel(2000.0));
+    return std::vector<double>(box.begin(), box.end());
+  };
+  const auto attend = convolvedBox(1), passive = convolvedBox(2);
+  auto seed = *standin::regionMeanTimeCourse(*tc, regions->regions[0], regions->coordinateSystem);
+  double mean = 0.0, squares = 0.0;
+  for (double v : seed) mean += v / seed.size();
+  for (double v : seed) squares += (v - mean) * (v - mean);
+  std::vector<double> psych, ppi, both, seedZ, one(seed.size(), 1.0);
+  for (std::size_t t = 0; t < seed.size(); ++t) {
+    seedZ.push_back((seed[t] - mean) / std::sqrt(squares / (seed.size() - 1)));
+    psych.push_back(attend[t] - passive[t]);
+    both.push_back(attend[t] + passive[t]);
+    ppi.push_back(psych[t] * seedZ[t]);
+  }
+  standin::DesignMatrixFile design;
+  design.hasConstant = true;
+  design.names = {"PPI_Seed", "Psychological regressor", "Complementary regressor",
+                  "Seed_predictor"};
+  design.columns = {ppi, psych, both, seedZ};
+  for (std::size_t k = 0; k < 6; ++k) {
+    design.names.push_back(motion->names[k]);
+    design.columns.push_back(motion->columns[k]);
+  }
+  design.names.push_back("Constant");
+  design.columns.push_back(one);
+  design.colours.assign(design.names.size(), {1, 2, 3});
+  return design;
+}
+
 TEST(DemoStudy, PlantsARecoverableInteractionDeterministically) {
   testsupport::ScopedWorkingDirectory dir;
   standin::StudyOptions options;
@@ -63,47 +110,18 @@ TEST(DemoStudy, PlantsARecoverableInteractionDeterministically) {
   EXPECT_EQ(regions->coordinateSystem, 3);
   for (int s = 1; s <= 4; ++s) {
     SCOPED_TRACE(s);
-    const std::string base = "a/sub-0" + std::to_string(s) + "/sub-0" + std::to_string(s) + "_task";
-    auto tc = standin::readTimeCourseFile(base + ".vtc", &why);
+    const std::string id = "sub-0" + std::to_string(s);
+    auto tc = standin::readTimeCourseFile("a/" + id + "/" + id + "_task.vtc", &why);
     ASSERT_TRUE(tc) << why;
     EXPECT_EQ(tc->dataType, s == 4 ? 2 : 1);
-    EXPECT_EQ(tc->linkedProtocol,
-              "./sub-0" + std::to_string(s) + "/sub-0" + std::to_string(s) + "_task.prt");
-    auto protocol = standin::readProtocolFile(base + ".prt", &why);
-    ASSERT_TRUE(protocol) << why;
-    auto motion = standin::readDesignMatrixFile(base + "_3DMC.sdm", &why);
-    ASSERT_TRUE(motion) << why;
-    ASSERT_EQ(motion->names.size(), 6u);
-    EXPECT_FALSE(motion->hasConstant);
-
-    auto convolvedBox = [&](std::size_t condition) {
-      std::vector<float> box(static_cast<std::size_t>(tc->nrOfVolumes), 0.0f);
-      for (auto [first, last] : protocol->conditions[condition].intervals) {
-        for (int v = first; v <= last; ++v) box[static_cast<std::size_t>(v - 1)] = 1.0f;
-      }
-      standin::convolveCausal(box.data(), box.size(), standin::twoGammaKernel(2000.0));
-      return std::vector<double>(box.begin(), box.end());
-    };
-    const auto attend = convolvedBox(1), passive = convolvedBox(2);
-    auto seed = *standin::regionMeanTimeCourse(*tc, regions->regions[0], 3);
-    double mean = 0.0, squares = 0.0;
-    for (double v : seed) mean += v / seed.size();
-    for (double v : seed) squares += (v - mean) * (v - mean);
-    std::vector<double> psych, ppi, both, seedZ, one(seed.size(), 1.0);
-    for (std::size_t t = 0; t < seed.size(); ++t) {
-      seedZ.push_back((seed[t] - mean) / std::sqrt(squares / (seed.size() - 1)));
-      psych.push_back(attend[t] - passive[t]);
-      both.push_back(attend[t] + passive[t]);
-      ppi.push_back(psych[t] * seedZ[t]);
-    }
-    std::vector<std::vector<double>> columns{ppi, psych, both, seedZ};
-    for (const auto& m : motion->columns) columns.push_back(m);
-    columns.push_back(one);
+    EXPECT_EQ(tc->linkedProtocol, "./" + id + "/" + id + "_task.prt");
+    const standin::DesignMatrixFile design = rebuiltDesign("a", s);
+    ASSERT_EQ(design.columns.size(), 11u);
     auto target = standin::regionMeanTimeCourse(*tc, regions->regions[1], 3);
     auto null = standin::regionMeanTimeCourse(*tc, regions->regions[2], 3);
     ASSERT_TRUE(target && null);
-    auto targetFit = standin::fitLeastSquares(columns, *target);
-    auto nullFit = standin::fitLeastSquares(columns, *null);
+    auto targetFit = standin::fitLeastSquares(design.columns, *target);
+    auto nullFit = standin::fitLeastSquares(design.columns, *null);
     ASSERT_TRUE(targetFit && nullFit);
     // Within four standard errors of what was planted.
     auto standardError = [&](std::size_t k) {
@@ -118,6 +136,67 @@ TEST(DemoStudy, PlantsARecoverableInteractionDeterministically) {
           << k;
     }
   }
+}
+
+// The researcher's check over design matrices listed as the session lists
+// them, here the rebuilt ones (one of them without motion predictors).
+TEST(DemoStudy, CheckFitsTheListedDesignMatricesAndDrawsTheFirstSubject) {
+  testsupport::ScopedWorkingDirectory dir;
+  standin::StudyOptions options;
+  options.subjects = 2;
+  options.volumes = 100;
+  std::string why;
+  ASSERT_TRUE(standin::generateStudy("s", options, &why)) << why;
+
+  auto noList = standin::checkStudy("s", &why);
+  EXPECT_FALSE(noList);
+  EXPECT_EQ(why.rfind("no design matrices were listed", 0), 0u) << why;
+
+  standin::DesignMatrixFile first = rebuiltDesign("s", 1);
+  standin::DesignMatrixFile second = rebuiltDesign("s", 2);
+  second.names.erase(second.names.begin() + 4, second.names.begin() + 10);
+  second.columns.erase(second.columns.begin() + 4, second.columns.begin() + 10);
+  second.colours.resize(second.names.size());
+  ASSERT_TRUE(standin::writeDesignMatrixFile("s/results/one.sdm", first));
+  ASSERT_TRUE(standin::writeDesignMatrixFile("s/results/two.sdm", second));
+  testsupport::writeFile("s/results/sdm-files.txt", "./results/one.sdm\n./results/two.sdm\n");
+
+  auto check = standin::checkStudy("s", &why);
+  ASSERT_TRUE(check) << why;
+  EXPECT_EQ(check->plantedEffect, options.ppiEffect);
+  ASSERT_EQ(check->subjects.size(), 2u);
+  EXPECT_EQ(check->subjects[0].subject, "sub-01");
+  EXPECT_TRUE(check->subjects[0].withMotion);
+  EXPECT_FALSE(check->subjects[1].withMotion);
+  EXPECT_EQ(check->subjects[1].predictors, 5);
+  EXPECT_EQ(check->subjects[1].rows, 100);
+  for (const auto& fit : check->subjects) {
+    EXPECT_GT(fit.targetT, 3.0) << fit.subject;
+    EXPECT_LT(std::fabs(fit.nullT), 3.0) << fit.subject;
+  }
+  EXPECT_TRUE(check->recovered);
+  std::ostringstream table;
+  standin::printStudyCheck(*check, table);
+  EXPECT_NE(table.str().find("sub-02   two.sdm"), std::string::npos) << table.str();
+  EXPECT_NE(table.str().find("group mean"), std::string::npos);
+
+  ASSERT_TRUE(standin::writeRegressorFigure("s", "figure.svg", &why)) << why;
+  const std::string svg = readFile("figure.svg");
+  EXPECT_EQ(svg.rfind("<svg", 0), 0u);
+  // Three regressors, six motion predictors: nine curves.
+  std::size_t curves = 0;
+  for (std::size_t at = svg.find("<polyline"); at != std::string::npos;
+       at = svg.find("<polyline", at + 1)) {
+    ++curves;
+  }
+  EXPECT_EQ(curves, 9u);
+
+  // A listed design matrix with fewer rows than volumes is refused.
+  testsupport::writeFile("s/results/sdm-files.txt", "./results/short.sdm\n./results/two.sdm\n");
+  for (auto& column : second.columns) column.pop_back();
+  ASSERT_TRUE(standin::writeDesignMatrixFile("s/results/short.sdm", second));
+  EXPECT_FALSE(standin::checkStudy("s", &why));
+  EXPECT_NE(why.find("99 rows for 100 volumes"), std::string::npos) << why;
 }
 
 TEST(DemoStudy, RefusesAStudyWithoutSubjectsOrBlocks) {

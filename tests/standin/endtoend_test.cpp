@@ -1,0 +1,168 @@
+// The stand-in host application, as built, with the plug-in library, as built:
+// the plug-in binds to the executable by itself, and the demo study's session
+// runs through the real binding.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "standin/designfile.h"
+#include "standin/study.h"
+#include "tests/support/fakehost.h"
+
+namespace {
+
+using testsupport::readFile;
+using testsupport::ScopedWorkingDirectory;
+using testsupport::writeFile;
+
+struct HostRun {
+  int status = -1;
+  std::string output;
+};
+
+// Runs TessarayNK in `folder` with the given arguments.
+HostRun runHost(const std::string& folder, const std::string& arguments) {
+  const std::string command = "cd '" + folder + "' && '" STANDIN_APP_PATH "' " + arguments +
+                              " > host-output.txt 2>&1";
+  const int raw = std::system(command.c_str());
+  HostRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.output = readFile(folder + "/host-output.txt");
+  return run;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(StandInHost, StartsThePluginAndReportsEachSessionsOutcome) {
+  ScopedWorkingDirectory dir;
+  const std::string plugin = "--plugin '" STANDIN_PLUGIN_PATH "' ";
+  struct Row {
+    const char* session;  // nullptr: no session file at all
+    std::string arguments;
+    int status;
+    const char* shows;
+  };
+  const Row rows[] = {
+      {"command Clear\n", plugin + "s.session", 0, "Clear returned true, as expected"},
+      {"vmr closed\ncommand Clear expect false\n", plugin + "s.session", 0,
+       "[message box] This plugin requires a VMR to operate."},
+      {"command Clear expect false\n", plugin + "s.session", 1,
+       "line 1: Clear returned true, expected false"},
+      {"open-file ./never-asked.ppi\ncommand Clear\n", plugin + "s.session", 1,
+       "1 queued answer(s) were never asked for"},
+      {"press Start\n", plugin + "s.session", 2, "line 1: unknown step \"press\""},
+      {nullptr, plugin + "missing.session", 2, "cannot open missing.session"},
+      {nullptr, "--plugin ./no-such-library.so", 2, "cannot load ./no-such-library.so"},
+      {nullptr, plugin, 0, "** Starting PPI plugin (v1.30) **"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    if (row.session != nullptr) writeFile("s.session", row.session);
+    HostRun run = runHost(".", row.arguments);
+    EXPECT_EQ(run.status, row.status) << run.output;
+    EXPECT_TRUE(contains(run.output, row.shows)) << run.output;
+    if (row.status != 2) {
+      EXPECT_TRUE(contains(run.output, "  name: PPI plugin (v1.30)")) << run.output;
+      EXPECT_TRUE(contains(run.output, "  GUI script: ppi_gui.js")) << run.output;
+    }
+  }
+}
+
+// Every value of a design matrix is a finite number.
+bool allFinite(const standin::DesignMatrixFile& design) {
+  for (const auto& column : design.columns) {
+    for (double v : column) {
+      if (!std::isfinite(v)) return false;
+    }
+  }
+  return true;
+}
+
+TEST(StandInHost, RunsTheDemoSessionAndTheDesignMatricesCarryThePlantedInteraction) {
+  ScopedWorkingDirectory dir;
+  standin::StudyOptions options;
+  options.subjects = 2;
+  options.volumes = 120;
+  options.coordinateSystem = 3;
+  options.zTransformMotion = 1;
+  std::string why;
+  ASSERT_TRUE(standin::generateStudy("study", options, &why)) << why;
+  HostRun run = runHost("study", "--plugin '" STANDIN_PLUGIN_PATH "' demo.session");
+  ASSERT_TRUE(contains(run.output, "** Starting PPI plugin (v1.30) **")) << run.output;
+  if (contains(run.output, "is not available in this build")) {
+    GTEST_SKIP() << "the plug-in on this branch does not offer Load and Start yet:\n"
+                 << run.output;
+  }
+  ASSERT_EQ(run.status, 0) << run.output;
+
+  const std::string list = readFile("study/results/sdm-files.txt");
+  const std::vector<std::string> expectedFiles{
+      "./results/standPPI_sub-01_task_regions_3DMC_z.sdm",
+      "./results/standPPI_sub-02_task_regions_3DMC_z.sdm"};
+  EXPECT_EQ(list, expectedFiles[0] + "\n" + expectedFiles[1] + "\n");
+  const std::vector<std::string> savedNames{"PPI_Seed", "Psychological regressor",
+                                            "Complementary regressor", "Seed_predictor",
+                                            "Constant"};
+  std::vector<std::string> mergedNames(savedNames.begin(), savedNames.end() - 1);
+  for (const char* name : {"Translation TY-X [mm]", "Translation TY-Y [mm]",
+                           "Translation TY-Z [mm]", "Rotation TY-X [deg]", "Rotation TY-Y [deg]",
+                           "Rotation TY-Z [deg]", "Constant"}) {
+    mergedNames.push_back(name);
+  }
+  for (const std::string& file : expectedFiles) {
+    SCOPED_TRACE(file);
+    auto merged = standin::readDesignMatrixFile("study/" + file, &why);
+    ASSERT_TRUE(merged) << why;
+    std::string savedFile = file;
+    savedFile.erase(savedFile.size() - 11, 7);  // the "_3DMC_z" before ".sdm"
+    auto saved = standin::readDesignMatrixFile("study/" + savedFile, &why);
+    ASSERT_TRUE(saved) << why;
+
+    EXPECT_EQ(saved->names, savedNames);
+    EXPECT_EQ(merged->names, mergedNames);
+    EXPECT_TRUE(saved->hasConstant);
+    EXPECT_TRUE(merged->hasConstant);
+    EXPECT_EQ(merged->version, saved->version);
+    EXPECT_EQ(merged->firstConfound, saved->firstConfound);
+    ASSERT_EQ(saved->columns.front().size(), 120u);
+    ASSERT_EQ(merged->columns.front().size(), 120u);
+    EXPECT_TRUE(allFinite(*saved));
+    EXPECT_TRUE(allFinite(*merged));
+    // The design's own predictors pass into the merged file (six digits there).
+    for (std::size_t p = 0; p < 4; ++p) {
+      for (std::size_t t = 0; t < 120; ++t) {
+        const double v = saved->columns[p][t];
+        ASSERT_NEAR(merged->columns[p][t], v, 1e-5 * std::fmax(1.0, std::fabs(v))) << p << " " << t;
+      }
+    }
+    for (std::size_t t = 0; t < 120; ++t) EXPECT_EQ(merged->columns[10][t], 1.0);
+    // The motion columns were z-transformed: mean 0, population spread 1.
+    for (std::size_t k = 4; k < 10; ++k) {
+      double mean = 0.0, squares = 0.0;
+      for (double v : merged->columns[k]) mean += v / 120.0;
+      for (double v : merged->columns[k]) squares += (v - mean) * (v - mean) / 120.0;
+      EXPECT_NEAR(mean, 0.0, 1e-5) << k;
+      EXPECT_NEAR(std::sqrt(squares), 1.0, 1e-5) << k;
+    }
+  }
+
+  auto check = standin::checkStudy("study", &why);
+  ASSERT_TRUE(check) << why;
+  ASSERT_EQ(check->subjects.size(), 2u);
+  for (const standin::SubjectFit& fit : check->subjects) {
+    SCOPED_TRACE(fit.subject);
+    EXPECT_TRUE(fit.withMotion);
+    EXPECT_EQ(fit.predictors, 11);
+    EXPECT_GT(fit.targetEstimate, 0.0);
+    EXPECT_GT(fit.targetT, 3.0);
+    EXPECT_LT(std::fabs(fit.nullT), 3.0);
+  }
+  EXPECT_TRUE(check->recovered);
+}
+
+}  // namespace
