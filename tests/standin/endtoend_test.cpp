@@ -25,8 +25,8 @@ struct HostRun {
 
 // Runs TessarayNK in `folder` with the given arguments.
 HostRun runHost(const std::string& folder, const std::string& arguments) {
-  const std::string command = "cd '" + folder + "' && '" STANDIN_APP_PATH "' " + arguments +
-                              " > host-output.txt 2>&1";
+  const std::string command =
+      "cd '" + folder + "' && '" STANDIN_APP_PATH "' " + arguments + " > host-output.txt 2>&1";
   const int raw = std::system(command.c_str());
   HostRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -95,23 +95,22 @@ TEST(StandInHost, RunsTheDemoSessionAndTheDesignMatricesCarryThePlantedInteracti
   HostRun run = runHost("study", "--plugin '" STANDIN_PLUGIN_PATH "' demo.session");
   ASSERT_TRUE(contains(run.output, "** Starting PPI plugin (v1.30) **")) << run.output;
   if (contains(run.output, "is not available in this build")) {
-    GTEST_SKIP() << "the plug-in on this branch does not offer Load and Start yet:\n"
+    GTEST_SKIP() << "the plug-in on this branch does not offer every command of the demo yet:\n"
                  << run.output;
   }
   ASSERT_EQ(run.status, 0) << run.output;
 
   const std::string list = readFile("study/results/sdm-files.txt");
-  const std::vector<std::string> expectedFiles{
-      "./results/standPPI_sub-01_task_regions_3DMC_z.sdm",
-      "./results/standPPI_sub-02_task_regions_3DMC_z.sdm"};
+  const std::vector<std::string> expectedFiles{"./results/standPPI_sub-01_task_regions_3DMC_z.sdm",
+                                               "./results/standPPI_sub-02_task_regions_3DMC_z.sdm"};
   EXPECT_EQ(list, expectedFiles[0] + "\n" + expectedFiles[1] + "\n");
   const std::vector<std::string> savedNames{"PPI_Seed", "Psychological regressor",
                                             "Complementary regressor", "Seed_predictor",
                                             "Constant"};
   std::vector<std::string> mergedNames(savedNames.begin(), savedNames.end() - 1);
-  for (const char* name : {"Translation TY-X [mm]", "Translation TY-Y [mm]",
-                           "Translation TY-Z [mm]", "Rotation TY-X [deg]", "Rotation TY-Y [deg]",
-                           "Rotation TY-Z [deg]", "Constant"}) {
+  for (const char* name :
+       {"Translation TY-X [mm]", "Translation TY-Y [mm]", "Translation TY-Z [mm]",
+        "Rotation TY-X [deg]", "Rotation TY-Y [deg]", "Rotation TY-Z [deg]", "Constant"}) {
     mergedNames.push_back(name);
   }
   for (const std::string& file : expectedFiles) {
