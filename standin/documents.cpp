@@ -141,6 +141,15 @@ bool validGrid(const TimeCourse& tc, std::string& why) {
   return false;
 }
 
+// Writes the whole content at once, as bytes (line ends stay LF everywhere).
+bool writeWholeFile(const std::string& path, const std::string& content, std::string* error) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.close();
+  if (!out) return fail(error, "cannot write " + path);
+  return true;
+}
+
 void putLittleEndian(std::string& out, std::uint32_t bits, int bytes) {
   for (int b = 0; b < bytes; ++b) out.push_back(static_cast<char>((bits >> (8 * b)) & 0xFF));
 }
@@ -188,11 +197,7 @@ bool writeTimeCourseFile(const std::string& path, const TimeCourse& tc, std::str
       putLittleEndian(body, bits, 4);
     }
   }
-  std::ofstream out(path, std::ios::binary);
-  out.write(body.data(), static_cast<std::streamsize>(body.size()));
-  out.close();
-  if (!out) return fail(error, "cannot write " + path);
-  return true;
+  return writeWholeFile(path, body, error);
 }
 
 std::optional<TimeCourse> readTimeCourseFile(const std::string& path, std::string* error) {
@@ -337,11 +342,7 @@ bool writeProtocolFile(const std::string& path, const Protocol& protocol, std::s
     }
     out << '\n';
   }
-  std::ofstream file(path);
-  file << out.str();
-  file.close();
-  if (!file) return fail(error, "cannot write " + path);
-  return true;
+  return writeWholeFile(path, out.str(), error);
 }
 
 std::optional<Protocol> readProtocolFile(const std::string& path, std::string* error) {
@@ -383,11 +384,7 @@ bool writeRegionFile(const std::string& path, const RegionFile& regions, std::st
     out << "region " << quoted(region.name) << ' ' << region.voxels.size() << '\n';
     for (const auto& v : region.voxels) out << v[0] << ' ' << v[1] << ' ' << v[2] << '\n';
   }
-  std::ofstream file(path);
-  file << out.str();
-  file.close();
-  if (!file) return fail(error, "cannot write " + path);
-  return true;
+  return writeWholeFile(path, out.str(), error);
 }
 
 std::optional<RegionFile> readRegionFile(const std::string& path, std::string* error) {

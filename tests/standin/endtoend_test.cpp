@@ -2,7 +2,9 @@
 // the plug-in binds to the executable by itself, and the demo study's session
 // runs through the real binding.
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <sys/wait.h>
+#endif
 
 #include <cmath>
 #include <cstdlib>
@@ -29,7 +31,11 @@ HostRun runHost(const std::string& folder, const std::string& arguments) {
       "cd '" + folder + "' && '" STANDIN_APP_PATH "' " + arguments + " > host-output.txt 2>&1";
   const int raw = std::system(command.c_str());
   HostRun run;
+#if defined(_WIN32)
+  run.status = raw;
+#else
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
   run.output = readFile(folder + "/host-output.txt");
   return run;
 }
