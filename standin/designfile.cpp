@@ -31,7 +31,9 @@ bool writeDesignMatrixFile(const std::string& path, const DesignMatrixFile& desi
   char number[64];
   for (std::size_t row = 0; row < rows; ++row) {
     for (std::size_t p = 0; p < predictors; ++p) {
-      std::snprintf(number, sizeof number, "%.9g", design.columns[p][row]);
+      const double value = design.columns[p][row];
+      // A negative zero (a product with -0) is written as 0.
+      std::snprintf(number, sizeof number, "%.9g", value == 0.0 ? 0.0 : value);
       out << number << '\t';
     }
     out << "\n";
