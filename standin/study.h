@@ -59,7 +59,13 @@ struct SubjectFit {
 struct StudyCheck {
   double plantedEffect = 0.0;
   std::vector<SubjectFit> subjects;
-  bool recovered = false;  // every Target t > 3 with the planted sign, every |Null t| < 3
+  // Null's PPI estimates over subjects: their one-sample t and the two-sided
+  // 5 % critical value for its degrees of freedom (no test with one subject).
+  double nullGroupT = 0.0;
+  double nullGroupCritical = 0.0;
+  // Every Target t > 3 with the planted sign, and Null's group t within the
+  // critical value: a single subject's Null t beyond 3 happens by chance.
+  bool recovered = false;
 };
 
 // Fits every design matrix listed in results/sdm-files.txt (the session's

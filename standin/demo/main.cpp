@@ -6,8 +6,9 @@
 //   ppidemo check FOLDER [--figure SVG]
 //
 // "check" prints the table of PPI estimates; its exit status is 0 when the
-// planted interaction was recovered and the null region shows none, 1 when
-// not, 3 when there are no design matrices to check, 2 on any other problem.
+// planted interaction was found in every subject's Target and the Null
+// region shows none at the group level, 1 when not, 3 when there are no design matrices to check, 2
+// on any other problem.
 #include <charconv>
 #include <cstring>
 #include <iostream>
