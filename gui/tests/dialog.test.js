@@ -1,0 +1,203 @@
+// The dialog layer of ppi_gui.js against a fake host and a fake plug-in
+// (node --test). The stand-in host's tests run the same script in the
+// embedded engine against the real plug-in.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const gui = require('../ppi_gui.js');
+
+// A host with a parameter store, a dialog model and a plug-in that answers
+// each command through the given handlers.
+function fakeHost(plugin) {
+  const host = {
+    ints: {},
+    strings: {},
+    controls: {},
+    order: [],
+    messages: [],
+    files: {},
+    commands: [],
+    title: null,
+    getIntParameter: (name) => host.ints[name] || 0,
+    setIntParameter: (name, value) => { host.ints[name] = value; },
+    getStringParameter: (name) => host.strings[name] || '',
+    setStringParameter: (name, value) => { host.strings[name] = value; },
+    executePlugin: () => {
+      const command = host.strings.Command;
+      host.commands.push(command);
+      return plugin[command] ? plugin[command](host) : true;
+    },
+    messageBox: (text) => { host.messages.push(text); },
+    writeTextFile: (path, text) => { host.files[path] = text; return true; },
+    addControl: (kind, id, label, value, extra) => {
+      host.controls[id] = { kind, label, value, extra, enabled: true };
+      host.order.push(id);
+    },
+    setControlValue: (id, value) => { host.controls[id].value = value; },
+    setControlEnabled: (id, enabled) => { host.controls[id].enabled = Boolean(enabled); },
+    showDialog: (title) => { host.title = title; }
+  };
+  return host;
+}
+
+function append(list, line) {
+  return list === '' ? line : list + '\n' + line;
+}
+
+// A plug-in that adds subjects with the conditions given, and a run that
+// publishes one design matrix per subject.
+function fakePlugin(conditions) {
+  let count = 0;
+  return {
+    AddSubject(host) {
+      count++;
+      host.strings.VTCFileList = append(host.strings.VTCFileList, 'run' + count + '.vtc');
+      host.strings.VTCFileNameList = append(host.strings.VTCFileNameList, '/data/s' + count + '/run' + count + '.vtc');
+      host.strings.VOIFileList = append(host.strings.VOIFileList, 'roi.voi - FFA');
+      if (host.ints.whichapproach === 0 && count > 1) host.ints.saveWeights = 1;
+      host.ints.NrOfConditions = conditions.length;
+      if (!host.ints.saveWeights) conditions.forEach((c, i) => { host.strings['CondName-' + (i + 1)] = c; });
+      return true;
+    },
+    Clear() { count = 0; return true; },
+    Load() { count = 0; return false; },
+    Start(host) {
+      host.strings.mdmFileName = host.ints.saveMDM ? '/data/group/Multistudy_PPI.mdm' : '';
+      const sdms = [];
+      for (let i = 1; i <= count; i++) sdms.push('/data/group/standPPI_run' + i + '_roi.sdm');
+      host.strings.SDMFileList = sdms.join('\n');
+      host.ints.nr_subs = count;
+      return true;
+    }
+  };
+}
+
+function openDialog(plugin) {
+  const host = fakeHost(plugin);
+  host.strings.VTCFileList = 'stale.vtc';
+  global.ScriptHost = host;
+  gui.dialog.open();
+  return host;
+}
+
+test('the dialog offers every control and starts with empty subject lists', () => {
+  const host = openDialog(fakePlugin([]));
+  assert.equal(host.title, 'PPI plugin');
+  for (const id of ['addSubject', 'loadList', 'saveList', 'clearList', 'subjects', 'approach', 'baseline',
+                    'list0', 'list1', 'list2', 'changePredName', 'saveMDM', 'addMoCo', 'zMC', 'start']) {
+    assert.ok(host.controls[id], id);
+  }
+  assert.equal(host.controls.approach.extra, 'Standard\nGeneralized');
+  assert.equal(host.strings.VTCFileList, '');
+  assert.equal(host.ints.whichapproach, 0);
+  assert.equal(host.controls.subjects.value, '(no subjects)');
+  assert.equal(host.controls.baseline.enabled, false);
+  assert.equal(host.controls.zMC.enabled, false);
+});
+
+test('a full study: two subjects, a contrast, Start in multi-study mode', () => {
+  const host = openDialog(fakePlugin(['Faces', 'Face', 'Rest']));
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('addSubject', '');
+  assert.equal(host.controls.subjects.value, '1. run1.vtc  |  roi.voi - FFA\n2. run2.vtc  |  roi.voi - FFA');
+  assert.equal(host.controls.list1.value, 'Faces\nFace\nRest');
+  assert.match(host.controls.contrastNote.value, /holds for all subjects/);
+
+  gui.onControlEvent('list2', 'Faces');
+  gui.onControlEvent('list0', 'Face');
+  gui.onControlEvent('saveMDM', '1');
+  gui.onControlEvent('addMoCo', '1');
+  assert.equal(host.controls.zMC.enabled, true);
+  assert.equal(host.controls.list0.value, 'Face');
+  assert.equal(host.controls.list2.value, 'Faces');
+  assert.equal(host.controls.checks.value, 'Ready to start.');
+
+  gui.onControlEvent('start', '');
+  assert.deepEqual(host.commands, ['AddSubject', 'AddSubject', 'Start']);
+  assert.deepEqual(host.messages, []);
+  assert.equal(host.strings['CondID-0'], 'Face\tlist0');
+  assert.equal(host.strings['CondID-1'], 'Faces\tlist2');
+  assert.equal(host.strings['CondID-2'], 'Rest\tlist1');
+  assert.deepEqual([host.ints.saveMDM, host.ints.addMoCo, host.ints.zMC, host.ints.changePredName], [1, 1, 0, 0]);
+  assert.equal(host.files['/data/group/Multistudy_PPI.mdm'],
+               'FileVersion: 1\nNrOfStudies: 2\n\n' +
+               '"/data/s1/run1.vtc" "/data/group/standPPI_run1_roi.sdm"\n' +
+               '"/data/s2/run2.vtc" "/data/group/standPPI_run2_roi.sdm"\n');
+  assert.match(host.controls.status.value, /multi-study file written/);
+});
+
+test('Start is refused with a message while there is nothing to test', () => {
+  const host = openDialog(fakePlugin(['A', 'B']));
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('start', '');
+  assert.deepEqual(host.commands, ['AddSubject']);
+  assert.equal(host.messages.length, 1);
+  assert.match(host.messages[0], /^Start refused:\nNothing to test/);
+});
+
+test('generalized approach: baseline field, checks and settings', () => {
+  const host = openDialog(fakePlugin(['A', 'B', 'C']));
+  gui.onControlEvent('approach', '1');
+  assert.equal(host.ints.whichapproach, 1);
+  assert.equal(host.controls.baseline.enabled, true);
+  assert.equal(host.controls.list0.enabled, false);
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('baseline', '3');
+  assert.match(host.controls.checks.value, /Error: Baseline 3 models no condition/);
+  gui.onControlEvent('baseline', '1');
+  gui.onControlEvent('start', '');
+  assert.deepEqual(host.commands, ['AddSubject', 'Start']);
+  assert.equal(host.ints.baseline, 1);
+  assert.deepEqual(Object.keys(host.files), [], 'no multi-study file without multi-study mode');
+});
+
+test('Load empties the subject lists before the plug-in appends to them', () => {
+  const host = openDialog(fakePlugin(['A']));
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('loadList', '');
+  assert.equal(host.strings.VTCFileList, '');
+  assert.equal(host.strings.VTCFileNameList, '');
+  assert.equal(host.strings.VOIFileList, '');
+  assert.equal(host.controls.subjects.value, '(no subjects)');
+  assert.match(host.controls.status.value, /"Load" did not complete/);
+});
+
+test('Clear empties the subject lists only when the plug-in cleared its own', () => {
+  const plugin = fakePlugin(['A']);
+  const host = openDialog(plugin);
+  gui.onControlEvent('addSubject', '');
+  plugin.Clear = () => false;
+  gui.onControlEvent('clearList', '');
+  assert.equal(host.strings.VTCFileList, 'run1.vtc');
+  plugin.Clear = () => true;
+  gui.onControlEvent('clearList', '');
+  assert.equal(host.strings.VTCFileList, '');
+  assert.equal(host.controls.subjects.value, '(no subjects)');
+});
+
+test('a run whose counts disagree writes no multi-study file and says why', () => {
+  const plugin = fakePlugin(['A']);
+  const host = openDialog(plugin);
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('list2', 'A');
+  gui.onControlEvent('saveMDM', '1');
+  const start = plugin.Start;
+  plugin.Start = (h) => { start(h); h.ints.nr_subs = 2; return true; };
+  gui.onControlEvent('start', '');
+  assert.deepEqual(host.files, {});
+  assert.equal(host.messages.length, 1);
+  assert.match(host.messages[0], /was not written: the run reported 2 subject\(s\), 1 design matrix/);
+});
+
+test('a run that stops writes no multi-study file', () => {
+  const plugin = fakePlugin(['A']);
+  const host = openDialog(plugin);
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('list2', 'A');
+  gui.onControlEvent('saveMDM', '1');
+  plugin.Start = () => false;
+  gui.onControlEvent('start', '');
+  assert.deepEqual(host.files, {});
+  assert.match(host.controls.status.value, /"Start" did not complete/);
+});
