@@ -9,6 +9,8 @@ missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
+# node runs the GUI script's unit tests; any node will do, else Debian's.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
 if ((${#missing[@]})); then
   if [[ $(id -u) -ne 0 ]]; then
     echo "setup: please install: ${missing[*]}" >&2
