@@ -1,0 +1,46 @@
+// The help page works offline and covers the dialog (node --test).
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+
+const page = fs.readFileSync(path.join(__dirname, '..', 'HelpFolder', 'index.html'), 'utf8');
+
+test('the help page loads nothing from outside itself', () => {
+  const external = [
+    /<link\b/i,
+    /<script\b[^>]*\bsrc=/i,
+    /<(img|iframe|embed|object|audio|video|source)\b/i,
+    /@import/i,
+    /url\(/i,
+    /\b(src|href|xlink:href)\s*=\s*["'](?!#)/i
+  ];
+  for (const pattern of external) {
+    assert.doesNotMatch(page, pattern);
+  }
+});
+
+test('every link on the help page leads to a place on it', () => {
+  const ids = new Set([...page.matchAll(/\bid="([^"]+)"/g)].map((m) => m[1]));
+  const targets = [...page.matchAll(/href="#([^"]*)"/g)].map((m) => m[1]);
+  assert.ok(targets.length > 5);
+  for (const target of targets) {
+    assert.ok(ids.has(target), 'no id for #' + target);
+  }
+});
+
+test('the help page describes every button and option of the dialog', () => {
+  // The dialog's control texts, as the script declares them.
+  const script = fs.readFileSync(path.join(__dirname, '..', 'ppi_gui.js'), 'utf8');
+  const buttons = [...script.matchAll(/addControl\('button', '[^']+', '([^']+)'/g)].map((m) => m[1]);
+  assert.deepEqual(buttons, ['Add subject', 'Load list', 'Save list', 'Clear', 'Start']);
+  for (const text of buttons) {
+    assert.ok(page.includes('<kbd>' + text + '</kbd>'), text);
+  }
+  for (const parameter of ['changePredName', 'saveMDM', 'addMoCo', 'zMC']) {
+    const label = script.match(new RegExp("\\['" + parameter + "', '([^']+)'\\]"))[1];
+    assert.ok(page.includes('<em>' + label + '</em>'), parameter + ': ' + label);
+  }
+});
