@@ -451,9 +451,9 @@ var PpiDialog = (function (host, logic) {
     ['zMC', 'z-transform the motion-correction predictors']
   ];
   var LIST_LABELS = {
-    list0: 'list0: weight -1',
-    list1: 'list1: weight 0 (not tested)',
-    list2: 'list2: weight +1'
+    list0: 'list0 (weight -1)',
+    list1: 'list1 (weight 0, not tested)',
+    list2: 'list2 (weight +1)'
   };
   var CONTRAST_HINT = 'Move each condition to list0 (-1), list1 (0) or list2 (+1).';
   var SAVE_WEIGHTS_NOTE = 'Several subjects are listed under the standard approach: the ' +
