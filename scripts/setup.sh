@@ -3,7 +3,8 @@
 # they are already there).
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+  duktape-dev)
 
 missing=()
 for package in "${packages[@]}"; do
