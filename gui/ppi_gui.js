@@ -642,8 +642,11 @@ var PpiDialog = (function (host, logic) {
   function open() {
     state = freshState();
     entriesWritten = 0;
-    // A new plug-in object has an empty subject list: so have the host's lists.
+    // A new plug-in object has an empty subject list and has published no
+    // protocol: so have the host's parameters.
     emptySubjectLists();
+    host.setInt('NrOfConditions', 0);
+    host.setInt('saveWeights', 0);
     host.setInt('whichapproach', state.approach);
 
     host.addControl('section', 'subjectsSection', 'Subjects');

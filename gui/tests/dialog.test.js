@@ -76,6 +76,9 @@ function fakePlugin(conditions) {
 function openDialog(plugin) {
   const host = fakeHost(plugin);
   host.strings.VTCFileList = 'stale.vtc';
+  host.ints.NrOfConditions = 1;
+  host.ints.saveWeights = 1;
+  host.strings['CondName-1'] = 'Stale';
   global.ScriptHost = host;
   gui.dialog.open();
   return host;
@@ -92,6 +95,8 @@ test('the dialog offers every control and starts with empty subject lists', () =
   assert.equal(host.strings.VTCFileList, '');
   assert.equal(host.ints.whichapproach, 0);
   assert.equal(host.controls.subjects.value, '(no subjects)');
+  assert.equal(host.controls.list1.value, '', 'no conditions of an earlier session');
+  assert.equal(host.ints.saveWeights, 0);
   assert.equal(host.controls.baseline.enabled, false);
   assert.equal(host.controls.zMC.enabled, false);
 });
