@@ -1,0 +1,118 @@
+// A full study through ppi_gui.js and the real plug-in: subjects added, a
+// contrast set, Start in multi-study mode with the motion merge, and the
+// multi-study file the script writes.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "standin/designfile.h"
+#include "standin/script/guiscript.h"
+#include "tests/commands/subjectfixtures.h"
+#include "tests/support/fakehost.h"
+
+namespace standin::script {
+namespace {
+
+using namespace subjectfixtures;
+using ::testing::HasSubstr;
+
+constexpr int kVolumes = 24;
+
+// A 2 x 2 x 2 grid whose samples vary over time, so the region signal does.
+TimeCourse varyingTimeCourse(const std::string& protocol, double phase) {
+  TimeCourse timeCourse = makeTimeCourse(kVolumes, protocol);
+  for (int cell = 0; cell < 8; ++cell) {
+    for (int t = 0; t < kVolumes; ++t) {
+      timeCourse.floatSamples[static_cast<std::size_t>(cell * kVolumes + t)] =
+          static_cast<float>(100.0 + std::sin(0.7 * t + phase) + 0.1 * cell);
+    }
+  }
+  return timeCourse;
+}
+
+// A motion-estimates file: six predictors, no constant, kVolumes rows.
+void writeMotionFile(const std::string& path, double scale) {
+  DesignMatrixFile motion;
+  motion.firstConfound = 1;
+  for (const char* name :
+       {"Translation BV-X [mm]", "Translation BV-Y [mm]", "Translation BV-Z [mm]",
+        "Rotation BV-X [deg]", "Rotation BV-Y [deg]", "Rotation BV-Z [deg]"}) {
+    motion.names.push_back(name);
+    motion.colours.push_back({200, 100, 0});
+    std::vector<double> column;
+    for (int t = 0; t < kVolumes; ++t)
+      column.push_back(scale * ((t * 7 + motion.names.size()) % 5));
+    motion.columns.push_back(column);
+  }
+  ASSERT_TRUE(writeDesignMatrixFile(path, motion));
+}
+
+TEST(GuiFullStudy, TwoSubjectsMultiStudyModeWithTheMotionMerge) {
+  testsupport::PluginHarness harness;
+  HostModel& model = harness.model;
+  GuiScript gui(model, [&] { return harness.plugin.execute(); });
+  Protocol protocol = makeProtocol({"Faces", "Face", "Rest"});
+  protocol.conditions[0].intervals = {{3, 6}, {15, 18}};
+  protocol.conditions[1].intervals = {{9, 12}};
+  protocol.conditions[2].intervals = {{19, 24}};
+  model.protocols["faces.prt"] = protocol;
+  std::filesystem::create_directories("group");
+  for (int s = 1; s <= 2; ++s) {
+    const std::string n = std::to_string(s);
+    model.timeCourses["s" + n + "/s" + n + "_run.vtc"] = varyingTimeCourse("faces.prt", s);
+    addRegionFile(model, "s" + n + "/seed.voi", {"FFA"});
+    writeMotionFile("s" + n + "_run_3DMC.sdm", 0.1 * s);
+  }
+  ASSERT_TRUE(gui.loadFile(PPI_GUI_SCRIPT_PATH)) << gui.error();
+
+  for (int s = 1; s <= 2; ++s) {
+    const std::string n = std::to_string(s);
+    answerAddSubject(model, "s" + n + "/s" + n + "_run.vtc", "s" + n + "/seed.voi");
+    ASSERT_TRUE(gui.click("addSubject")) << gui.error();
+  }
+  ASSERT_TRUE(gui.moveItem("Faces", "list2")) << gui.error();
+  ASSERT_TRUE(gui.moveItem("Face", "list0")) << gui.error();
+  ASSERT_TRUE(gui.setChecked("saveMDM", true)) << gui.error();
+  ASSERT_TRUE(gui.setChecked("addMoCo", true)) << gui.error();
+  ASSERT_TRUE(gui.setChecked("zMC", true)) << gui.error();
+  chooseSaveFile(model, "group/Multistudy_PPI.mdm");
+  model.yesNoAnswers.push_back(true);
+  chooseFile(model, "s1_run_3DMC.sdm");
+  chooseFile(model, "s2_run_3DMC.sdm");
+  ASSERT_TRUE(gui.click("start")) << gui.error();
+
+  EXPECT_THAT(gui.dialog().find("status")->value,
+              HasSubstr("multi-study file written: group/Multistudy_PPI.mdm"));
+  EXPECT_TRUE(gui.messages.empty()) << gui.messages.front();
+  EXPECT_EQ(model.intParameters["nr_subs"], 2);
+  const std::string first = "group/standPPI_s1_run_seed_3DMC_z.sdm";
+  const std::string second = "group/standPPI_s2_run_seed_3DMC_z.sdm";
+  EXPECT_EQ(model.stringParameters["SDMFileList"], first + "\n" + second);
+  EXPECT_EQ(testsupport::readFile("group/Multistudy_PPI.mdm"),
+            "FileVersion: 1\nNrOfStudies: 2\n\n"
+            "\"s1/s1_run.vtc\" \"" +
+                first +
+                "\"\n"
+                "\"s2/s2_run.vtc\" \"" +
+                second + "\"\n");
+
+  // The contrast the plug-in applied: Face -1 from its own entry, Faces +1.
+  std::vector<std::string> weights;
+  for (const std::string& line : model.log) {
+    if (line.rfind("    assigned weight", 0) == 0) weights.push_back(line);
+  }
+  EXPECT_EQ(weights, (std::vector<std::string>{
+                         "    assigned weight 1 to Faces", "    assigned weight -1 to Face",
+                         "    assigned weight 0 to Rest", "    assigned weight 1 to Faces",
+                         "    assigned weight -1 to Face", "    assigned weight 0 to Rest"}));
+  std::string error;
+  auto merged = readDesignMatrixFile(second, &error);
+  ASSERT_TRUE(merged) << error;
+  EXPECT_EQ(merged->names.size(), 11u);  // PPI, psychological, complementary, region, 6, constant
+  EXPECT_EQ(merged->names.back(), "Constant");
+}
+
+}  // namespace
+}  // namespace standin::script
