@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "standin/script/guiscript.h"
+
 namespace standin {
 namespace {
 
@@ -156,6 +158,27 @@ bool parseStep(std::string rest, SessionStep& step, std::string& why) {
     step.kind = StepKind::writeString;
     return needWord(step.name, "parameter name") && needRest("file path");
   }
+  if (keyword == "expect-file") {
+    step.kind = StepKind::expectFile;
+    return needWord(step.target, "file path") && escapedRest();
+  }
+  if (keyword == "gui") {
+    step.kind = StepKind::gui;
+    if (!needWord(step.name, "GUI action")) return false;
+    const std::string& action = step.name;
+    if (action == "open" || action == "show") return noMore();
+    if (action == "click" || action == "tick" || action == "untick") {
+      return needWord(step.target, "control") && noMore();
+    }
+    if (action == "choose" || action == "move") {
+      return needWord(step.target, action == "move" ? "list" : "control") &&
+             needRest(action == "move" ? "item" : "option");
+    }
+    if (action == "type") return needWord(step.target, "control") && escapedRest();
+    why = "unknown GUI action \"" + action +
+          "\" (open, show, click, tick, untick, choose, type, move)";
+    return false;
+  }
   if (keyword == "say") {
     step.kind = StepKind::say;
     step.text = rest;
@@ -177,6 +200,43 @@ std::string showText(const std::string& text) {
     }
   }
   return "\"" + shown + "\"";
+}
+
+// Performs one gui step; false with `why` when it could not be done.
+bool runGuiStep(const SessionStep& step, const SessionGui* gui, std::ostream& out,
+                std::string& why) {
+  if (gui == nullptr || gui->script == nullptr) {
+    why = "this host runs no GUI script";
+    return false;
+  }
+  script::GuiScript& script = *gui->script;
+  const std::string& action = step.name;
+  bool done = false;
+  if (action == "open") {
+    out << "[gui] open " << gui->scriptPath << "\n";
+    done = script.loadFile(gui->scriptPath);
+  } else if (action == "show") {
+    std::istringstream rendered(script.render());
+    for (std::string line; std::getline(rendered, line);) out << "[gui] " << line << "\n";
+    return true;
+  } else {
+    out << "[gui] " << action << " " << step.target;
+    if (!step.text.empty()) out << " " << showText(step.text);
+    out << "\n";
+    if (action == "click") {
+      done = script.click(step.target);
+    } else if (action == "tick" || action == "untick") {
+      done = script.setChecked(step.target, action == "tick");
+    } else if (action == "choose") {
+      done = script.choose(step.target, step.text);
+    } else if (action == "type") {
+      done = script.type(step.target, step.text);
+    } else if (action == "move") {
+      done = script.moveItem(step.text, step.target);
+    }
+  }
+  if (!done) why = "gui " + action + ": " + script.error();
+  return done;
 }
 
 }  // namespace
@@ -219,7 +279,8 @@ std::optional<std::vector<SessionStep>> readSessionFile(const std::string& path,
 }
 
 SessionResult runSession(const std::vector<SessionStep>& steps, HostModel& model,
-                         const std::function<bool()>& execute, std::ostream& out) {
+                         const std::function<bool()>& execute, std::ostream& out,
+                         const SessionGui* gui) {
   SessionResult result;
   auto problem = [&](const SessionStep& step, const std::string& what) {
     std::string line = "line " + std::to_string(step.line) + ": " + what;
@@ -314,9 +375,33 @@ SessionResult runSession(const std::vector<SessionStep>& steps, HostModel& model
         }
         break;
       }
+      case StepKind::expectFile: {
+        std::ifstream file(step.target);
+        std::ostringstream content;
+        content << file.rdbuf();
+        if (!file) {
+          ++result.failedChecks;
+          problem(step, "file " + step.target + " cannot be read");
+        } else if (content.str() != step.text) {
+          ++result.failedChecks;
+          problem(step, "file " + step.target + " holds " + showText(content.str()) +
+                            ", expected " + showText(step.text));
+        }
+        break;
+      }
       case StepKind::say:
         out << "[session] " << step.text << "\n";
         break;
+      case StepKind::gui: {
+        std::string why;
+        if (runGuiStep(step, gui, out, why)) {
+          if (step.name != "show") ++result.guiActions;
+        } else {
+          ++result.failedChecks;
+          problem(step, why);
+        }
+        break;
+      }
     }
   }
   result.unusedAnswers = static_cast<int>(model.openFileAnswers.size() +

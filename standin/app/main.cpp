@@ -1,7 +1,8 @@
 // TessarayNK, the project's stand-in host application. It loads the plug-in
 // library as the host does, serves the host functions (exported from this
 // executable) from the host model, reads documents from the project's file
-// formats, and plays a session:
+// formats, runs the plug-in's GUI script for the session's gui steps, and
+// plays a session:
 //
 //   TessarayNK [--plugin LIBRARY] [SESSION]
 //
@@ -17,6 +18,7 @@
 #include "standin/app/platform.h"
 #include "standin/documents.h"
 #include "standin/hostmodel.h"
+#include "standin/script/guiscript.h"
 #include "standin/session.h"
 
 namespace {
@@ -37,6 +39,11 @@ std::string block(const std::string& text, std::size_t indent) {
     if (c == '\n') shown.append(indent, ' ');
   }
   return shown;
+}
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 std::string defaultPluginPath() {
@@ -93,6 +100,7 @@ int runHost(const std::string& libraryPath, const std::string& sessionPath) {
   const char* getterNames[] = {"getPluginName", "getPluginVersion", "getPluginDescription",
                                "getAuthor",     "getHelpFile",      "getGUIScript"};
   const char* labels[] = {"name", "version", "description", "author", "help file", "GUI script"};
+  std::string guiScriptName;
   std::cout << "TessarayNK stand-in host: plug-in " << libraryPath << "\n";
   for (int i = 0; i < 6; ++i) {
     auto getter = reinterpret_cast<Getter>(standin::findSymbol(library.handle, getterNames[i]));
@@ -103,6 +111,7 @@ int runHost(const std::string& libraryPath, const std::string& sessionPath) {
     }
     const char* text = getter();
     std::cout << "  " << labels[i] << ": " << (text != nullptr ? text : "(none)") << "\n";
+    if (i == 5 && text != nullptr) guiScriptName = text;
   }
   auto createPlugin =
       reinterpret_cast<Factory>(standin::findSymbol(library.handle, "createPlugin"));
@@ -125,11 +134,15 @@ int runHost(const std::string& libraryPath, const std::string& sessionPath) {
     std::cerr << "TessarayNK: initPlugin refused to start\n";
     status = kCannotStart;
   } else {
+    // The plug-in's GUI script, which the host runs from the library's folder.
+    standin::script::GuiScript gui(model, [plugin] { return plugin->execute(); });
+    const standin::SessionGui sessionGui{&gui, folderOf(libraryPath) + "/" + guiScriptName};
     standin::SessionResult result = standin::runSession(
-        steps, model, [plugin] { return plugin->execute(); }, std::cout);
-    std::cout << "[session] " << result.commands << " command(s) sent";
+        steps, model, [plugin] { return plugin->execute(); }, std::cout, &sessionGui);
+    std::cout << "[session] " << result.commands << " command(s) sent, " << result.guiActions
+              << " GUI action(s) done";
     if (result.ok()) {
-      std::cout << "; every one returned what the session expected\n";
+      std::cout << "; everything went as the session expected\n";
     } else {
       std::cout << "; " << result.problems.size() << " problem(s):\n";
       for (const std::string& problem : result.problems) std::cout << "  " << problem << "\n";

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "standin/script/guiscript.h"
 #include "tests/support/fakehost.h"
 
 namespace {
@@ -81,6 +82,15 @@ TEST(ParseSession, NamesTheLineAndTheReasonOfAnError) {
       {"command Start expect perhaps", "expected true or false"},
       {"write-string SDMFileList", "missing file path"},
       {"press Start", "unknown step \"press\""},
+      {"expect-file", "missing file path"},
+      {"gui", "missing GUI action"},
+      {"gui press start", "unknown GUI action \"press\""},
+      {"gui click", "missing control"},
+      {"gui click start now", "unexpected \"now\""},
+      {"gui show all", "unexpected \"all\""},
+      {"gui move list2", "missing item"},
+      {"gui choose approach", "missing option"},
+      {"gui type baseline 1\\", "a backslash ends the line"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -88,6 +98,105 @@ TEST(ParseSession, NamesTheLineAndTheReasonOfAnError) {
     EXPECT_FALSE(standin::parseSession(std::string("vmr open\n") + row.line + "\n", &why));
     EXPECT_EQ(why.rfind(std::string("line 2: ") + row.why, 0), 0u) << why;
   }
+}
+
+TEST(ParseSession, ReadsGuiStepsAndFileChecks) {
+  struct Row {
+    const char* line;
+    StepKind kind;
+    const char* name;
+    const char* target;
+    const char* text;
+  };
+  const Row rows[] = {
+      {"gui open", StepKind::gui, "open", "", ""},
+      {"gui show", StepKind::gui, "show", "", ""},
+      {"gui click addSubject", StepKind::gui, "click", "addSubject", ""},
+      {"gui tick saveMDM", StepKind::gui, "tick", "saveMDM", ""},
+      {"gui untick zMC", StepKind::gui, "untick", "zMC", ""},
+      {"gui choose approach Generalized", StepKind::gui, "choose", "approach", "Generalized"},
+      {"gui type baseline 2", StepKind::gui, "type", "baseline", "2"},
+      {"gui type label", StepKind::gui, "type", "label", ""},
+      {"gui type label a\\sb", StepKind::gui, "type", "label", "a b"},
+      {"gui move list2 Faces and houses", StepKind::gui, "move", "list2", "Faces and houses"},
+      {"expect-file ./r/x.mdm A\\n\"b\" c", StepKind::expectFile, "", "./r/x.mdm", "A\n\"b\" c"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::string why;
+    auto steps = standin::parseSession(std::string(row.line) + "\n", &why);
+    ASSERT_TRUE(steps) << why;
+    ASSERT_EQ(steps->size(), 1u);
+    EXPECT_EQ(steps->front().kind, row.kind);
+    EXPECT_EQ(steps->front().name, row.name);
+    EXPECT_EQ(steps->front().target, row.target);
+    EXPECT_EQ(steps->front().text, row.text);
+  }
+}
+
+TEST(RunSession, DrivesTheGuiScriptAndChecksFiles) {
+  testsupport::ScopedWorkingDirectory dir;
+  testsupport::writeFile("gui.js",
+                         "ScriptHost.addControl('button', 'go', 'Go', '', '');"
+                         "ScriptHost.addControl('checkbox', 'fast', 'Fast', '0', '');"
+                         "ScriptHost.addControl('list', 'a', 'A', 'x\\ny', 'g');"
+                         "ScriptHost.addControl('list', 'b', 'B', '', 'g');"
+                         "ScriptHost.showDialog('Test');"
+                         "function onControlEvent(id, value) {"
+                         "  if (id === 'go') {"
+                         "    ScriptHost.setStringParameter('Command', 'Start');"
+                         "    ScriptHost.executePlugin();"
+                         "    ScriptHost.writeTextFile('out.txt', 'done\\n');"
+                         "  }"
+                         "}");
+  const char* text =
+      "gui click go\n"  // before the script runs: refused
+      "gui open\n"
+      "gui tick fast\n"
+      "gui move b y\n"
+      "gui move b z\n"  // no such item: refused
+      "gui click go\n"
+      "gui show\n"
+      "expect-file out.txt done\\n\n"
+      "expect-file out.txt other\n"
+      "expect-file missing.txt x\n";
+  std::string why;
+  auto steps = standin::parseSession(text, &why);
+  ASSERT_TRUE(steps) << why;
+  standin::HostModel model;
+  std::vector<std::string> commands;
+  auto execute = [&]() {
+    commands.push_back(model.stringParameters["Command"]);
+    return true;
+  };
+  standin::script::GuiScript script(model, execute);
+  const standin::SessionGui gui{&script, "gui.js"};
+  std::ostringstream out;
+  standin::SessionResult result = standin::runSession(*steps, model, execute, out, &gui);
+
+  EXPECT_EQ(commands, (std::vector<std::string>{"Start"}));
+  EXPECT_EQ(result.guiActions, 4);
+  EXPECT_EQ(result.failedChecks, 4);
+  ASSERT_EQ(result.problems.size(), 4u);
+  EXPECT_EQ(result.problems[0], "line 1: gui click: the dialog is not shown");
+  EXPECT_EQ(result.problems[1], "line 5: gui move: no other list of \"b\"'s group holds \"z\"");
+  EXPECT_EQ(result.problems[2], "line 9: file out.txt holds \"done\\n\", expected \"other\"");
+  EXPECT_EQ(result.problems[3], "line 10: file missing.txt cannot be read");
+  EXPECT_NE(out.str().find("[gui]   [x] Fast\n[gui]   A:\n[gui]     - x\n[gui]   B:\n"
+                           "[gui]     - y\n"),
+            std::string::npos)
+      << out.str();
+}
+
+TEST(RunSession, GuiStepsFailInAHostWithoutAGuiScript) {
+  auto steps = standin::parseSession("gui open\ngui show\n");
+  ASSERT_TRUE(steps);
+  standin::HostModel model;
+  std::ostringstream out;
+  auto result = standin::runSession(
+      *steps, model, [] { return true; }, out);
+  EXPECT_EQ(result.failedChecks, 2);
+  EXPECT_EQ(result.problems.front(), "line 1: this host runs no GUI script");
 }
 
 TEST(RunSession, QueuesAnswersSendsCommandsAndCountsWhatWentOtherwise) {
