@@ -279,37 +279,54 @@ bool writeSubject(const std::string& folder, int s, const StudyOptions& options,
   return true;
 }
 
+// The multi-study file the plug-in's dialog writes after the run: each
+// subject's time course with its merged design matrix, in list order, as a
+// session step writes it (line feeds as \\n).
+std::string expectedMultiStudyFile(const StudyOptions& options) {
+  std::string text = "FileVersion: 1\\nNrOfStudies: " + std::to_string(options.subjects) + "\\n\\n";
+  const std::string suffix = options.zTransformMotion != 0 ? "_3DMC_z" : "_3DMC";
+  for (int i = 0; i < options.subjects; ++i) {
+    const std::string id = subjectId(i);
+    text += "\"./" + id + "/" + id + "_task.vtc\" \"./results/standPPI_" + id + "_task_regions" +
+            suffix + ".sdm\"\\n";
+  }
+  return text;
+}
+
 std::string sessionText(const StudyOptions& options) {
   std::ostringstream s;
-  s << "# The demo study's session: load the subject list, then run the PPI\n"
-       "# analysis in multi-study mode with the motion predictors merged.\n"
-       "say Loading the subject list study.ppi\n"
+  s << "# The demo study's session, as a user works in the plug-in's dialog: load\n"
+       "# the subject list, set the contrast, run the PPI analysis in multi-study\n"
+       "# mode with the motion predictors merged; the dialog then writes the\n"
+       "# multi-study file.\n"
        "vmr open\n"
-       "int whichapproach 0\n"
+       "gui open\n"
+       "say Loading the subject list study.ppi\n"
        "open-file ./study.ppi\n"
-       "command Load expect true\n"
+       "gui click loadList\n"
        "expect-int NrOfConditions 3\n"
        "\n"
-       "say Running the analysis: Attend against Passive, Rest as baseline\n"
-       "int changePredName 0\n"
-       "int saveMDM 1\n"
-       "int addMoCo 1\n"
-       "int zMC "
-    << options.zTransformMotion
-    << "\n"
-       "int baseline 0\n"
-       "string CondID-0 Rest list1\n"
-       "string CondID-1 Attend list2\n"
-       "string CondID-2 Passive list0\n"
+       "say Contrast: Attend against Passive, Rest as baseline\n"
+       "gui move list2 Attend\n"
+       "gui move list0 Passive\n"
+       "gui tick saveMDM\n"
+       "gui tick addMoCo\n";
+  if (options.zTransformMotion != 0) s << "gui tick zMC\n";
+  s << "gui show\n"
+       "\n"
+       "say Running the analysis\n"
        "save-file ./results/Multistudy_PPI.mdm\n";
   if (options.subjects > 1) s << "answer yes\n";
   for (int i = 0; i < options.subjects; ++i) {
     const std::string id = subjectId(i);
     s << "open-file ./" << id << "/" << id << "_task_3DMC.sdm\n";
   }
-  s << "command Start expect true\n"
+  s << "gui click start\n"
+    << "gui show\n"
     << "expect-int nr_subs " << options.subjects << "\n"
     << "expect-string mdmFileName ./results/Multistudy_PPI.mdm\n"
+    << "expect-string CondID-1 Attend\\tlist2\n"
+    << "expect-file ./results/Multistudy_PPI.mdm " << expectedMultiStudyFile(options) << "\n"
     << "write-string SDMFileList ./results/sdm-files.txt\n";
   return s.str();
 }
