@@ -44,3 +44,9 @@ test('the help page describes every button and option of the dialog', () => {
     assert.ok(page.includes('<em>' + label + '</em>'), parameter + ': ' + label);
   }
 });
+
+test('the help page shows one subject\'s regressors as an inline figure', () => {
+  const figure = page.match(/<figure id="regressors-figure">([\s\S]*?)<\/figure>/);
+  assert.ok(figure, 'figure present');
+  assert.match(figure[1], /<svg\b[\s\S]*<\/svg>/);
+});
