@@ -1,14 +1,13 @@
 // A minimal host program, written against the pinned host prototypes and the
 // plug-in interface only: it exports the host functions from its executable,
-// loads the plug-in library with dlopen and lets the library find it.
+// loads the plug-in library (dlopen, or LoadLibraryA on Windows) and lets the
+// library find it.
 //
 //   <host> <library> bind|refuse
 //
 // "bind": initPlugin must succeed (twice), commands must run, and the object
 // must delete through its base class. "refuse": initPlugin must return false
 // without calling any host function. Exit status 0 when all held.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -17,6 +16,7 @@
 
 #include "host/hostprototypes.h"
 #include "plugin/TYNKPluginInterface.h"
+#include "tests/binding/pluginlibrary.h"
 
 namespace {
 std::vector<std::string> gLog;
@@ -89,16 +89,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool shouldBind = std::strcmp(argv[2], "bind") == 0;
-  void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  binding::LibraryHandle library = binding::openPluginLibrary(argv[1]);
   if (library == nullptr) {
-    std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
+    std::fprintf(stderr, "cannot load %s: %s\n", argv[1], binding::lastLoadError().c_str());
     return 2;
   }
   using Factory = TYNKPluginInterface* (*)();
   using Getter = const char* (*)();
-  auto createPlugin = reinterpret_cast<Factory>(dlsym(library, "createPlugin"));
-  auto getPluginName = reinterpret_cast<Getter>(dlsym(library, "getPluginName"));
-  auto getGUIScript = reinterpret_cast<Getter>(dlsym(library, "getGUIScript"));
+  auto createPlugin = reinterpret_cast<Factory>(binding::findExport(library, "createPlugin"));
+  auto getPluginName = reinterpret_cast<Getter>(binding::findExport(library, "getPluginName"));
+  auto getGUIScript = reinterpret_cast<Getter>(binding::findExport(library, "getGUIScript"));
   expect(createPlugin != nullptr && getPluginName != nullptr && getGUIScript != nullptr,
          "the factory and getters are exported");
   if (gFailures != 0) return 1;
@@ -119,8 +119,7 @@ int main(int argc, char** argv) {
     expect(gCalls.size() >= 3 && gCalls[0] == "nkGetVersionOfTessarayNK" &&
                gCalls[1] == "nkShowLogPane",
            "version, then log pane");
-    expect(!gLog.empty() && gLog.back() == "\n** Starting PPI plugin (v1.30) **",
-           "start-up line");
+    expect(!gLog.empty() && gLog.back() == "\n** Starting PPI plugin (v1.30) **", "start-up line");
     gStrings["Command"] = "Clear";
     expect(plugin->execute(), "Clear runs");
     expect(gLog.size() >= 3 && gLog[gLog.size() - 2] == "Plugin> Command received: Clear" &&
@@ -134,7 +133,7 @@ int main(int argc, char** argv) {
     delete second;
   }
   delete plugin;  // through the base class
-  dlclose(library);
+  binding::closePluginLibrary(library);
   if (gFailures == 0) std::printf("host %s: all expectations held\n", argv[0]);
   return gFailures == 0 ? 0 : 1;
 }
