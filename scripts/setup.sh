@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need (once; quick when
-# they are already there).
+# they are already there). With --windows: what the Windows build and its tests
+# need instead, the mingw-w64 cross compiler (posix thread model) and wine.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
   duktape-dev)
+if [[ ${1:-} == --windows ]]; then
+  packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
