@@ -10,7 +10,12 @@
 #include <string>
 #include <string_view>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// mingw-w64's C++ library formats with its own ISO C printf (%zu included), not
+// with msvcrt's, which g++ checks "printf" formats against.
+#define PPI_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#elif defined(__GNUC__)
 #define PPI_PRINTF_FORMAT(formatIndex, firstArgument) \
   __attribute__((format(printf, formatIndex, firstArgument)))
 #else
