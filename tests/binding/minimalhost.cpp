@@ -6,8 +6,11 @@
 //   <host> <library> bind|refuse
 //
 // "bind": initPlugin must succeed (twice), commands must run, and the object
-// must delete through its base class. "refuse": initPlugin must return false
-// without calling any host function. Exit status 0 when all held.
+// must delete through its base class. Built with HOST_OMIT_INTEGER_INPUT, the
+// host lacks nkGetIntegerInput: the plug-in must still bind, with that entry
+// empty, so "AddSubject", which needs it, is refused before its first dialog. "refuse": initPlugin
+// must return false without calling any host function. Exit status 0 when all held.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -53,7 +56,10 @@ int nkYesNoMessageBox(const char*) { return 0; }
 int nkGetIntegerInput(const char*, int, int, int) { return -1; }
 #endif
 int nkGetTextInput(const char*, const char*, char*) { return 0; }
-int nkGetOpenFileName(const char*, const char*, const char*, char*) { return 0; }
+int nkGetOpenFileName(const char*, const char*, const char*, char*) {
+  gCalls.push_back("nkGetOpenFileName");
+  return 0;  // the user cancels
+}
 int nkGetSaveFileName(const char*, const char*, const char*, char*) { return 0; }
 void nkGetStringParameter(const char* name, char* value) {
   gCalls.push_back("nkGetStringParameter");
@@ -125,6 +131,17 @@ int main(int argc, char** argv) {
     expect(gLog.size() >= 3 && gLog[gLog.size() - 2] == "Plugin> Command received: Clear" &&
                gLog.back() == "Plugin> Received command: \"Clear\".",
            "Clear logs its lines");
+    gStrings["Command"] = "AddSubject";
+    gCalls.clear();
+    const bool added = plugin->execute();
+    const bool askedForFile = std::count(gCalls.begin(), gCalls.end(), "nkGetOpenFileName") > 0;
+#ifdef HOST_OMIT_INTEGER_INPUT
+    expect(!added && !askedForFile &&
+               gLog.back() == "Plugin> The host does not offer nkGetIntegerInput; command refused.",
+           "AddSubject is refused: the missing function's entry is empty");
+#else
+    expect(added && askedForFile, "AddSubject asks for a time course, which the user cancels");
+#endif
     std::size_t before = gLog.size();
     TYNKPluginInterface* second = createPlugin();
     expect(second->initPlugin(), "a second object starts too");
