@@ -58,7 +58,6 @@ TEST_F(MoCoHandOver, TheRunStopsWhenNoMergedDesignCanStand) {
   };
   const Row rows[] = {
       {0, false, "", "", kCancelled},
-      {0, true, "data/s01/none_3DMC.sdm", "Unable to open the motion estimates file.", kNotAdded},
       {0, true, "data/s01/short_3DMC.sdm", "Number of time points do not match.", kNotAdded},
       {0, true, longest + ".sdm", "Unable to open the motion estimates file.", kNotAdded},
       {0, true, longest + "m.sdm", "",

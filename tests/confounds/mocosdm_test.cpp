@@ -28,18 +28,29 @@ class ReadMoCoSDM : public sdmfiles::InFolder {
   }
 };
 
-TEST_F(ReadMoCoSDM, ReadsSixColumnsAndLogsTheHeader) {
-  ppi::MoCoSDM moco = read(motionFile(6, 3));
+// A process locale with a decimal comma and grouped thousands.
+struct CommaDecimals : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+TEST_F(ReadMoCoSDM, ReadsSixColumnsWhateverTheLocaleAndLogsTheHeader) {
+  const std::string content = motionFile(6, 1200);  // written with points
+  std::locale previous =
+      std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
+  ppi::MoCoSDM moco = read(content);
+  std::locale::global(previous);
   EXPECT_TRUE(moco.valid);
   EXPECT_FALSE(moco.zTransformed);
   EXPECT_EQ(moco.fileVersion, 1);
   EXPECT_EQ(moco.nrOfPredictors, 6);
-  EXPECT_EQ(moco.nrOfDataPoints, 3);
+  EXPECT_EQ(moco.nrOfDataPoints, 1200);
   EXPECT_EQ(moco.firstConfoundPredictor, 1);
-  expectColumns(moco, 3);
+  expectColumns(moco, 1200);
   EXPECT_EQ(log, (std::vector<std::string>{"print line: FileVersion: ",
                                            "Fileversion: 1\nNr of Predictors: 6\nNr of datapoints: "
-                                           "3\nIncludes constant: 0\nFirst confound: 1",
+                                           "1200\nIncludes constant: 0\nFirst confound: 1",
                                            "Reading colors...", "Reading motion estimates..."}));
 }
 
@@ -96,23 +107,6 @@ TEST_F(ReadMoCoSDM, HeadersAndDamagedFiles) {
   log.clear();
   EXPECT_FALSE(ppi::readMoCoSDM("missing_3DMC.sdm").valid);
   EXPECT_EQ(log, std::vector<std::string>{"Unable to open the motion estimates file."});
-}
-
-// A process locale with a decimal comma and grouped thousands.
-struct CommaDecimals : std::numpunct<char> {
-  char do_decimal_point() const override { return ','; }
-  char do_thousands_sep() const override { return '.'; }
-  std::string do_grouping() const override { return "\3"; }
-};
-
-TEST_F(ReadMoCoSDM, ThePointIsTheDecimalSeparatorWhateverTheLocale) {
-  const std::string content = motionFile(6, 1200);
-  std::locale previous =
-      std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
-  ppi::MoCoSDM moco = read(content);
-  std::locale::global(previous);
-  EXPECT_TRUE(moco.valid);
-  expectColumns(moco, 1200);
 }
 
 }  // namespace
