@@ -1,6 +1,7 @@
 #include "analysis/designmatrix.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -14,8 +15,18 @@ namespace {
 
 constexpr const char* kAborted = "Prepare PPI Plugin aborted.";
 
+// Paths are compared without regard to letter case: on the workstation's file
+// system Run1.sdm and run1.sdm are one file.
+bool samePath(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
 bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun) {
-  return std::find(savedThisRun.begin(), savedThisRun.end(), path) != savedThisRun.end();
+  return std::any_of(savedThisRun.begin(), savedThisRun.end(),
+                     [&](const PathText& saved) { return samePath(saved.view(), path.view()); });
 }
 
 // The path beside the multi-study file. A name that an earlier subject of this
@@ -59,9 +70,17 @@ bool chooseAndSave(const RunSettings& settings, const DefaultNameText& defaultNa
       return false;
     }
   }
+  // A file already at the path (an earlier run's, say) goes first: the host
+  // replaces it anyway, and left in place it would pass for this subject's
+  // design matrix when the host writes nothing.
+  std::error_code error;
+  std::filesystem::remove(savedPath.c_str(), error);
+  if (error) {
+    host::logLine("Plugin> The file %s cannot be replaced; %s", savedPath.c_str(), kAborted);
+    return false;
+  }
   host::saveSingleStudyGLMDesignMatrix(savedPath.c_str());
 
-  std::error_code error;
   const auto size = std::filesystem::file_size(savedPath.c_str(), error);
   if (error || size == 0) {
     host::logLine("Plugin> The design matrix was not saved to %s; %s", savedPath.c_str(), kAborted);
