@@ -156,6 +156,8 @@ bool assembleAndSaveDesignMatrix(const SubjectRecord& subject, const SubjectVOIR
   // With the motion flag at 1 the merged design matrix stands for the subject
   // from here on: its path replaces the saved one.
   if (!motionCorrectionStep(settings, vtc.directory, savedPath)) return false;
+  // A merged file is this run's too: no later subject may be saved over it.
+  if (!savedBefore(savedPath, savedThisRun)) savedThisRun.push_back(savedPath);
 
   host::logLine("Plugin> Design matrix saved as: ./%s",
                 splitPath(savedPath.view()).fileName.c_str());

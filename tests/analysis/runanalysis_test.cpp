@@ -221,6 +221,31 @@ TEST(RunAnalysis, MultiStudyModeSavesBesideTheMultiStudyFileUnderDistinctNames) 
   EXPECT_TRUE(logHas(model, "Plugin> Design matrix saved as: ./standPPI_RUN1_FFA_3.sdm"));
 }
 
+TEST(RunAnalysis, MultiStudyModeNeverSavesOverAMergedFileOfTheRun) {
+  // Subject 2's default name is subject 1's merged name.
+  Study study(2);
+  std::filesystem::create_directory("group");
+  standin::HostModel& model = study.model;
+  model.intParameters["saveMDM"] = 1;
+  model.intParameters["addMoCo"] = 1;
+  study.answerSaves({"group/Multistudy_PPI.mdm"});
+  using H = ppi::host::VTCHeaderRecord;
+  using V = ppi::host::VOISetRecord;
+  model.timeCourses["/data/s02/run1.vtc"] = model.timeCourses["/data/s02/run2.vtc"];
+  study.harness.plugin.subjects[1].header.setTextAt(H::kPath, H::kPathEnd, "/data/s02/run1.vtc");
+  model.regionFiles["/data/s02/FFA_3DMC.voi"] = model.regionFiles["/data/s02/FFA.voi"];
+  study.harness.plugin.subjectVOIs[1].voiSet.setTextAt(V::kPath, V::kPathEnd,
+                                                       "/data/s02/FFA_3DMC.voi");
+  testsupport::writeFile("m1_3DMC.sdm", sdmfiles::motionFile(6, 24));
+  testsupport::writeFile("m2_3DMC.sdm", sdmfiles::motionFile(6, 24));
+  model.openFileAnswers = {{true, "m1_3DMC.sdm"}, {true, "m2_3DMC.sdm"}};
+  ASSERT_TRUE(study.harness.run("Start"));
+  EXPECT_EQ(model.savedDesignMatrices,
+            (Names{"group/standPPI_run1_FFA.sdm", "group/standPPI_run1_FFA_3DMC_2.sdm"}));
+  EXPECT_EQ(model.stringParameters["SDMFileList"],
+            "group/standPPI_run1_FFA_3DMC.sdm\ngroup/standPPI_run1_FFA_3DMC_2_3DMC.sdm");
+}
+
 TEST(RunAnalysis, StopsBeforeAnySubject) {
   const char* noFiles = "Plugin> No files selected, plugin finished.";
   const struct {
