@@ -108,12 +108,17 @@ bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtc
     return false;
   }
 
-  const int nrOfConditions = subject.protocol.nrOfConditions();
-  host::setIntParameter("NrOfConditions", nrOfConditions);
-  host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);
-  // Once the weights are kept for all subjects, the GUI keeps showing the
-  // first protocol's condition names.
-  if (!plugin.saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
+  // From a list, "Load" publishes the last accepted subject's protocol once the
+  // whole file is read: a line that fails later on, at its region, must not
+  // leave its conditions in the GUI.
+  if (!fromList) {
+    const int nrOfConditions = subject.protocol.nrOfConditions();
+    host::setIntParameter("NrOfConditions", nrOfConditions);
+    host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);
+    // Once the weights are kept for all subjects, the GUI keeps showing the
+    // first protocol's condition names.
+    if (!plugin.saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
+  }
 
   plugin.subjects.push_back(subject);
   host::logLine("Plugin> Number of volumes in VTC: %i", plugin.subjects.back().nrOfVolumes);

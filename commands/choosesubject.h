@@ -17,10 +17,12 @@ class ppiplugin;
 namespace ppi {
 
 // Links the time course to the current VMR, makes sure it has a protocol (a
-// protocol dialog opens when it comes without one, also from a list file),
-// publishes "NrOfConditions", "saveWeights" and, unless the plug-in keeps the
-// first subject's weights, "CondName-1" … and appends a SubjectRecord.
-// `fromList` false: the user picks the VTC file, whose path lands in vtcPath.
+// protocol dialog opens when it comes without one, also from a list file) and
+// appends a SubjectRecord.
+// `fromList` false: the user picks the VTC file, whose path lands in vtcPath,
+// and "NrOfConditions", "saveWeights" and, unless the plug-in keeps the first
+// subject's weights, "CondName-1" … are published. From a list the caller
+// publishes them once it knows which subjects it accepted.
 bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtcPath);
 
 // Loads the VOI file and settles which of its regions is used: asked when the

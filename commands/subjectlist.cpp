@@ -157,6 +157,8 @@ bool handleLoad(ppiplugin& plugin, const char* command) {
   }
   keepAutosaveList(plugin, acceptedLines);
 
+  // The GUI's conditions are the last accepted subject's; with none accepted
+  // they stay as they were.
   if (plugin.subjectCount > 0) {
     host::setIntParameter("NrOfConditions", plugin.subjects.back().protocol.nrOfConditions());
     host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);

@@ -219,7 +219,8 @@ TEST(Load, AcceptingNoSubjectLeavesTheConditionParametersAsTheyWere) {
   model.intParameters["NrOfConditions"] = 5;
   model.intParameters["saveWeights"] = 1;
   model.stringParameters["CondName-1"] = "Before";
-  writeFile("list.ppi", "/d/none.vtc\t/d/one.voi\t0\n/d/gone.vtc\t/d/one.voi\t0\n");
+  // The last line's time course and protocol load; only its region fails.
+  writeFile("list.ppi", "/d/none.vtc\t/d/one.voi\t0\n/d/b.vtc\t/d/three.voi\t-1\n");
   chooseFile(model, "list.ppi");
 
   EXPECT_TRUE(harness.run("Load"));
