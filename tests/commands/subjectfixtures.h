@@ -57,12 +57,12 @@ inline void addRegionFile(standin::HostModel& model, const std::string& path,
   model.regionFiles[path] = makeRegionFile(regionNames);
 }
 
-// The user picks `path` in the next open-file dialog.
+// The user picks `path` in the next open-file dialog (an empty queue cancels).
 inline void chooseFile(standin::HostModel& model, const std::string& path) {
   model.openFileAnswers.push_back({true, path});
 }
 
-// The user cancels the next open-file dialog (an empty queue cancels as well).
+// The user cancels the next open-file dialog.
 inline void cancelFile(standin::HostModel& model) { model.openFileAnswers.push_back({false, {}}); }
 
 // The user picks `path` in the next save-file dialog.
@@ -82,9 +82,31 @@ inline void answerAddSubject(standin::HostModel& model, const std::string& vtcPa
   if (region >= 0) model.integerAnswers.push_back(region);
 }
 
-// The log lines written since `from`.
-inline std::vector<std::string> logSince(const standin::HostModel& model, std::size_t from) {
-  return {model.log.begin() + static_cast<std::ptrdiff_t>(from), model.log.end()};
+// A small study: /d/a.vtc (30 volumes) and /d/b.vtc (40) come with a.prt
+// (RestA, TaskA) and b.prt (RestB, TaskB, OtherB); /d/c.vtc (50) needs c.prt
+// (OnlyC). /d/three.voi holds R0, R1, R2, /d/one.voi Only, /d/none.voi nothing.
+inline void registerStudy(standin::HostModel& model) {
+  addProtocol(model, "a.prt", {"RestA", "TaskA"});
+  addProtocol(model, "b.prt", {"RestB", "TaskB", "OtherB"});
+  addProtocol(model, "c.prt", {"OnlyC"});
+  addTimeCourse(model, "/d/a.vtc", 30, "a.prt");
+  addTimeCourse(model, "/d/b.vtc", 40, "b.prt");
+  addTimeCourse(model, "/d/c.vtc", 50);
+  addRegionFile(model, "/d/three.voi", {"R0", "R1", "R2"});
+  addRegionFile(model, "/d/one.voi", {"Only"});
+  addRegionFile(model, "/d/none.voi", {});
+}
+
+// The file dialogs shown, in order, as "title|start|filter".
+inline std::vector<std::string> fileDialogs(const standin::HostModel& model) {
+  std::vector<std::string> shown;
+  for (const standin::HostCall& call : model.calls) {
+    if (call.function == "nkGetOpenFileName" || call.function == "nkGetSaveFileName") {
+      shown.push_back(call.arguments.at(0) + "|" + call.arguments.at(1) + "|" +
+                      call.arguments.at(2));
+    }
+  }
+  return shown;
 }
 
 }  // namespace subjectfixtures
