@@ -120,6 +120,7 @@ bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtc
     if (!plugin.saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
   }
 
+  subject.vtcPath = vtcPath;
   plugin.subjects.push_back(subject);
   host::logLine("Plugin> Number of volumes in VTC: %i", plugin.subjects.back().nrOfVolumes);
   return true;
@@ -166,6 +167,7 @@ bool chooseVOI(ppiplugin& plugin, bool fromList, PathText& voiPath, ListText& vo
   host::setStringParameter("VOIFileList", voiFileList.c_str());
 
   chosenVOI = subjectVOI.chosenVOI;
+  subjectVOI.voiPath = voiPath;
   plugin.subjectVOIs.push_back(subjectVOI);
   return true;
 }

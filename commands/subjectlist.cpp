@@ -51,6 +51,16 @@ bool sameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, error) && !error;
 }
 
+// The subject list as list-file lines: what the autosave list must hold.
+std::string subjectListText(const ppiplugin& plugin) {
+  std::string text;
+  for (std::size_t i = 0; i < plugin.subjects.size() && i < plugin.subjectVOIs.size(); ++i) {
+    text += formatListLine(plugin.subjects[i].vtcPath.view(), plugin.subjectVOIs[i].voiPath.view(),
+                           plugin.subjectVOIs[i].chosenVOI);
+  }
+  return text;
+}
+
 }  // namespace
 
 void clearSubjectList(ppiplugin& plugin) {
@@ -88,11 +98,12 @@ bool handleAddSubject(ppiplugin& plugin, const char*) {
   if (!chooseTimeCourseAndProtocol(plugin, false, vtcPath)) return true;
   if (!completeSubject(plugin, false, vtcPath, voiPath, chosenVOI)) return true;
 
+  // The new line is appended; the list's first subject, or a line that did
+  // not reach the file, rewrites the file whole from the list.
   const std::string line = formatListLine(vtcPath.view(), voiPath.view(), chosenVOI);
-  if (ownsAutosaveList(plugin.autosaveStream)) {
-    if (!appendAutosaveLine(plugin.autosaveStream, line)) logAutosaveFailure();
-  } else {
-    keepAutosaveList(plugin, line);  // the list's first subject
+  if (!ownsAutosaveList(plugin.autosaveStream) ||
+      !appendAutosaveLine(plugin.autosaveStream, line)) {
+    keepAutosaveList(plugin, subjectListText(plugin));
   }
   return true;
 }
@@ -134,7 +145,6 @@ bool handleLoad(ppiplugin& plugin, const char* command) {
     return true;
   }
 
-  std::string acceptedLines;
   std::vector<std::string> conditionNames;
   int chosenVOI = -1;  // carried to a line whose index cannot be read
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -148,14 +158,13 @@ bool handleLoad(ppiplugin& plugin, const char* command) {
         !completeSubject(plugin, true, vtcPath, voiPath, chosenVOI)) {
       continue;
     }
-    acceptedLines += formatListLine(vtcPath.view(), voiPath.view(), chosenVOI);
     // Taken now, while this subject's protocol is the host's current one: a
     // later line that fails may leave another protocol behind.
     if (!plugin.saveWeights) {
       conditionNames = currentConditionNames(plugin.subjects.back().protocol.nrOfConditions());
     }
   }
-  keepAutosaveList(plugin, acceptedLines);
+  keepAutosaveList(plugin, subjectListText(plugin));
 
   // The GUI's conditions are the last accepted subject's; with none accepted
   // they stay as they were.
@@ -167,7 +176,7 @@ bool handleLoad(ppiplugin& plugin, const char* command) {
   return true;
 }
 
-bool handleSave(ppiplugin&, const char*) {
+bool handleSave(ppiplugin& plugin, const char*) {
   if (!host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetSaveFileName})) {
     return false;
   }
@@ -180,17 +189,24 @@ bool handleSave(ppiplugin&, const char*) {
   }
   if (!acceptPath(chosen, "PPI", target)) return false;
 
-  // Every line of the autosave list is on the disk already. Before this object
-  // has a subject, the file may be what an earlier session left: that is
-  // copied as it is. No file yet means an empty list.
+  // Once this object has a list, the list itself is saved: the autosave file
+  // mirrors it, but a file can be removed or fail to be written. Before that,
+  // the file may be what an earlier session left: it is copied as it is, the
+  // way to recover a list after a crash. No file yet means an empty list.
+  const bool ownList = ownsAutosaveList(plugin.autosaveStream);
   std::string lines;
   std::error_code error;
-  if (!readWholeFile(kAutosaveFileName, lines) &&
-      std::filesystem::exists(kAutosaveFileName, error)) {
+  if (ownList) {
+    lines = subjectListText(plugin);
+  } else if (!readWholeFile(kAutosaveFileName, lines) &&
+             std::filesystem::exists(kAutosaveFileName, error)) {
     host::logLine("PPI Plugin> Could not read %s; the list was not saved.", kAutosaveFileName);
     return false;
   }
-  if (sameFile(target.str(), kAutosaveFileName)) return true;  // it holds the list already
+  if (sameFile(target.str(), kAutosaveFileName)) {
+    if (ownList) keepAutosaveList(plugin, lines);  // it holds the list, now for certain
+    return true;
+  }
   if (!writeWholeFile(target.str(), lines)) {
     host::logLine("PPI Plugin> Could not write %s. Please retry.", target.c_str());
     return false;

@@ -14,10 +14,12 @@ struct SubjectRecord {
   // (empty when it does): the run loads it again, since the host's current
   // protocol may by then be another subject's.
   ppi::PathText protocolPath;
+  ppi::PathText vtcPath;  // the time-course path exactly as chosen or listed
 };
 
 struct SubjectVOIRecord {
   ppi::host::VOISetRecord voiSet;  // the subject's VOI file
   ppi::host::VOIRecord voi;        // the chosen region
   std::int32_t chosenVOI = -1;     // its index within the VOI file, from 0
+  ppi::PathText voiPath;           // the VOI file's path exactly as chosen or listed
 };

@@ -143,6 +143,22 @@ TEST(AutosaveList, IsLeftAloneUntilTheFirstSubjectAndThenHoldsExactlyTheList) {
   EXPECT_EQ(readFile("autosaveList.ppi"), "");
 }
 
+TEST(Save, SavesTheListEvenWhenTheAutosaveFileIsLost) {
+  PluginHarness harness;
+  standin::HostModel& model = harness.model;
+  registerStudy(model);
+  answerAddSubject(model, "/d/a.vtc", "/d/one.voi");
+  ASSERT_TRUE(harness.run("AddSubject"));
+  std::filesystem::remove("autosaveList.ppi");  // removed behind the plug-in's back
+  answerAddSubject(model, "/d/b.vtc", "/d/three.voi", {}, 1);
+  chooseSaveFile(model, "list.ppi");
+  ASSERT_TRUE(harness.run("AddSubject") && harness.run("Save"));
+  EXPECT_EQ(readFile("list.ppi"), kA + kB);
+  chooseSaveFile(model, "autosaveList.ppi");
+  ASSERT_TRUE(harness.run("Save"));
+  EXPECT_EQ(readFile("autosaveList.ppi"), kA + kB);
+}
+
 TEST(Save, ReportsEveryFileItCouldNotWrite) {
   const std::string longName = std::string(301, 'n');
   const std::pair<std::string, std::string> cases[] = {
