@@ -91,14 +91,9 @@ test('the dialog offers every control and starts with empty subject lists', () =
                     'list0', 'list1', 'list2', 'changePredName', 'saveMDM', 'addMoCo', 'zMC', 'start']) {
     assert.ok(host.controls[id], id);
   }
-  assert.equal(host.controls.approach.extra, 'Standard\nGeneralized');
-  assert.equal(host.strings.VTCFileList, '');
-  assert.equal(host.ints.whichapproach, 0);
+  assert.deepEqual([host.strings.VTCFileList, host.controls.list1.value, host.ints.saveWeights], ['', '', 0]);
   assert.equal(host.controls.subjects.value, '(no subjects)');
-  assert.equal(host.controls.list1.value, '', 'no conditions of an earlier session');
-  assert.equal(host.ints.saveWeights, 0);
-  assert.equal(host.controls.baseline.enabled, false);
-  assert.equal(host.controls.zMC.enabled, false);
+  assert.deepEqual([host.controls.baseline.enabled, host.controls.zMC.enabled], [false, false]);
 });
 
 test('a full study: two subjects, a contrast, Start in multi-study mode', () => {
@@ -114,31 +109,19 @@ test('a full study: two subjects, a contrast, Start in multi-study mode', () => 
   gui.onControlEvent('saveMDM', '1');
   gui.onControlEvent('addMoCo', '1');
   assert.equal(host.controls.zMC.enabled, true);
-  assert.equal(host.controls.list0.value, 'Face');
-  assert.equal(host.controls.list2.value, 'Faces');
+  assert.deepEqual([host.controls.list0.value, host.controls.list2.value], ['Face', 'Faces']);
   assert.equal(host.controls.checks.value, 'Ready to start.');
 
   gui.onControlEvent('start', '');
   assert.deepEqual(host.commands, ['AddSubject', 'AddSubject', 'Start']);
   assert.deepEqual(host.messages, []);
-  assert.equal(host.strings['CondID-0'], 'Face\tlist0');
-  assert.equal(host.strings['CondID-1'], 'Faces\tlist2');
-  assert.equal(host.strings['CondID-2'], 'Rest\tlist1');
+  assert.deepEqual([0, 1, 2].map((i) => host.strings['CondID-' + i]), ['Face\tlist0', 'Faces\tlist2', 'Rest\tlist1']);
   assert.deepEqual([host.ints.saveMDM, host.ints.addMoCo, host.ints.zMC, host.ints.changePredName], [1, 1, 0, 0]);
   assert.equal(host.files['/data/group/Multistudy_PPI.mdm'],
                'FileVersion: 1\nNrOfStudies: 2\n\n' +
                '"/data/s1/run1.vtc" "/data/group/standPPI_run1_roi.sdm"\n' +
                '"/data/s2/run2.vtc" "/data/group/standPPI_run2_roi.sdm"\n');
   assert.match(host.controls.status.value, /multi-study file written/);
-});
-
-test('Start is refused with a message while there is nothing to test', () => {
-  const host = openDialog(fakePlugin(['A', 'B']));
-  gui.onControlEvent('addSubject', '');
-  gui.onControlEvent('start', '');
-  assert.deepEqual(host.commands, ['AddSubject']);
-  assert.equal(host.messages.length, 1);
-  assert.match(host.messages[0], /^Start refused:\nNothing to test/);
 });
 
 test('generalized approach: baseline field, checks and settings', () => {
@@ -157,52 +140,45 @@ test('generalized approach: baseline field, checks and settings', () => {
   assert.deepEqual(Object.keys(host.files), [], 'no multi-study file without multi-study mode');
 });
 
-test('Load empties the subject lists before the plug-in appends to them', () => {
-  const host = openDialog(fakePlugin(['A']));
-  gui.onControlEvent('addSubject', '');
-  gui.onControlEvent('loadList', '');
-  assert.equal(host.strings.VTCFileList, '');
-  assert.equal(host.strings.VTCFileNameList, '');
-  assert.equal(host.strings.VOIFileList, '');
-  assert.equal(host.controls.subjects.value, '(no subjects)');
-  assert.match(host.controls.status.value, /"Load" did not complete/);
-});
-
-test('Clear empties the subject lists only when the plug-in cleared its own', () => {
+test('Load and Clear empty the subject lists, Clear only when the plug-in cleared its own', () => {
   const plugin = fakePlugin(['A']);
   const host = openDialog(plugin);
   gui.onControlEvent('addSubject', '');
   plugin.Clear = () => false;
   gui.onControlEvent('clearList', '');
   assert.equal(host.strings.VTCFileList, 'run1.vtc');
+  gui.onControlEvent('loadList', '');
+  assert.deepEqual([host.strings.VTCFileList, host.strings.VTCFileNameList, host.strings.VOIFileList],
+                   ['', '', '']);
+  assert.equal(host.controls.subjects.value, '(no subjects)');
+  assert.match(host.controls.status.value, /"Load" did not complete/);
+  gui.onControlEvent('addSubject', '');
   plugin.Clear = () => true;
   gui.onControlEvent('clearList', '');
   assert.equal(host.strings.VTCFileList, '');
-  assert.equal(host.controls.subjects.value, '(no subjects)');
 });
 
-test('a run whose counts disagree writes no multi-study file and says why', () => {
-  const plugin = fakePlugin(['A']);
-  const host = openDialog(plugin);
-  gui.onControlEvent('addSubject', '');
-  gui.onControlEvent('list2', 'A');
-  gui.onControlEvent('saveMDM', '1');
-  const start = plugin.Start;
-  plugin.Start = (h) => { start(h); h.ints.nr_subs = 2; return true; };
-  gui.onControlEvent('start', '');
-  assert.deepEqual(host.files, {});
-  assert.equal(host.messages.length, 1);
-  assert.match(host.messages[0], /was not written: the run reported 2 subject\(s\), 1 design matrix/);
-});
-
-test('a run that stops writes no multi-study file', () => {
-  const plugin = fakePlugin(['A']);
-  const host = openDialog(plugin);
-  gui.onControlEvent('addSubject', '');
-  gui.onControlEvent('list2', 'A');
-  gui.onControlEvent('saveMDM', '1');
-  plugin.Start = () => false;
-  gui.onControlEvent('start', '');
-  assert.deepEqual(host.files, {});
-  assert.match(host.controls.status.value, /"Start" did not complete/);
+test('runs that write no multi-study file say why', () => {
+  const cases = [
+    { what: 'nothing to test', list: 'list1', message: /^Start refused:\nNothing to test/, commands: 1 },
+    { what: 'counts disagree', start: (h) => { h.ints.nr_subs = 2; return true; },
+      message: /was not written: the run reported 2 subject\(s\), 1 design matrix/ },
+    { what: 'unwritable file', write: () => false, message: /^The multi-study file could not be written/ },
+    { what: 'the run stops', start: () => false, status: /"Start" did not complete/ }
+  ];
+  for (const c of cases) {
+    const plugin = fakePlugin(['A']);
+    const host = openDialog(plugin);
+    gui.onControlEvent('addSubject', '');
+    if (c.list !== 'list1') gui.onControlEvent('list2', 'A');
+    gui.onControlEvent('saveMDM', '1');
+    const start = plugin.Start;
+    if (c.start) plugin.Start = (h) => { start(h); return c.start(h); };
+    if (c.write) host.writeTextFile = c.write;
+    gui.onControlEvent('start', '');
+    assert.equal(host.commands.length, c.commands || 2, c.what);
+    assert.deepEqual(host.files, {}, c.what);
+    if (c.message) assert.deepEqual(host.messages.map((m) => c.message.test(m)), [true], c.what);
+    if (c.status) assert.match(host.controls.status.value, c.status, c.what);
+  }
 });

@@ -25,37 +25,12 @@ function permutations(items) {
   return result;
 }
 
-test('entry weight follows the last list name that occurs, case-sensitively', () => {
-  const cases = [
-    ['', -2],
-    ['Faces', -2],
-    ['Faces\tlist0', -1],
-    ['Faces\tlist1', 0],
-    ['Faces\tlist2', 1],
-    ['list0 list2', 1],
-    ['list2 list0', 1],
-    ['list0list1', 0],
-    ['list1 list2 list0', 1],
-    ['List2', -2],
-    ['list3', -2]
-  ];
-  for (const [text, weight] of cases) {
-    assert.equal(logic.entryWeight(text), weight, JSON.stringify(text));
-  }
-});
-
-test('splitList reads newline-separated host lists', () => {
-  const cases = [
-    ['', []],
-    [null, []],
-    ['a.vtc', ['a.vtc']],
-    ['a.vtc\nb.vtc', ['a.vtc', 'b.vtc']],
-    ['a.vtc\n', ['a.vtc', '']],
-    ['with blank.vtc\nb', ['with blank.vtc', 'b']]
-  ];
-  for (const [text, items] of cases) {
-    assert.deepEqual(logic.splitList(text), items, JSON.stringify(text));
-  }
+test('entryWeight follows the last list name that occurs; splitList reads host lists', () => {
+  const weights = [['', -2], ['Faces', -2], ['Faces\tlist0', -1], ['Faces\tlist1', 0], ['Faces\tlist2', 1],
+                   ['list2 list0', 1], ['list0list1', 0], ['list1 list2 list0', 1], ['List2', -2], ['list3', -2]];
+  for (const [text, weight] of weights) assert.equal(logic.entryWeight(text), weight, JSON.stringify(text));
+  const lists = [['', []], [null, []], ['a.vtc\nb c.vtc', ['a.vtc', 'b c.vtc']], ['a.vtc\n', ['a.vtc', '']]];
+  for (const [text, items] of lists) assert.deepEqual(logic.splitList(text), items, JSON.stringify(text));
 });
 
 test('contrast entries: each condition finds its own entry whatever the protocol order', () => {
@@ -81,93 +56,48 @@ test('contrast entries: each condition finds its own entry whatever the protocol
   }
 });
 
-test('contrast entries keep protocol order when no name occurs in another entry', () => {
-  const c = contrast([['Houses', 'list0'], ['Faces', 'list2'], ['Rest', 'list1']]);
-  assert.deepEqual(logic.contrastEntries(c).entries,
-                   ['Houses\tlist0', 'Faces\tlist2', 'Rest\tlist1']);
-});
-
-test('contrast entries move the shorter name before the entry that contains it', () => {
+test('contrast entries keep protocol order unless a name lies inside an earlier entry', () => {
   // Unordered, "Face" would take the entry of "Faces" and get +1 instead of -1.
-  const c = contrast([['Faces', 'list2'], ['Face', 'list0'], ['Scrambled', 'list1']]);
-  const unordered = ['Faces\tlist2', 'Face\tlist0', 'Scrambled\tlist1'];
-  assert.deepEqual(weightsThePluginTakes(c.names, unordered), [1, 1, 0]);
-  assert.deepEqual(logic.contrastEntries(c).entries,
-                   ['Face\tlist0', 'Faces\tlist2', 'Scrambled\tlist1']);
+  assert.deepEqual(weightsThePluginTakes(['Faces', 'Face'], ['Faces\tlist2', 'Face\tlist0']), [1, 1]);
+  const cases = [
+    [[['Houses', 'list0'], ['Faces', 'list2'], ['Rest', 'list1']], ['Houses\tlist0', 'Faces\tlist2', 'Rest\tlist1']],
+    [[['Faces', 'list2'], ['Face', 'list0'], ['Scrambled', 'list1']],
+     ['Face\tlist0', 'Faces\tlist2', 'Scrambled\tlist1']],
+    [[['A', 'list2'], ['', 'list0'], ['B', 'list1']], ['\tlist0', 'A\tlist2', 'B\tlist1']]
+  ];
+  for (const [pairs, entries] of cases) {
+    assert.deepEqual(logic.contrastEntries(contrast(pairs)), { entries, problems: [] }, JSON.stringify(pairs));
+  }
 });
 
 test('contrast entries report what cannot be ordered', () => {
-  const cases = [
-    {
-      what: 'the same name twice, in different lists',
-      pairs: [['Go', 'list2'], ['Go', 'list0']],
-      problems: [{ condition: 1, takenFrom: 0, intendedWeight: -1, weight: 1 }]
-    },
-    {
-      what: 'the same name twice, in one list',
-      pairs: [['Go', 'list2'], ['Go', 'list2']],
-      problems: [{ condition: 1, takenFrom: 0, intendedWeight: 1, weight: 1 }]
-    },
-    {
-      what: 'a name that is a list name',
-      pairs: [['list2', 'list0'], ['B', 'list1']],
-      problems: [{ condition: 0, takenFrom: 0, intendedWeight: -1, weight: 1 }]
-    },
-    {
-      what: 'two names each inside the other\'s entry',
-      pairs: [['list1', 'list2'], ['list2', 'list1']],
-      problems: [{ condition: 1, takenFrom: 0, intendedWeight: 0, weight: 1 }]
-    },
-    {
-      what: 'two empty names',
-      pairs: [['', 'list0'], ['', 'list2']],
-      problems: [{ condition: 1, takenFrom: 0, intendedWeight: 1, weight: -1 }]
-    }
+  const cases = [  // pairs; the condition that takes another's entry, that entry, its intended weight, the weight
+    [[['Go', 'list2'], ['Go', 'list0']], [1, 0, -1, 1]],
+    [[['Go', 'list2'], ['Go', 'list2']], [1, 0, 1, 1]],
+    [[['list2', 'list0'], ['B', 'list1']], [0, 0, -1, 1]],  // a name that is a list name
+    [[['list1', 'list2'], ['list2', 'list1']], [1, 0, 0, 1]],  // each inside the other's entry
+    [[['', 'list0'], ['', 'list2']], [1, 0, 1, -1]]
   ];
-  for (const entry of cases) {
-    const problems = logic.contrastEntries(contrast(entry.pairs)).problems
-      .map((p) => ({ condition: p.condition, takenFrom: p.takenFrom,
-                     intendedWeight: p.intendedWeight, weight: p.weight }));
-    assert.deepEqual(problems, entry.problems, entry.what);
+  for (const [pairs, problem] of cases) {
+    const problems = logic.contrastEntries(contrast(pairs)).problems
+      .map((p) => [p.condition, p.takenFrom, p.intendedWeight, p.weight]);
+    assert.deepEqual(problems, [problem], JSON.stringify(pairs));
   }
-});
-
-test('one empty name goes first and the others still find their own entries', () => {
-  const c = contrast([['A', 'list2'], ['', 'list0'], ['B', 'list1']]);
-  const result = logic.contrastEntries(c);
-  assert.deepEqual(result.problems, []);
-  assert.equal(result.entries[0], '\tlist0');
 });
 
 test('updateContrast keeps each remaining condition\'s list and puts new ones in list1', () => {
-  const before = contrast([['Faces', 'list2'], ['Houses', 'list0'], ['Faces', 'list0']]);
-  const cases = [
-    {
-      what: 'same protocol',
-      published: { names: ['Faces', 'Houses', 'Faces'], saveWeights: 0 },
-      after: [['Faces', 'list2'], ['Houses', 'list0'], ['Faces', 'list0']]
-    },
-    {
-      what: 'reordered, one new, one gone',
-      published: { names: ['Rest', 'Houses', 'Faces'], saveWeights: 0 },
-      after: [['Rest', 'list1'], ['Houses', 'list0'], ['Faces', 'list2']]
-    },
-    {
-      what: 'no conditions',
-      published: { names: [], saveWeights: 0 },
-      after: []
-    },
-    {
-      what: 'saveWeights keeps the first protocol\'s contrast',
-      published: { names: ['Other'], saveWeights: 1 },
-      after: [['Faces', 'list2'], ['Houses', 'list0'], ['Faces', 'list0']]
-    }
+  const before = [['Faces', 'list2'], ['Houses', 'list0'], ['Faces', 'list0']];
+  const cases = [  // before, published names, saveWeights, after
+    [before, ['Faces', 'Houses', 'Faces'], 0, before],
+    [before, ['Rest', 'Houses', 'Faces'], 0, [['Rest', 'list1'], ['Houses', 'list0'], ['Faces', 'list2']]],
+    [before, [], 0, []],
+    [before, ['Other'], 1, before],  // saveWeights keeps the first protocol's contrast
+    [[], ['A'], 1, [['A', 'list1']]]  // ... unless there is none yet
   ];
-  for (const entry of cases) {
-    assert.deepEqual(logic.updateContrast(before, entry.published), contrast(entry.after), entry.what);
+  for (const [pairs, names, saveWeights, after] of cases) {
+    assert.deepEqual(logic.updateContrast(contrast(pairs), { names, saveWeights }), contrast(after),
+                     JSON.stringify(names));
   }
-  assert.deepEqual(logic.updateContrast(contrast([]), { names: ['A'], saveWeights: 1 }),
-                   contrast([['A', 'list1']]), 'saveWeights with no contrast yet');
 });
 
 test('moveCondition moves the first condition of the name not yet in the list', () => {
@@ -195,103 +125,72 @@ function checkState(overrides) {
 
 test('runChecks: errors refuse a run, warnings do not', () => {
   const allInList1 = contrast([['Faces', 'list1'], ['Houses', 'list1']]);
-  const cases = [
-    { what: 'a good standard contrast', state: {}, errors: [], warnings: [] },
-    { what: 'only list2', state: { contrast: contrast([['Faces', 'list2'], ['Rest', 'list1']]) },
-      errors: [], warnings: [] },
-    { what: 'no subjects', state: { subjectCount: 0 }, errors: [/^No subjects/], warnings: [] },
-    { what: 'nothing in list0 or list2', state: { contrast: allInList1 },
-      errors: [/^Nothing to test/], warnings: [] },
-    { what: 'a protocol without conditions', state: { contrast: contrast([]) },
-      errors: [/no conditions/], warnings: [] },
-    { what: 'generalized ignores the contrast lists',
-      state: { approach: logic.GENERALIZED, contrast: allInList1, baselineText: '1' },
-      errors: [], warnings: [] },
-    { what: 'generalized, baseline at the number of conditions',
-      state: { approach: logic.GENERALIZED, baselineText: '3' }, errors: [/^Baseline 3 models no condition/],
-      warnings: [] },
-    { what: 'generalized, baseline above it',
-      state: { approach: logic.GENERALIZED, baselineText: '7' }, errors: [/^Baseline 7/], warnings: [] },
-    { what: 'generalized, negative baseline',
-      state: { approach: logic.GENERALIZED, baselineText: '-1' }, errors: [/^Baseline -1/], warnings: [] },
-    { what: 'generalized, last condition as baseline',
-      state: { approach: logic.GENERALIZED, baselineText: ' 2 ' }, errors: [], warnings: [] },
-    { what: 'generalized, baseline not a number',
-      state: { approach: logic.GENERALIZED, baselineText: '1.5' }, errors: [/not a whole number/],
-      warnings: [] },
-    { what: 'duplicate names with different weights',
-      state: { contrast: contrast([['Go', 'list2'], ['Go', 'list0']]) },
-      errors: [/"Go" would take the entry of "Go" and get weight \+1 instead of -1/], warnings: [] },
-    { what: 'duplicate names with the same weight',
-      state: { contrast: contrast([['Go', 'list2'], ['Go', 'list2']]) },
-      errors: [], warnings: [/"Go" takes the entry of "Go".*same \(\+1\)/] },
-    { what: 'later protocol with another number of conditions',
-      state: { saveWeights: 1, publishedConditionCount: 4 }, errors: [],
-      warnings: [/latest protocol has 4 condition\(s\), the first 3/] },
-    { what: 'z-transform without motion predictors',
-      state: { options: { changePredName: false, saveMDM: true, addMoCo: false, zMC: true } },
-      errors: [], warnings: [/^z-transforming/] }
+  const G = logic.GENERALIZED;
+  const cases = [  // what, state, errors, warnings
+    ['a good standard contrast', {}],
+    ['only list2', { contrast: contrast([['Faces', 'list2'], ['Rest', 'list1']]) }],
+    ['no subjects', { subjectCount: 0 }, [/^No subjects/]],
+    ['nothing in list0 or list2', { contrast: allInList1 }, [/^Nothing to test/]],
+    ['no conditions', { contrast: contrast([]) }, [/no conditions/]],
+    ['generalized ignores the lists', { approach: G, contrast: allInList1, baselineText: '1' }],
+    ['baseline at the count', { approach: G, baselineText: '3' }, [/^Baseline 3 models no condition/]],
+    ['baseline above it', { approach: G, baselineText: '7' }, [/^Baseline 7/]],
+    ['negative baseline', { approach: G, baselineText: '-1' }, [/^Baseline -1/]],
+    ['last condition as baseline', { approach: G, baselineText: ' 2 ' }],
+    ['baseline not a number', { approach: G, baselineText: '1.5' }, [/not a whole number/]],
+    ['duplicates, other weights', { contrast: contrast([['Go', 'list2'], ['Go', 'list0']]) },
+     [/"Go" would take the entry of "Go" and get weight \+1 instead of -1/]],
+    ['duplicates, same weight', { contrast: contrast([['Go', 'list2'], ['Go', 'list2']]) }, [],
+     [/"Go" takes the entry of "Go".*same \(\+1\)/]],
+    ['later protocol, other count', { saveWeights: 1, publishedConditionCount: 4 }, [],
+     [/latest protocol has 4 condition\(s\), the first 3/]],
+    ['z-transform without motion', { options: { changePredName: false, saveMDM: true, addMoCo: false, zMC: true } },
+     [], [/^z-transforming/]]
   ];
-  for (const entry of cases) {
-    const checks = logic.runChecks(checkState(entry.state));
-    assert.equal(checks.errors.length, entry.errors.length, entry.what + ': ' + checks.errors);
-    entry.errors.forEach((re, i) => assert.match(checks.errors[i], re, entry.what));
-    assert.equal(checks.warnings.length, entry.warnings.length, entry.what + ': ' + checks.warnings);
-    entry.warnings.forEach((re, i) => assert.match(checks.warnings[i], re, entry.what));
+  for (const [what, state, errors = [], warnings = []] of cases) {
+    const checks = logic.runChecks(checkState(state));
+    for (const [found, expected] of [[checks.errors, errors], [checks.warnings, warnings]]) {
+      assert.equal(found.length, expected.length, what + ': ' + found);
+      expected.forEach((re, i) => assert.match(found[i], re, what));
+    }
   }
 });
 
-test('runSettings: the integers and the ordered CondID entries of the standard approach', () => {
-  const state = checkState({
-    contrast: contrast([['Faces', 'list2'], ['Face', 'list0']]),
-    options: { changePredName: true, saveMDM: true, addMoCo: true, zMC: false }
+test('runSettings: the integers and the ordered CondID entries, emptying an earlier, longer contrast', () => {
+  const options = { changePredName: true, saveMDM: true, addMoCo: true, zMC: false };
+  const standard = logic.runSettings(checkState({ contrast: contrast([['Faces', 'list2'], ['Face', 'list0']]),
+                                                  options }), 3);
+  assert.deepEqual(standard, {
+    ints: { whichapproach: 0, baseline: 0, changePredName: 1, saveMDM: 1, addMoCo: 1, zMC: 0 },
+    strings: { 'CondID-0': 'Face\tlist0', 'CondID-1': 'Faces\tlist2', 'CondID-2': '' },
+    entryCount: 2
   });
-  const settings = logic.runSettings(state, 0);
-  assert.deepEqual(settings.ints, {
-    whichapproach: 0, baseline: 0, changePredName: 1, saveMDM: 1, addMoCo: 1, zMC: 0
-  });
-  assert.deepEqual(settings.strings, { 'CondID-0': 'Face\tlist0', 'CondID-1': 'Faces\tlist2' });
-  assert.equal(settings.entryCount, 2);
-});
-
-test('runSettings empties the entries of an earlier, longer contrast', () => {
-  const standard = logic.runSettings(checkState({ contrast: contrast([['A', 'list2']]) }), 3);
-  assert.deepEqual(standard.strings, { 'CondID-0': 'A\tlist2', 'CondID-1': '', 'CondID-2': '' });
   const generalized = logic.runSettings(checkState({ approach: logic.GENERALIZED, baselineText: '2' }), 2);
   assert.deepEqual(generalized.strings, { 'CondID-0': '', 'CondID-1': '' });
   assert.equal(generalized.entryCount, 0);
-  assert.equal(generalized.ints.whichapproach, 1);
-  assert.equal(generalized.ints.baseline, 2);
+  assert.deepEqual([generalized.ints.whichapproach, generalized.ints.baseline], [1, 2]);
 });
 
 test('multiStudyFile pairs each time course with its design matrix', () => {
-  const file = logic.multiStudyFile('/data/group/Multistudy_PPI.mdm',
-                                    ['/data/s01/run1.vtc', '/data/s 02/run1.vtc'],
-                                    ['/data/group/standPPI_run1_FFA.sdm', '/data/group/b.sdm'], 2);
-  assert.equal(file.ok, true);
-  assert.equal(file.text,
-               'FileVersion: 1\n' +
-               'NrOfStudies: 2\n' +
-               '\n' +
-               '"/data/s01/run1.vtc" "/data/group/standPPI_run1_FFA.sdm"\n' +
-               '"/data/s 02/run1.vtc" "/data/group/b.sdm"\n');
+  assert.deepEqual(logic.multiStudyFile('/g/m.mdm', ['/d/s01/r.vtc', '/d/s 02/r.vtc'], ['/g/a.sdm', '/g/b.sdm'], 2),
+                   { ok: true, problem: '', text: 'FileVersion: 1\nNrOfStudies: 2\n\n' +
+                     '"/d/s01/r.vtc" "/g/a.sdm"\n"/d/s 02/r.vtc" "/g/b.sdm"\n' });
 });
 
 test('multiStudyFile refuses disagreeing counts and unusable paths', () => {
   const cases = [
-    { what: 'fewer design matrices', args: ['m.mdm', ['a', 'b'], ['x'], 2], problem: /2 subject\(s\), 1 design/ },
-    { what: 'fewer time courses', args: ['m.mdm', ['a'], ['x', 'y'], 2], problem: /1 time course/ },
-    { what: 'another subject count', args: ['m.mdm', ['a', 'b'], ['x', 'y'], 3], problem: /3 subject/ },
-    { what: 'no studies', args: ['m.mdm', [], [], 0], problem: /no studies/ },
-    { what: 'no file chosen', args: ['', ['a'], ['x'], 1], problem: /not in multi-study mode/ },
-    { what: 'a quote in a path', args: ['m.mdm', ['a"b'], ['x'], 1], problem: /double quote/ },
-    { what: 'an empty path', args: ['m.mdm', ['a', ''], ['x', 'y'], 2], problem: /empty/ }
+    [['m.mdm', ['a', 'b'], ['x'], 2], /2 subject\(s\), 1 design/],
+    [['m.mdm', ['a'], ['x', 'y'], 2], /1 time course/],
+    [['m.mdm', ['a', 'b'], ['x', 'y'], 3], /3 subject/],
+    [['m.mdm', [], [], 0], /no studies/],
+    [['', ['a'], ['x'], 1], /not in multi-study mode/],
+    [['m.mdm', ['a"b'], ['x'], 1], /double quote/],
+    [['m.mdm', ['a', ''], ['x', 'y'], 2], /empty/]
   ];
-  for (const entry of cases) {
-    const file = logic.multiStudyFile.apply(null, entry.args);
-    assert.equal(file.ok, false, entry.what);
-    assert.equal(file.text, '', entry.what);
-    assert.match(file.problem, entry.problem, entry.what);
+  for (const [args, problem] of cases) {
+    const file = logic.multiStudyFile(...args);
+    assert.deepEqual([file.ok, file.text], [false, ''], String(problem));
+    assert.match(file.problem, problem);
   }
 });
 
