@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "tests/support/fakehost.h"
 
@@ -46,13 +47,9 @@ TEST(TimeCourseFile, RoundTripsBothSampleTypesAndTheProtocolLink) {
       ASSERT_TRUE(standin::writeTimeCourseFile("tc.vtc", written, &why)) << why;
       auto read = standin::readTimeCourseFile("tc.vtc", &why);
       ASSERT_TRUE(read) << why;
-      EXPECT_EQ(read->nrOfVolumes, 3);
-      EXPECT_EQ(read->dimX(), 2);
-      EXPECT_EQ(read->dimY(), 1);
-      EXPECT_EQ(read->dimZ(), 2);
-      EXPECT_EQ(read->zStart, -6);
-      EXPECT_EQ(read->dataType, dataType);
-      EXPECT_EQ(read->repetitionTimeMs, 1500.5);
+      EXPECT_EQ(std::make_tuple(read->nrOfVolumes, read->dimX(), read->dimY(), read->dimZ(),
+                                read->zStart, read->dataType, read->repetitionTimeMs),
+                std::make_tuple(3, 2, 1, 2, -6, dataType, 1500.5));
       EXPECT_EQ(read->linkedProtocol, protocol);
       EXPECT_EQ(read->intSamples, written.intSamples);
       EXPECT_EQ(read->floatSamples, written.floatSamples);
@@ -65,43 +62,34 @@ TEST(TimeCourseFile, RoundTripsBothSampleTypesAndTheProtocolLink) {
   const std::string bytes = readFile("tc.vtc");
   const std::size_t data = bytes.find("data\n") + 5;
   EXPECT_EQ(bytes.size(), data + 12 * 4);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[data + 4 * 5 + 3]),
-            0x3Eu);  // sample 5 is 0.25f: 3E 80 00 00
+  EXPECT_EQ(bytes.substr(data + 4 * 5, 4), std::string("\0\0\x80\x3E", 4));  // sample 5: 0.25f
 }
 
 TEST(TimeCourseFile, RefusesWhatItCannotReadWhole) {
-  const std::string header =
-      "TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 3\nrepetition-time 2000\n"
-      "samples int16\ndata\n";
+  auto file = [](const char* volumes, const char* grid, const char* time, const char* samples) {
+    return std::string("TYNK-TIMECOURSE 1\nvolumes ") + volumes + "\ngrid " + grid +
+           "\nrepetition-time " + time + "\nsamples " + samples + "\ndata\n";
+  };
+  const std::string good = file("3", "10 16 20 23 -6 0 3", "2000", "int16");
   const std::string samples(24, '\1');
   struct Row {
     std::string content;
     const char* why;
   };
   const Row rows[] = {
-      {header + samples.substr(1), "ends before the last sample"},
-      {header + samples + "x", "data after the last sample"},
+      {good + samples.substr(1), "ends before the last sample"},
+      {good + samples + "x", "data after the last sample"},
       {"TYNK-TIMECOURSE 2\n", "not a TYNK-TIMECOURSE 1 file"},
       {"something else\n", "not a TYNK-TIMECOURSE 1 file"},
       {"TYNK-TIMECOURSE 1\nvolumes 3\n", "no \"data\" line"},
       {"TYNK-TIMECOURSE 1\nvolumes 3\ndata\n", "lacks volumes, grid"},
       {"TYNK-TIMECOURSE 1\ncolour red\ndata\n", "unknown header item \"colour\""},
       {"TYNK-TIMECOURSE 1\nvolumes three\ndata\n", "line 2: cannot read volumes"},
-      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 0\nrepetition-time 2000\n"
-       "samples int16\ndata\n",
-       "resolution must be at least 1"},
-      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 12 20 23 -6 0 3\nrepetition-time 2000\n"
-       "samples int16\ndata\n",
-       "grid is empty"},
-      {"TYNK-TIMECOURSE 1\nvolumes 0\ngrid 10 16 20 23 -6 0 3\nrepetition-time 2000\n"
-       "samples int16\ndata\n",
-       "number of volumes"},
-      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 3\nrepetition-time -1\n"
-       "samples int16\ndata\n",
-       "repetition time must be positive"},
-      {"TYNK-TIMECOURSE 1\nvolumes 3\ngrid 10 16 20 23 -6 0 3\nrepetition-time 2000\n"
-       "samples int8\ndata\n",
-       "cannot read samples"},
+      {file("3", "10 16 20 23 -6 0 0", "2000", "int16"), "resolution must be at least 1"},
+      {file("3", "10 12 20 23 -6 0 3", "2000", "int16"), "grid is empty"},
+      {file("0", "10 16 20 23 -6 0 3", "2000", "int16"), "number of volumes"},
+      {file("3", "10 16 20 23 -6 0 3", "-1", "int16"), "repetition time must be positive"},
+      {file("3", "10 16 20 23 -6 0 3", "2000", "int8"), "cannot read samples"},
   };
   ScopedWorkingDirectory dir;
   for (const Row& row : rows) {

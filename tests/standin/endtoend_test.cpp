@@ -79,16 +79,6 @@ TEST(StandInHost, StartsThePluginAndReportsEachSessionsOutcome) {
   }
 }
 
-// Every value of a design matrix is a finite number.
-bool allFinite(const standin::DesignMatrixFile& design) {
-  for (const auto& column : design.columns) {
-    for (double v : column) {
-      if (!std::isfinite(v)) return false;
-    }
-  }
-  return true;
-}
-
 TEST(StandInHost, RunsTheDemoSessionAndTheDesignMatricesCarryThePlantedInteraction) {
   ScopedWorkingDirectory dir;
   standin::StudyOptions options;
@@ -105,10 +95,9 @@ TEST(StandInHost, RunsTheDemoSessionAndTheDesignMatricesCarryThePlantedInteracti
                        "Plugin> Design matrix saved as: ./standPPI_sub-02_task_regions_3DMC_z.sdm"))
       << run.output;
 
-  const std::string list = readFile("study/results/sdm-files.txt");
-  const std::vector<std::string> expectedFiles{"./results/standPPI_sub-01_task_regions_3DMC_z.sdm",
-                                               "./results/standPPI_sub-02_task_regions_3DMC_z.sdm"};
-  EXPECT_EQ(list, expectedFiles[0] + "\n" + expectedFiles[1] + "\n");
+  const std::vector<std::string> files{"./results/standPPI_sub-01_task_regions_3DMC_z.sdm",
+                                       "./results/standPPI_sub-02_task_regions_3DMC_z.sdm"};
+  EXPECT_EQ(readFile("study/results/sdm-files.txt"), files[0] + "\n" + files[1] + "\n");
   const std::vector<std::string> savedNames{"PPI_Seed", "Psychological regressor",
                                             "Complementary regressor", "Seed_predictor",
                                             "Constant"};
@@ -118,25 +107,19 @@ TEST(StandInHost, RunsTheDemoSessionAndTheDesignMatricesCarryThePlantedInteracti
         "Rotation TY-X [deg]", "Rotation TY-Y [deg]", "Rotation TY-Z [deg]", "Constant"}) {
     mergedNames.push_back(name);
   }
-  for (const std::string& file : expectedFiles) {
+  for (const std::string& file : files) {
     SCOPED_TRACE(file);
-    auto merged = standin::readDesignMatrixFile("study/" + file, &why);
-    ASSERT_TRUE(merged) << why;
     std::string savedFile = file;
     savedFile.erase(savedFile.size() - 11, 7);  // the "_3DMC_z" before ".sdm"
+    auto merged = standin::readDesignMatrixFile("study/" + file, &why);
     auto saved = standin::readDesignMatrixFile("study/" + savedFile, &why);
-    ASSERT_TRUE(saved) << why;
-
+    ASSERT_TRUE(merged && saved) << why;
     EXPECT_EQ(saved->names, savedNames);
     EXPECT_EQ(merged->names, mergedNames);
-    EXPECT_TRUE(saved->hasConstant);
-    EXPECT_TRUE(merged->hasConstant);
-    EXPECT_EQ(merged->version, saved->version);
+    EXPECT_TRUE(saved->hasConstant && merged->hasConstant);
     EXPECT_EQ(merged->firstConfound, saved->firstConfound);
     ASSERT_EQ(saved->columns.front().size(), 120u);
     ASSERT_EQ(merged->columns.front().size(), 120u);
-    EXPECT_TRUE(allFinite(*saved));
-    EXPECT_TRUE(allFinite(*merged));
     // The design's own predictors pass into the merged file (six digits there).
     for (std::size_t p = 0; p < 4; ++p) {
       for (std::size_t t = 0; t < 120; ++t) {
@@ -144,7 +127,7 @@ TEST(StandInHost, RunsTheDemoSessionAndTheDesignMatricesCarryThePlantedInteracti
         ASSERT_NEAR(merged->columns[p][t], v, 1e-5 * std::fmax(1.0, std::fabs(v))) << p << " " << t;
       }
     }
-    for (std::size_t t = 0; t < 120; ++t) EXPECT_EQ(merged->columns[10][t], 1.0);
+    EXPECT_EQ(merged->columns[10], std::vector<double>(120, 1.0));
     // The motion columns were z-transformed: mean 0, population spread 1.
     for (std::size_t k = 4; k < 10; ++k) {
       double mean = 0.0, squares = 0.0;

@@ -36,6 +36,9 @@ TEST(TwoGammaKernel, SamplesTheCanonicalShapeOver32SecondsWithUnitSum) {
       EXPECT_NEAR(kernel[k], scale * canonical(static_cast<double>(k) * step), 1e-12) << k;
     }
   }
+  // A non-positive repetition time leaves values alone.
+  EXPECT_EQ(standin::twoGammaKernel(0.0), std::vector<double>{1.0});
+  EXPECT_EQ(standin::twoGammaKernel(-5.0), std::vector<double>{1.0});
 }
 
 TEST(TwoGammaKernel, PeaksAtSixSecondsAndDipsAfterTheResponse) {
@@ -52,11 +55,6 @@ TEST(TwoGammaKernel, PeaksAtSixSecondsAndDipsAfterTheResponse) {
   EXPECT_LE(trough, 175u);
   EXPECT_LT(kernel[trough], 0.0);
   EXPECT_NEAR(kernel[trough] / kernel[peak], canonical(16.967) / canonical(5.997), 1e-3);
-}
-
-TEST(TwoGammaKernel, NonPositiveRepetitionTimeLeavesValuesAlone) {
-  EXPECT_EQ(standin::twoGammaKernel(0.0), std::vector<double>{1.0});
-  EXPECT_EQ(standin::twoGammaKernel(-5.0), std::vector<double>{1.0});
 }
 
 TEST(ConvolveCausal, IsCausalTruncatedAndKeepsAStepsLevel) {

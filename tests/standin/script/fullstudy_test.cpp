@@ -85,7 +85,7 @@ TEST(GuiFullStudy, TwoSubjectsMultiStudyModeWithTheMotionMerge) {
 
   EXPECT_THAT(gui.dialog().find("status")->value,
               HasSubstr("multi-study file written: group/Multistudy_PPI.mdm"));
-  EXPECT_TRUE(gui.messages.empty()) << gui.messages.front();
+  ASSERT_TRUE(gui.messages.empty()) << gui.messages.front();
   EXPECT_EQ(model.intParameters["nr_subs"], 2);
   const std::string first = "group/standPPI_s1_run_seed_3DMC_z.sdm";
   const std::string second = "group/standPPI_s2_run_seed_3DMC_z.sdm";
@@ -112,6 +112,19 @@ TEST(GuiFullStudy, TwoSubjectsMultiStudyModeWithTheMotionMerge) {
   ASSERT_TRUE(merged) << error;
   EXPECT_EQ(merged->names.size(), 11u);  // PPI, psychological, complementary, region, 6, constant
   EXPECT_EQ(merged->names.back(), "Constant");
+
+  // Run again with a multi-study file the script cannot write (a folder's
+  // name): the user is told and nothing is recorded as written.
+  std::filesystem::create_directories("group/taken.mdm");
+  chooseSaveFile(model, "group/taken.mdm");
+  model.yesNoAnswers.push_back(true);
+  chooseFile(model, "s1_run_3DMC.sdm");
+  chooseFile(model, "s2_run_3DMC.sdm");
+  ASSERT_TRUE(gui.click("start")) << gui.error();
+  EXPECT_EQ(gui.writtenFiles, (std::vector<std::string>{"group/Multistudy_PPI.mdm"}));
+  EXPECT_EQ(
+      gui.messages,
+      (std::vector<std::string>{"The multi-study file could not be written: group/taken.mdm"}));
 }
 
 }  // namespace
