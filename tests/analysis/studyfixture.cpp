@@ -1,10 +1,10 @@
 #include "tests/analysis/studyfixture.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
-#include "commands/subjectrecords.h"
 #include "standin/hrf.h"
 
 namespace analysistest {
@@ -38,77 +38,47 @@ standin::TimeCourse makeTimeCourse(const SubjectSetup& setup) {
 
 }  // namespace
 
-double scatteredSample(int x, int y, int z, int t) {
-  return 900.0 + 37.0 * x - 11.0 * y + 5.0 * z + 120.0 * std::sin(0.7 * t + x) +
-         45.0 * std::cos(1.3 * t * (y + 1)) + 0.37 * ((x * 7 + y * 13 + z * 17 + t * 29) % 11);
-}
-
-standin::Region regionOfCells(const std::string& name, const GridSetup& grid,
-                              const std::vector<Cell>& cells) {
-  standin::Region region{name, {}};
-  for (const Cell& c : cells) {
-    region.voxels.push_back({grid.xStart + c[0] * grid.resolution,
-                             grid.yStart + c[1] * grid.resolution,
-                             grid.zStart + c[2] * grid.resolution});
-  }
-  return region;
-}
-
 SubjectSetup numberedSubject(int i, const Names& names) {
   SubjectSetup setup;
   const std::string folder = "/data/s0" + std::to_string(i) + "/";
   setup.vtcPath = folder + "run" + std::to_string(i) + ".vtc";
   setup.voiPath = folder + "FFA.voi";
   setup.grid.dataType = i % 2 == 0 ? 1 : 2;
-  setup.sample = [i](int x, int y, int z, int t) { return scatteredSample(x + i, y, z, t * i); };
+  setup.sample = [i](int x, int y, int z, int t) {
+    return 900.0 + 37.0 * (x + i) - 11.0 * y + 5.0 * z + 120.0 * std::sin(0.7 * t * i + x + i) +
+           45.0 * std::cos(1.3 * t * i * (y + 1)) +
+           0.37 * ((x * 7 + y * 13 + z * 17 + t * 29) % 11);
+  };
   setup.protocol.conditions = {
       {names[0], {{3, 5}, {15, 17}}}, {names[1], {{7, 9}, {19, 21}}}, {names[2], {{11, 13}}}};
-  setup.regions = {regionOfCells("FFA", setup.grid, {{0, 0, 0}, {2, 1, 1}, {3, 2, 0}})};
+  const GridSetup& g = setup.grid;
+  setup.regions = {{"FFA",
+                    {{g.xStart, g.yStart, g.zStart},
+                     {g.xStart + 6, g.yStart + 3, g.zStart + 3},
+                     {g.xStart + 9, g.yStart + 6, g.zStart}}}};
   return setup;
 }
 
-void registerDocuments(standin::HostModel& model, const SubjectSetup& setup) {
+void addSubject(testsupport::PluginHarness& harness, const SubjectSetup& setup) {
+  standin::HostModel& model = harness.model;
   standin::TimeCourse tc = makeTimeCourse(setup);
-  tc.linkedProtocol = setup.vtcPath + ".prt";
-  model.protocols[tc.linkedProtocol] = setup.protocol;
+  const bool linked = setup.protocolPath.empty();
+  const std::string protocolPath = linked ? setup.vtcPath + ".prt" : setup.protocolPath;
+  if (linked) tc.linkedProtocol = protocolPath;
+  model.protocols[protocolPath] = setup.protocol;
   model.timeCourses[setup.vtcPath] = std::move(tc);
   model.regionFiles[setup.voiPath] = standin::RegionFile{setup.coordinateSystem, setup.regions};
-}
-
-void addSubject(testsupport::PluginHarness& harness, const SubjectSetup& setup) {
-  registerDocuments(harness.model, setup);
-  const standin::TimeCourse& tc = harness.model.timeCourses[setup.vtcPath];
-  SubjectRecord subject;
-  using H = ppi::host::VTCHeaderRecord;
-  const std::pair<std::size_t, std::int32_t> header[] = {{H::kNrOfVolumes, tc.nrOfVolumes},
-                                                         {H::kXStart, tc.xStart},
-                                                         {H::kXEnd, tc.xEnd},
-                                                         {H::kYStart, tc.yStart},
-                                                         {H::kYEnd, tc.yEnd},
-                                                         {H::kZStart, tc.zStart},
-                                                         {H::kZEnd, tc.zEnd},
-                                                         {H::kResolution, tc.resolution},
-                                                         {H::kDataType, tc.dataType},
-                                                         {H::kProtocolLinkCount, 1}};
-  for (const auto& [at, value] : header) subject.header.setIntAt(at, value);
-  subject.header.setTextAt(H::kPath, H::kPathEnd, setup.vtcPath);
-  subject.protocol.setIntAt(ppi::host::ProtocolRecord::kNrOfConditions,
-                            static_cast<std::int32_t>(setup.protocol.conditions.size()));
-  subject.nrOfVolumes = tc.nrOfVolumes;
-
-  SubjectVOIRecord subjectVOI;
-  using S = ppi::host::VOISetRecord;
-  subjectVOI.voiSet.setIntAt(S::kNrOfVOIs, static_cast<std::int32_t>(setup.regions.size()));
-  subjectVOI.voiSet.setTextAt(S::kPath, S::kPathEnd, setup.voiPath);
-  subjectVOI.voiSet.setIntAt(S::kCoordinateSystem, setup.coordinateSystem);
-  subjectVOI.chosenVOI = setup.chosenVOI;
-
-  ppiplugin& plugin = harness.plugin;
-  plugin.subjects.push_back(subject);
-  plugin.subjectVOIs.push_back(subjectVOI);
-  plugin.subjectCount = static_cast<std::int32_t>(plugin.subjects.size());
-  std::string& list = harness.model.stringParameters["VTCFileList"];
-  list += (list.empty() ? "" : "\n") + setup.vtcPath.substr(setup.vtcPath.rfind('/') + 1);
+  model.openFileAnswers.push_back({true, setup.vtcPath});
+  if (!linked) model.openFileAnswers.push_back({true, protocolPath});
+  model.openFileAnswers.push_back({true, setup.voiPath});
+  model.integerAnswers.push_back(setup.chosenVOI);
+  const std::size_t before = harness.plugin.subjects.size();
+  EXPECT_TRUE(harness.run("AddSubject"));
+  EXPECT_EQ(harness.plugin.subjects.size(), before + 1) << model.log.back();
+  model.integerAnswers.clear();
+  model.log.clear();
+  model.calls.clear();
+  model.messageBoxes.clear();
 }
 
 std::vector<float> plainRegionTimeCourse(const SubjectSetup& setup) {
@@ -147,7 +117,8 @@ std::vector<float> plainRegionTimeCourse(const SubjectSetup& setup) {
   return values;
 }
 
-std::vector<float> convolvedBoxCar(const SubjectSetup& setup, const std::vector<float>& values) {
+std::vector<float> convolvedBoxCar(const SubjectSetup& setup, const std::vector<float>& values,
+                                   const std::vector<float>& factor) {
   std::vector<float> boxCar(static_cast<std::size_t>(setup.grid.nrOfVolumes), 0.0f);
   for (std::size_t c = 0; c < values.size(); ++c) {
     if (values[c] == 0.0f) continue;
@@ -156,12 +127,8 @@ std::vector<float> convolvedBoxCar(const SubjectSetup& setup, const std::vector<
     }
   }
   standin::convolveCausal(boxCar.data(), boxCar.size(), standin::twoGammaKernel(2000.0));
+  for (std::size_t t = 0; t < factor.size(); ++t) boxCar[t] *= factor[t];
   return boxCar;
-}
-
-std::vector<float> times(std::vector<float> values, const std::vector<float>& factor) {
-  for (std::size_t t = 0; t < values.size(); ++t) values[t] *= factor[t];
-  return values;
 }
 
 Names predictorNames(const standin::HostModel& model) {
