@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -46,31 +45,6 @@ TEST(RegionTimeCourse, MatchesAPlainComputationForBothSampleTypesAndCoordinateSy
     EXPECT_EQ(last,
               "Plugin> 2 of the 7 voxels of the VOI \"FFA\" lie outside the grid of "
               "/data/s01/run1.vtc; the mean is taken over the 5 inside.");
-  }
-}
-
-TEST(RegionTimeCourse, GridIndicesRoundHalvesUpward) {
-  // Cell x peaks at volume x alone, so a one-voxel region peaks at its index.
-  const struct {
-    std::int32_t resolution, offset;  // offset from XStart
-    int index;                        // -1: outside the grid
-  } rows[] = {{2, 1, 1}, {2, 3, 2},   {2, -1, 0},  {3, 1, 0},  {3, 2, 1},
-              {2, 0, 0}, {2, -3, -1}, {2, 11, -1}, {3, 16, 5}, {3, -2, -1}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.resolution) + " " + std::to_string(row.offset));
-    SubjectSetup setup = analysistest::numberedSubject(1);
-    setup.grid = {100, 90, 110, 6, 2, 2, row.resolution, 8, 2};
-    setup.sample = [](int x, int, int, int t) { return t == x ? 100.0 : 0.0; };
-    setup.regions = {{"R", {{100 + row.offset, 90, 110}}}};
-    ppi::RegionTimeCourse computed;
-    std::string last;
-    const bool ok = computeFor(setup, computed, last);
-    ASSERT_EQ(ok, row.index >= 0) << last;
-    if (ok) {
-      EXPECT_EQ(std::max_element(computed.values.begin(), computed.values.end()) -
-                    computed.values.begin(),
-                row.index);
-    }
   }
 }
 
