@@ -149,25 +149,7 @@ TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
   }
 }
 
-TEST(RunAnalysis, PublishesEverySavedDesignMatrixAndASecondRunOnlyItsOwn) {
-  Study study(3);
-  standin::HostModel& model = study.model;
-  model.intParameters["addMoCo"] = 2;  // only 1 merges the motion predictors
-  study.answerSaves({"one.sdm", "two.sdm", "three.sdm"});
-  ASSERT_TRUE(study.harness.run("Start"));
-  EXPECT_TRUE(model.callsTo("nkGetOpenFileName").empty());
-  EXPECT_EQ(model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm\nthree.sdm");
-  EXPECT_EQ(model.intParameters["nr_subs"], 3);
-  EXPECT_EQ(model.callsTo("nkGetSaveFileName").at(1).arguments[1], "standPPI_run2_FFA");
-  EXPECT_GT(std::filesystem::file_size("three.sdm"), 0u);
-
-  model.yesNoAnswers.push_back(true);
-  study.answerSaves({"b1.sdm", "b2.sdm", "b3.sdm"});
-  ASSERT_TRUE(study.harness.run("Start"));
-  EXPECT_EQ(model.stringParameters["SDMFileList"], "b1.sdm\nb2.sdm\nb3.sdm");
-}
-
-TEST(RunAnalysis, SubjectsAddedByTheCommandsKeepTheirOwnProtocols) {
+TEST(RunAnalysis, TwoRunsPublishTheirOwnFilesAndSubjectsKeepTheirOwnProtocols) {
   // Neither time course links a protocol; the second one's is the host's
   // current protocol when the run starts. The second region is the second of
   // its file, in coordinate system 3.
@@ -180,8 +162,13 @@ TEST(RunAnalysis, SubjectsAddedByTheCommandsKeepTheirOwnProtocols) {
   setups[1].chosenVOI = 1;
   Study study(setups);
   standin::HostModel& model = study.model;
+  model.intParameters["addMoCo"] = 2;  // only 1 merges the motion predictors
   study.answerSaves({"one.sdm", "two.sdm"});
   ASSERT_TRUE(study.harness.run("Start"));
+  EXPECT_EQ(model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm");
+  EXPECT_EQ(model.intParameters["nr_subs"], 2);
+  EXPECT_EQ(model.callsTo("nkGetSaveFileName").at(1).arguments[1], "standPPI_run2_FFA");
+  EXPECT_TRUE(model.callsTo("nkGetOpenFileName").empty());
 
   const auto first = standin::readDesignMatrixFile("one.sdm");
   ASSERT_TRUE(first);
@@ -194,6 +181,11 @@ TEST(RunAnalysis, SubjectsAddedByTheCommandsKeepTheirOwnProtocols) {
             analysistest::convolvedBoxCar(setups[1], {1, -1, 0}));
   EXPECT_EQ(analysistest::predictorValues(model, "FFA_predictor"),
             analysistest::plainRegionTimeCourse(setups[1]));
+
+  model.yesNoAnswers.push_back(true);
+  study.answerSaves({"b1.sdm", "b2.sdm"});
+  ASSERT_TRUE(study.harness.run("Start"));
+  EXPECT_EQ(model.stringParameters["SDMFileList"], "b1.sdm\nb2.sdm");
 
   model.protocols.erase("/data/p1.prt");
   model.yesNoAnswers.push_back(true);
