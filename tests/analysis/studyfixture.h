@@ -1,5 +1,5 @@
-// Subjects added through "AddSubject" over documents placed in the host model,
-// and the region signal and box-cars written out plainly from the host's data.
+// Subjects added through "AddSubject", and the region signal and box-cars
+// computed plainly from the same data.
 #pragma once
 
 #include <functional>
@@ -45,8 +45,6 @@ std::vector<float> plainRegionTimeCourse(const SubjectSetup& setup);
 std::vector<float> convolvedBoxCar(const SubjectSetup& setup, const std::vector<float>& values,
                                    const std::vector<float>& factor = {});
 
-Names predictorNames(const standin::HostModel& model);
 std::vector<float> predictorValues(const standin::HostModel& model, const std::string& name);
-bool logHas(const standin::HostModel& model, const std::string& part);
 
 }  // namespace analysistest
