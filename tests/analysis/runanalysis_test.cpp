@@ -115,51 +115,49 @@ TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
                           "V_predictor", "Constant"};
   const Cars standardCars = {{1, -1, 1}, {1, -1, 1}, {1, 1, 1}};
   const Names oneSign = {"PPI_V", "Psychological regressor", "V_predictor", "Constant"};
-  auto entries = [](Names e) {
-    return [e](SubjectSetup&, standin::HostModel& m) {
-      for (std::size_t n = 0; n < e.size(); ++n)
-        m.stringParameters["CondID-" + std::to_string(n)] = e[n];
-    };
-  };
-  auto generalized = [](int baseline, const char* label) {
-    return [=](SubjectSetup&, standin::HostModel& m) {
-      m.intParameters["whichapproach"] = 1;
-      m.intParameters["baseline"] = baseline;
-      m.intParameters["changePredName"] = label != nullptr;
-      if (label != nullptr) m.textAnswers.push_back({true, label});
-    };
-  };
-  auto paths = [](const char* vtc, const char* voi) {
-    return [=](SubjectSetup& s, standin::HostModel&) {
-      s.vtcPath = vtc;
-      s.voiPath = voi;
-    };
-  };
   const struct {
     std::function<void(SubjectSetup&, standin::HostModel&)> change;
     Names predictors;
     Cars cars;
     std::string defaultName;
   } rows[] = {
-      {[](SubjectSetup&, standin::HostModel&) {}, standard, standardCars, "standPPI_run1_FFA"},
-      {entries({"Faces list2", "Houses list2"}),
+      {[](auto&, auto&) {}, standard, standardCars, "standPPI_run1_FFA"},
+      {[](auto&, auto& m) { m.stringParameters["CondID-1"] = "Houses list2"; },
        oneSign,
        {{1, 1, 1}, {1, 1, 1}},
        "standPPI_run1_FFA"},
-      {entries({"Faces list0", "Houses list1", "Face"}),
+      {[](auto&, auto& m) {
+         m.stringParameters["CondID-0"] = "Faces list0";
+         m.stringParameters["CondID-1"] = "Houses list1";
+       },
        oneSign,
        {{-1, 0, -1}, {-1, 0, -1}},
        "standPPI_run1_FFA"},
-      {generalized(1, "L"),
+      {[](auto&, auto& m) {
+         m.intParameters = {{"whichapproach", 1}, {"baseline", 1}, {"changePredName", 1}};
+         m.textAnswers.push_back({true, "L"});
+       },
        {"PPI_Houses_L", "PPI_Face_L", "Houses", "Face", "L_predictor", "Constant"},
        {{0, 1, 0}, {0, 0, 1}, {0, 1, 0}, {0, 0, 1}},
        "genPPI_run1_L"},
-      {generalized(3, nullptr), {"V_predictor", "Constant"}, {}, "genPPI_run1_FFA"},
-      {[](SubjectSetup&, standin::HostModel& m) { m.intParameters["whichapproach"] = 2; }, standard,
-       standardCars, "genPPI_run1_FFA"},
-      {paths("/data/a.vtc.vtc", "/data/FFA.voi.voi"), standard, standardCars,
-       "standPPI_a.vtc_FFA.voi"},
-      {paths("/data/RUN.VTC", "/data/FFA.VOI"), standard, standardCars, "standPPI_RUN.VTC_FFA.VOI"},
+      {[](auto&, auto& m) {
+         m.intParameters = {{"whichapproach", 1}, {"baseline", 3}};
+       },
+       {"V_predictor", "Constant"},
+       {},
+       "genPPI_run1_FFA"},
+      {[](auto&, auto& m) { m.intParameters["whichapproach"] = 2; }, standard, standardCars,
+       "genPPI_run1_FFA"},
+      {[](auto& s, auto&) {
+         s.vtcPath = "/data/a.vtc.vtc";
+         s.voiPath = "/data/FFA.voi.voi";
+       },
+       standard, standardCars, "standPPI_a.vtc_FFA.voi"},
+      {[](auto& s, auto&) {
+         s.vtcPath = "/data/RUN.VTC";
+         s.voiPath = "/data/FFA.VOI";
+       },
+       standard, standardCars, "standPPI_RUN.VTC_FFA.VOI"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.predictors[0] + " " + row.defaultName);
@@ -167,7 +165,8 @@ TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
     setup.regions[0].name = "V";
     PluginHarness harness;
     standin::HostModel& model = harness.model;
-    entries({"Faces list2", "Houses list0", "Face list1"})(setup, model);
+    const Names contrast = {"Faces list2", "Houses list0", "Face list1"};
+    for (int n = 0; n < 3; ++n) model.stringParameters["CondID-" + std::to_string(n)] = contrast[n];
     row.change(setup, model);
     analysistest::addSubject(harness, setup);
     model.saveFileAnswers.push_back({true, "out.sdm"});
