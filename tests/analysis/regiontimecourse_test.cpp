@@ -10,7 +10,6 @@
 namespace {
 
 using analysistest::SubjectSetup;
-using Voxel = std::array<std::int32_t, 3>;
 
 // The subject alone in a fresh host, its documents open as the run opens them.
 bool computeFor(const SubjectSetup& setup, ppi::RegionTimeCourse& region, std::string& last) {
@@ -21,31 +20,6 @@ bool computeFor(const SubjectSetup& setup, ppi::RegionTimeCourse& region, std::s
   EXPECT_TRUE(harness.model.canariesIntact());
   last = harness.model.log.empty() ? "" : harness.model.log.back();
   return ok;
-}
-
-TEST(RegionTimeCourse, MatchesAPlainComputationForBothSampleTypesAndCoordinateSystems) {
-  // In grid space: halves at +1, +3 and -1 from the starts, the far corner,
-  // and two voxels outside the grid.
-  const Voxel inGrid[] = {{101, 90, 110}, {103, 93, 111}, {99, 89, 109}, {108, 98, 118},
-                          {97, 90, 110},  {104, 95, 112}, {109, 90, 110}};
-  for (const auto& [dataType, code] : {std::pair{1, 1}, {2, 1}, {1, 3}, {2, 3}}) {
-    SCOPED_TRACE(std::to_string(dataType) + " " + std::to_string(code));
-    SubjectSetup setup = analysistest::numberedSubject(1);
-    setup.grid = {100, 90, 110, 5, 5, 5, 2, 24, dataType};
-    setup.coordinateSystem = code;
-    setup.regions = {{"FFA", {}}};
-    // Code 3 stores (c0, c1, c2) for the grid-space voxel (128 - c1, 128 - c2, 128 - c0).
-    for (const Voxel& v : inGrid) {
-      setup.regions[0].voxels.push_back(code == 3 ? Voxel{128 - v[2], 128 - v[0], 128 - v[1]} : v);
-    }
-    ppi::RegionTimeCourse computed;
-    std::string last;
-    ASSERT_TRUE(computeFor(setup, computed, last));
-    EXPECT_EQ(computed.values, analysistest::plainRegionTimeCourse(setup));
-    EXPECT_EQ(last,
-              "Plugin> 2 of the 7 voxels of the VOI \"FFA\" lie outside the grid of "
-              "/data/s01/run1.vtc; the mean is taken over the 5 inside.");
-  }
 }
 
 TEST(RegionTimeCourse, DegenerateSignalsStopWithALineNamingTheTimeCourse) {

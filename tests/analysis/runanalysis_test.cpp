@@ -110,6 +110,23 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
 TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
   // Conditions Faces, Houses, Face: "Face" occurs inside the earlier entry for
   // "Faces" and takes its weight. The region is "V" in the file FFA.voi.
+  // `halves` puts it on a 2 mm grid, in grid space at halves +1, +3 and -1 from
+  // the starts, the far corner, and two voxels outside.
+  using Voxel = std::array<std::int32_t, 3>;
+  static const Voxel inGrid[] = {{101, 90, 110}, {103, 93, 111}, {99, 89, 109}, {108, 98, 118},
+                                 {97, 90, 110},  {104, 95, 112}, {109, 90, 110}};
+  auto halves = [](std::int32_t dataType, std::int32_t code) {
+    return [=](SubjectSetup& s, standin::HostModel&) {
+      s.grid = {100, 90, 110, 5, 5, 5, 2, 24, dataType};
+      s.coordinateSystem = code;
+      s.regions[0].voxels.clear();
+      for (Voxel v : inGrid) {
+        // Code 3 stores (c0, c1, c2) for the grid-space voxel (128 - c1, 128 - c2, 128 - c0).
+        if (code == 3) v = {128 - v[2], 128 - v[0], 128 - v[1]};
+        s.regions[0].voxels.push_back(v);
+      }
+    };
+  };
   using Cars = std::vector<std::vector<float>>;  // weights of the box-car predictors
   const Names standard = {"PPI_V", "Psychological regressor", "Complementary regressor",
                           "V_predictor", "Constant"};
@@ -158,9 +175,12 @@ TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
          s.voiPath = "/data/FFA.VOI";
        },
        standard, standardCars, "standPPI_RUN.VTC_FFA.VOI"},
+      {halves(1, 1), standard, standardCars, "standPPI_run1_FFA"},
+      {halves(1, 3), standard, standardCars, "standPPI_run1_FFA"},
+      {halves(2, 3), standard, standardCars, "standPPI_run1_FFA"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.predictors[0] + " " + row.defaultName);
+    SCOPED_TRACE(&row - rows);
     SubjectSetup setup = numberedSubject(1, {"Faces", "Houses", "Face"});
     setup.regions[0].name = "V";
     PluginHarness harness;
