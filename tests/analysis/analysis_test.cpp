@@ -1,13 +1,14 @@
-#include "analysis/runanalysis.h"
-
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "analysis/regiontimecourse.h"
 #include "analysis/regressors.h"
+#include "analysis/runanalysis.h"
 #include "standin/designfile.h"
 #include "tests/analysis/studyfixture.h"
 #include "tests/confounds/sdmfiles.h"
@@ -23,6 +24,14 @@ std::vector<SubjectSetup> numbered(int count) {
   std::vector<SubjectSetup> setups;
   for (int i = 1; i <= count; ++i) setups.push_back(numberedSubject(i));
   return setups;
+}
+
+void motionFiles(standin::HostModel& model, int count) {
+  for (int i = 1; i <= count; ++i) {
+    const std::string path = "m" + std::to_string(i) + "_3DMC.sdm";
+    testsupport::writeFile(path, sdmfiles::motionFile(6, 24));
+    model.openFileAnswers.push_back({true, path});
+  }
 }
 
 // Subjects, a contrast, and published results that a run must leave alone
@@ -44,14 +53,6 @@ struct Study {
     return model.stringParameters.at("SDMFileList") == "before" &&
            model.intParameters.at("nr_subs") == -7;
   }
-  void motionFiles(int count) {
-    for (int i = 1; i <= count; ++i) {
-      const std::string path = "m" + std::to_string(i) + "_3DMC.sdm";
-      testsupport::writeFile(path, sdmfiles::motionFile(6, 24));
-      model.openFileAnswers.push_back({true, path});
-    }
-  }
-
   PluginHarness harness;
   standin::HostModel& model = harness.model;
 };
@@ -104,6 +105,45 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
     EXPECT_EQ(ppi::assignConditionWeights(ppiName, 1).weights,
               std::vector<std::int32_t>{row.weight});
     EXPECT_EQ(harness.model.log.back(), row.logged);
+  }
+}
+
+TEST(RegionTimeCourse, DegenerateSignalsStopWithALineNamingTheTimeCourse) {
+  const std::string notFinite =
+      "Plugin> The region signal of the VOI \"FFA\" in "
+      "/data/s01/run1.vtc is constant or not finite (standard deviation ";
+  const struct {
+    std::function<void(SubjectSetup&)> change;
+    std::string line;  // logged last (its beginning)
+  } rows[] = {
+      {[](auto& s) { s.regions[0].voxels.clear(); },
+       "Plugin> The VOI \"FFA\" holds no voxels for /data/s01/run1.vtc"},
+      {[](auto& s) {
+         s.regions[0].voxels = {{90, 90, 110}, {100, 80, 110}};
+       },
+       "Plugin> No voxel of the VOI \"FFA\" lies inside the grid of /data/s01/run1.vtc"},
+      {[](auto& s) { s.grid.nrOfVolumes = 1; },
+       "Plugin> The VTC file /data/s01/run1.vtc has 1 volumes"},
+      {[](auto& s) { s.grid.resolution = 0; },
+       "Plugin> The VTC file /data/s01/run1.vtc has a resolution of 0"},
+      {[](auto& s) { s.sample = [](int, int, int, int) { return 7.0; }; }, notFinite + "0)"},
+      {[](auto& s) { s.sample = [](int, int, int, int t) { return t == 4 ? std::nan("") : t; }; },
+       notFinite},
+      {[](auto& s) { s.sample = [](int, int, int, int t) { return t == 2 ? 3e38 : t; }; },
+       notFinite},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    SubjectSetup setup = numberedSubject(1);
+    row.change(setup);
+    PluginHarness harness;
+    analysistest::addSubject(harness, setup);
+    ppi::RegionTimeCourse computed;
+    EXPECT_FALSE(ppi::computeRegionTimeCourse(harness.plugin.subjects.at(0),
+                                              harness.plugin.subjectVOIs.at(0), computed));
+    EXPECT_TRUE(computed.values.empty());
+    EXPECT_EQ(harness.model.log.back().substr(0, row.line.size()), row.line);
+    EXPECT_TRUE(harness.model.canariesIntact());
   }
 }
 
@@ -271,7 +311,7 @@ TEST(RunAnalysis, MultiStudyModeSavesBesideTheMultiStudyFileUnderDistinctNames) 
   model.intParameters["addMoCo"] = 1;
   model.intParameters["zMC"] = 1;
   study.answerSaves({"group/Multistudy_PPI.mdm"});
-  study.motionFiles(4);
+  motionFiles(model, 4);
   ASSERT_TRUE(study.harness.run("Start"));
 
   EXPECT_EQ(model.callsTo("nkGetSaveFileName").size(), 1u);
@@ -297,66 +337,64 @@ TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
   const std::string noName = "PPI Plugin> No SDM file name selected. " + aborted;
   const std::string notSaved = "Plugin> The design matrix was not saved to two.sdm; " + aborted;
   const struct {
-    std::function<void(Study&)> change;
+    std::function<void(standin::HostModel&)> change;
     std::string line;  // logged last (its beginning)
     bool atSecond;     // false: before the first subject
   } rows[] = {
-      {[](Study& s) {
-         s.model.intParameters["saveMDM"] = 1;
-         s.model.saveFileAnswers.clear();
+      {[](auto& m) {
+         m.intParameters["saveMDM"] = 1;
+         m.saveFileAnswers.clear();
        },
        noName, false},
-      {[](Study& s) { s.model.stringParameters["VTCFileList"] = "run1.vtc\nrun2.vtc"; }, noFiles,
-       false},
-      {[](Study& s) { s.model.stringParameters["VTCFileList"] = "ab"; }, noFiles, false},
-      {[](Study& s) { s.model.yesNoAnswers = {false}; }, "Plugin> Prepare PPI Plugin aborted",
-       false},
-      {[](Study& s) {
-         s.model.intParameters["changePredName"] = 1;
-         s.model.textAnswers.push_back({true, std::string(291, 'L')});
+      {[](auto& m) { m.stringParameters["VTCFileList"] = "run1.vtc\nrun2.vtc"; }, noFiles, false},
+      {[](auto& m) { m.stringParameters["VTCFileList"] = "ab"; }, noFiles, false},
+      {[](auto& m) { m.yesNoAnswers = {false}; }, "Plugin> Prepare PPI Plugin aborted", false},
+      {[](auto& m) {
+         m.intParameters["changePredName"] = 1;
+         m.textAnswers.push_back({true, std::string(291, 'L')});
        },
        "Plugin> The label text has 291 characters, more than the 290", false},
-      {[](Study& s) {
-         s.model.intParameters["saveMDM"] = 1;
-         s.model.saveFileAnswers.push_front({true, std::string(301, 'm')});
+      {[](auto& m) {
+         m.intParameters["saveMDM"] = 1;
+         m.saveFileAnswers.push_front({true, std::string(301, 'm')});
        },
        "Plugin> The multi-study path " + std::string(301, 'm') + " is longer than 300", false},
-      {[](Study& s) { s.model.stringParameters["VTCFileList"] += std::string(4990, '\n'); },
+      {[](auto& m) { m.stringParameters["VTCFileList"] += std::string(4990, '\n'); },
        "Plugin> \"VTCFileList\" has 5016 characters, more than 4999. " + aborted, false},
-      {[](Study& s) { s.model.regionFiles.erase("/data/s02/FFA.voi"); },
+      {[](auto& m) { m.regionFiles.erase("/data/s02/FFA.voi"); },
        "Plugin> Could not load VOI file. " + aborted, true},
-      {[](Study& s) { s.model.timeCourses.erase("/data/s02/run2.vtc"); },
+      {[](auto& m) { m.timeCourses.erase("/data/s02/run2.vtc"); },
        "Plugin> failed to load VTC file, Prepare PPI Plugin aborted", true},
-      {[](Study& s) { s.model.saveFileAnswers.resize(1); }, noName, true},
+      {[](auto& m) { m.saveFileAnswers.resize(1); }, noName, true},
       // The motion dialog of the second subject is cancelled.
-      {[](Study& s) {
-         s.model.intParameters["addMoCo"] = 1;
-         s.motionFiles(1);
+      {[](auto& m) {
+         m.intParameters["addMoCo"] = 1;
+         motionFiles(m, 1);
        },
        noName, true},
-      {[](Study& s) { s.model.timeCourses["/data/s02/run2.vtc"].nrOfVolumes = 30; },
+      {[](auto& m) { m.timeCourses["/data/s02/run2.vtc"].nrOfVolumes = 30; },
        "Plugin> The VTC file /data/s02/run2.vtc is not the one added to the list", true},
-      {[](Study& s) {
-         auto& samples = s.model.timeCourses["/data/s02/run2.vtc"].intSamples;
+      {[](auto& m) {
+         auto& samples = m.timeCourses["/data/s02/run2.vtc"].intSamples;
          std::fill(samples.begin(), samples.end(), std::int16_t{5});
        },
        "Plugin> The region signal of the VOI \"FFA\" in /data/s02/run2.vtc is constant", true},
       // The host writes nothing, and an earlier run's file at the path does
       // not pass for this subject's.
-      {[](Study& s) {
+      {[](auto& m) {
          testsupport::writeFile("two.sdm", "an earlier run's design matrix\n");
-         s.model.designMatrixWriter = [write = s.model.designMatrixWriter](const auto& path,
-                                                                           const auto& design) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path,
+                                                               const auto& design) {
            return path != "two.sdm" && write(path, design);
          };
        },
        notSaved, true},
-      {[](Study& s) { s.model.saveFileAnswers[1].text = "/" + std::string(300, 'p'); },
+      {[](auto& m) { m.saveFileAnswers[1].text = "/" + std::string(300, 'p'); },
        "Plugin> The chosen path /" + std::string(300, 'p') + " is longer than 300", true},
-      {[](Study& s) {
-         s.model.protocols["/data/s02/run2.vtc.prt"].conditions[2].name = std::string(280, 'c');
-         s.model.regionFiles["/data/s02/FFA.voi"].regions[0].name = std::string(20, 'v');
-         s.model.intParameters["whichapproach"] = 1;
+      {[](auto& m) {
+         m.protocols["/data/s02/run2.vtc.prt"].conditions[2].name = std::string(280, 'c');
+         m.regionFiles["/data/s02/FFA.voi"].regions[0].name = std::string(20, 'v');
+         m.intParameters["whichapproach"] = 1;
        },
        "Plugin> The predictor name \"PPI_" + std::string(280, 'c') + "_" + std::string(15, 'v') +
            "...\" would be longer than 300",
@@ -366,7 +404,7 @@ TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
     SCOPED_TRACE(row.line);
     Study study(3);
     study.answerSaves({"one.sdm", "two.sdm", "three.sdm"});
-    row.change(study);
+    row.change(study.model);
     EXPECT_FALSE(study.harness.run("Start"));
     EXPECT_EQ(study.model.log.back().substr(0, row.line.size()), row.line);
     EXPECT_TRUE(study.unpublished());
