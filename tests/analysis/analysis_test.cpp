@@ -15,8 +15,11 @@
 
 namespace {
 
+using analysistest::convolvedBoxCar;
 using analysistest::Names;
 using analysistest::numberedSubject;
+using analysistest::plainRegionTimeCourse;
+using analysistest::predictorValues;
 using analysistest::SubjectSetup;
 using testsupport::PluginHarness;
 
@@ -172,52 +175,40 @@ TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
                           "V_predictor", "Constant"};
   const Cars standardCars = {{1, -1, 1}, {1, -1, 1}, {1, 1, 1}};
   const Names oneSign = {"PPI_V", "Psychological regressor", "V_predictor", "Constant"};
+  const Cars oneSignCars = {{1, 1, 1}, {1, 1, 1}};
   const struct {
-    std::function<void(SubjectSetup&, standin::HostModel&)> change;
     Names predictors;
     Cars cars;
     std::string defaultName;
+    std::function<void(SubjectSetup&, standin::HostModel&)> change;
   } rows[] = {
-      {[](auto&, auto&) {}, standard, standardCars, "standPPI_run1_FFA"},
-      {[](auto&, auto& m) { m.stringParameters["CondID-1"] = "Houses list2"; },
-       oneSign,
-       {{1, 1, 1}, {1, 1, 1}},
-       "standPPI_run1_FFA"},
-      {[](auto&, auto& m) {
+      {standard, standardCars, "standPPI_run1_FFA", [](auto&, auto&) {}},
+      {oneSign, oneSignCars, "standPPI_run1_FFA",
+       [](auto&, auto& m) { m.stringParameters["CondID-1"] = "Houses list2"; }},
+      {oneSign, Cars{{-1, 0, -1}, {-1, 0, -1}}, "standPPI_run1_FFA",
+       [](auto&, auto& m) {
          m.stringParameters["CondID-0"] = "Faces list0";
          m.stringParameters["CondID-1"] = "Houses list1";
-       },
-       oneSign,
-       {{-1, 0, -1}, {-1, 0, -1}},
-       "standPPI_run1_FFA"},
-      {[](auto&, auto& m) {
+       }},
+      {Names{"PPI_Houses_L", "PPI_Face_L", "Houses", "Face", "L_predictor", "Constant"},
+       Cars{{0, 1, 0}, {0, 0, 1}, {0, 1, 0}, {0, 0, 1}}, "genPPI_run1_L",
+       [](auto&, auto& m) {
          m.intParameters = {{"whichapproach", 1}, {"baseline", 1}, {"changePredName", 1}};
          m.textAnswers.push_back({true, "L"});
-       },
-       {"PPI_Houses_L", "PPI_Face_L", "Houses", "Face", "L_predictor", "Constant"},
-       {{0, 1, 0}, {0, 0, 1}, {0, 1, 0}, {0, 0, 1}},
-       "genPPI_run1_L"},
-      {[](auto&, auto& m) {
+       }},
+      {Names{"V_predictor", "Constant"}, Cars{}, "genPPI_run1_FFA",
+       [](auto&, auto& m) {
          m.intParameters = {{"whichapproach", 1}, {"baseline", 3}};
-       },
-       {"V_predictor", "Constant"},
-       {},
-       "genPPI_run1_FFA"},
-      {[](auto&, auto& m) { m.intParameters["whichapproach"] = 2; }, standard, standardCars,
-       "genPPI_run1_FFA"},
-      {[](auto& s, auto&) {
-         s.vtcPath = "/data/a.vtc.vtc";
-         s.voiPath = "/data/FFA.voi.voi";
-       },
-       standard, standardCars, "standPPI_a.vtc_FFA.voi"},
-      {[](auto& s, auto&) {
-         s.vtcPath = "/data/RUN.VTC";
-         s.voiPath = "/data/FFA.VOI";
-       },
-       standard, standardCars, "standPPI_RUN.VTC_FFA.VOI"},
-      {halves(1, 1), standard, standardCars, "standPPI_run1_FFA"},
-      {halves(1, 3), standard, standardCars, "standPPI_run1_FFA"},
-      {halves(2, 3), standard, standardCars, "standPPI_run1_FFA"},
+       }},
+      {standard, standardCars, "genPPI_run1_FFA",
+       [](auto&, auto& m) { m.intParameters["whichapproach"] = 2; }},
+      {standard, standardCars, "standPPI_a.vtc_FFA.voi",
+       [](auto& s, auto&) { s.vtcPath = "/data/a.vtc.vtc", s.voiPath = "/data/FFA.voi.voi"; }},
+      {standard, standardCars, "standPPI_RUN.VTC_FFA.VOI",
+       [](auto& s, auto&) { s.vtcPath = "/data/RUN.VTC", s.voiPath = "/data/FFA.VOI"; }},
+      {standard, standardCars, "standPPI_run1_FFA", halves(1, 1)},
+      {standard, standardCars, "standPPI_run1_FFA", halves(1, 3)},
+      {standard, standardCars, "standPPI_run1_FFA", halves(2, 3)},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
@@ -235,16 +226,15 @@ TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
     Names names;
     for (const standin::Predictor& p : model.designMatrix()) names.push_back(p.name);
     ASSERT_EQ(names, row.predictors);
-    const std::vector<float> region = analysistest::plainRegionTimeCourse(setup);
+    const std::vector<float> region = plainRegionTimeCourse(setup);
     for (std::size_t p = 0; p < row.cars.size(); ++p) {
       const bool ppi = row.predictors[p].rfind("PPI_", 0) == 0;
-      EXPECT_EQ(
-          analysistest::predictorValues(model, row.predictors[p]),
-          analysistest::convolvedBoxCar(setup, row.cars[p], ppi ? region : std::vector<float>{}))
+      EXPECT_EQ(predictorValues(model, row.predictors[p]),
+                convolvedBoxCar(setup, row.cars[p], ppi ? region : std::vector<float>{}))
           << row.predictors[p];
     }
-    EXPECT_EQ(analysistest::predictorValues(model, row.predictors.end()[-2]), region);
-    EXPECT_EQ(analysistest::predictorValues(model, "Constant"), std::vector<float>(24, 1.0f));
+    EXPECT_EQ(predictorValues(model, row.predictors.end()[-2]), region);
+    EXPECT_EQ(predictorValues(model, "Constant"), std::vector<float>(24, 1.0f));
     EXPECT_EQ(model.callsTo("nkGetSaveFileName").at(0).arguments[1], row.defaultName);
     EXPECT_TRUE(model.callsTo("nkYesNoMessageBox").empty());
     EXPECT_EQ(model.stringParameters["SDMFileList"], "out.sdm");
@@ -277,12 +267,11 @@ TEST(RunAnalysis, TwoRunsPublishTheirOwnFilesAndSubjectsKeepTheirOwnProtocols) {
 
   const auto first = standin::readDesignMatrixFile("one.sdm");
   ASSERT_TRUE(first);
-  const std::vector<float> expected = analysistest::convolvedBoxCar(setups[0], {1, -1, 0});
+  const std::vector<float> expected = convolvedBoxCar(setups[0], {1, -1, 0});
   for (std::size_t t = 0; t < 24; ++t) EXPECT_NEAR(first->columns.at(1).at(t), expected[t], 1e-4);
-  EXPECT_EQ(analysistest::predictorValues(model, "Psychological regressor"),
-            analysistest::convolvedBoxCar(setups[1], {1, -1, 0}));
-  EXPECT_EQ(analysistest::predictorValues(model, "FFA_predictor"),
-            analysistest::plainRegionTimeCourse(setups[1]));
+  EXPECT_EQ(predictorValues(model, "Psychological regressor"),
+            convolvedBoxCar(setups[1], {1, -1, 0}));
+  EXPECT_EQ(predictorValues(model, "FFA_predictor"), plainRegionTimeCourse(setups[1]));
 
   model.yesNoAnswers.push_back(true);
   study.answerSaves({"b1.sdm", "b2.sdm"});
