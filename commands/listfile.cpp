@@ -53,12 +53,24 @@ bool readWholeFile(const std::string& path, std::string& content) {
   return true;
 }
 
-bool writeWholeFile(const std::string& path, std::string_view content) {
-  std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+namespace {
+
+bool writeFileInMode(const std::string& path, std::string_view content, std::ios::openmode mode) {
+  std::ofstream out(path, std::ios::out | std::ios::trunc | mode);
   if (!out.is_open()) return false;
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.close();
   return !out.fail();
+}
+
+}  // namespace
+
+bool writeWholeFile(const std::string& path, std::string_view content) {
+  return writeFileInMode(path, content, std::ios::binary);
+}
+
+bool writeListFile(const std::string& path, std::string_view lines) {
+  return writeFileInMode(path, lines, std::ios::openmode{});
 }
 
 bool replaceAutosaveList(std::ofstream& stream, std::string_view content) {

@@ -44,6 +44,11 @@ bool readWholeFile(const std::string& path, std::string& content);
 // anything of it did not reach the file.
 bool writeWholeFile(const std::string& path, std::string_view content);
 
+// Creates or empties the list file and writes the lines in text mode, so that
+// each line ends as the platform's text files end theirs; false when anything
+// of it did not reach the file.
+bool writeListFile(const std::string& path, std::string_view lines);
+
 // True while `stream` holds the autosave file for this object.
 inline bool ownsAutosaveList(const std::ofstream& stream) { return stream.is_open(); }
 

@@ -207,7 +207,8 @@ bool handleSave(ppiplugin& plugin, const char*) {
     if (ownList) keepAutosaveList(plugin, lines);  // it holds the list, now for certain
     return true;
   }
-  if (!writeWholeFile(target.str(), lines)) {
+  // The list is written as text; an earlier session's file is copied byte for byte.
+  if (!(ownList ? writeListFile(target.str(), lines) : writeWholeFile(target.str(), lines))) {
     host::logLine("PPI Plugin> Could not write %s. Please retry.", target.c_str());
     return false;
   }
