@@ -1,18 +1,19 @@
-// One subject's single-study design matrix: assembled in the host, named,
-// saved (by a dialog, or beside the multi-study file) and recorded.
+// One subject's single-study design matrix, assembled in the host: the task
+// regressors and PPI terms, the region signal as "<label>_predictor", and
+// "Constant"; and the name it is saved under by default.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "analysis/regiontimecourse.h"
 #include "analysis/runsettings.h"
-#include "commands/subjectrecords.h"
 #include "common/boundedtext.h"
+#include "common/paths.h"
+#include "model/subject.h"
 
-namespace ppi {
+namespace ppi::analysis {
 
 constexpr std::size_t kDefaultNameLimit = 500;
 using DefaultNameText = FixedText<kDefaultNameLimit>;
@@ -21,16 +22,16 @@ using DefaultNameText = FixedText<kDefaultNameLimit>;
 // unchanged when it has none.
 std::string removeFirstOccurrence(std::string_view fileName, std::string_view extension);
 
-// Assembles the subject's design matrix in the host (task regressors and PPI
-// terms, the region signal as "<label>_predictor", "Constant"), saves it and
-// appends the path that stands for the subject to `savedDesignFiles`.
-// `savedThisRun` holds the paths the host saved to earlier in the run; in MDM
-// mode a subject whose default name is taken gets a distinct one. False, after
-// one log line, when the run must stop: a cancelled dialog, a name or path
-// past its limit, a file the host did not write.
-bool assembleAndSaveDesignMatrix(const SubjectRecord& subject, const SubjectVOIRecord& subjectVOI,
-                                 const RegionTimeCourse& region, const RunSettings& settings,
-                                 std::vector<PathText>& savedThisRun,
-                                 std::vector<PathText>& savedDesignFiles);
+// Fills the host's design matrix, which the caller has cleared. False, after
+// one log line, when a name does not fit or the host hands out no values.
+bool assembleDesignMatrix(const SubjectSettings& settings, const std::string& label,
+                          const RegionTimeCourse& region);
 
-}  // namespace ppi
+// "<gen|stand>PPI_<VTC file name without .vtc>_<label, or VOI file name without
+// .voi>", from the time course's split path. False, after one log line, when it
+// would be too long.
+bool defaultDesignName(const SplitPath& vtc, const model::SubjectVOIRecord& region,
+                       const SubjectSettings& subjectSettings, const RunSettings& settings,
+                       DefaultNameText& name);
+
+}  // namespace ppi::analysis

@@ -7,8 +7,11 @@
 
 #include "host/hostapi.h"
 
-namespace ppi {
+namespace ppi::analysis {
 namespace {
+
+// The line giving the grid's dimensions is cut after this many characters.
+constexpr std::size_t kGridLineLimit = 259;
 
 struct Grid {
   std::int32_t xStart, yStart, zStart, resolution;
@@ -38,9 +41,10 @@ std::vector<std::size_t> sampleOffsets(const std::int32_t* voxels, std::int32_t 
     const std::int32_t* c = voxels + 3 * static_cast<std::size_t>(v);
     std::int64_t a = c[0], b = c[1], d = c[2];
     if (convertCoordinates) {
-      a = 128 - static_cast<std::int64_t>(c[1]);
-      b = 128 - static_cast<std::int64_t>(c[2]);
-      d = 128 - static_cast<std::int64_t>(c[0]);
+      constexpr std::int64_t offset = host::VOISetRecord::kCoordinateOffset;
+      a = offset - static_cast<std::int64_t>(c[1]);
+      b = offset - static_cast<std::int64_t>(c[2]);
+      d = offset - static_cast<std::int64_t>(c[0]);
     }
     std::size_t x = 0, y = 0, z = 0;
     if (gridIndex(a, grid.xStart, grid.resolution, grid.dimX, x) &&
@@ -89,13 +93,14 @@ float zNormalise(std::vector<float>& values) {
 
 }  // namespace
 
-bool computeRegionTimeCourse(const SubjectRecord& subject, const SubjectVOIRecord& subjectVOI,
-                             RegionTimeCourse& region) {
-  const host::VTCHeaderRecord& header = subject.header;
+bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region) {
+  const model::SubjectRecord& timeCourse = subject.timeCourse;
+  const model::SubjectVOIRecord& subjectVOI = subject.region;
+  const host::VTCHeaderRecord& header = timeCourse.header;
   const std::string vtcPath = header.vtcPath();
   const std::int16_t* intSamples = host::getVTCIntData();
   const float* floatSamples = host::getVTCFloatData();
-  const bool sixteenBit = header.dataType() == 1;
+  const bool sixteenBit = header.hasSixteenBitSamples();
 
   Grid grid{header.xStart(), header.yStart(), header.zStart(), header.resolution(), 0, 0, 0};
   if (grid.resolution < 1) {
@@ -109,8 +114,8 @@ bool computeRegionTimeCourse(const SubjectRecord& subject, const SubjectVOIRecor
                                         grid.resolution);
   grid.dimZ = static_cast<std::int32_t>((static_cast<std::int64_t>(header.zEnd()) - grid.zStart) /
                                         grid.resolution);
-  host::logLineLimited(259, "Plugin> Dims of VTC, X: %i  Y: %i  Z: %i", grid.dimX, grid.dimY,
-                       grid.dimZ);
+  host::logLineLimited(kGridLineLimit, "Plugin> Dims of VTC, X: %i  Y: %i  Z: %i", grid.dimX,
+                       grid.dimY, grid.dimZ);
 
   host::VOIRecord voi = subjectVOI.voi;
   const std::int32_t* voxels = host::getVOI(subjectVOI.chosenVOI, voi);
@@ -119,11 +124,11 @@ bool computeRegionTimeCourse(const SubjectRecord& subject, const SubjectVOIRecor
   region.voiName = voi.name();
   region.values.clear();
 
-  if (subject.nrOfVolumes < 2) {
+  if (timeCourse.nrOfVolumes < 2) {
     host::logLine(
         "Plugin> The VTC file %s has %d volumes; a region signal needs at least 2. Prepare PPI "
         "Plugin aborted.",
-        vtcPath.c_str(), subject.nrOfVolumes);
+        vtcPath.c_str(), timeCourse.nrOfVolumes);
     return false;
   }
   if (nrOfVoxels < 1 || voxels == nullptr) {
@@ -137,9 +142,9 @@ bool computeRegionTimeCourse(const SubjectRecord& subject, const SubjectVOIRecor
     return false;
   }
 
-  const std::size_t volumes = static_cast<std::size_t>(subject.nrOfVolumes);
+  const std::size_t volumes = static_cast<std::size_t>(timeCourse.nrOfVolumes);
   const std::vector<std::size_t> offsets =
-      sampleOffsets(voxels, nrOfVoxels, subjectVOI.voiSet.coordinateSystem() == 3, grid, volumes);
+      sampleOffsets(voxels, nrOfVoxels, subjectVOI.voiSet.hasMirroredCoordinates(), grid, volumes);
   if (offsets.empty()) {
     host::logLine(
         "Plugin> No voxel of the VOI \"%s\" lies inside the grid of %s; Prepare PPI Plugin "
@@ -176,4 +181,4 @@ bool computeRegionTimeCourse(const SubjectRecord& subject, const SubjectVOIRecor
   return true;
 }
 
-}  // namespace ppi
+}  // namespace ppi::analysis

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "commands/subjectrecords.h"
+#include "model/subject.h"
 
-namespace ppi {
+namespace ppi::analysis {
 
 struct RegionTimeCourse {
   std::vector<float> values;  // one per volume, z-normalised
@@ -21,7 +21,6 @@ struct RegionTimeCourse {
 // one log line naming the time course, when no sound signal can be formed: no
 // voxel inside the grid, fewer than 2 volumes, a constant or non-finite
 // signal, or data the host does not hand out.
-bool computeRegionTimeCourse(const SubjectRecord& subject, const SubjectVOIRecord& subjectVOI,
-                             RegionTimeCourse& region);
+bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region);
 
-}  // namespace ppi
+}  // namespace ppi::analysis

@@ -5,20 +5,21 @@
 
 #include "host/hostapi.h"
 
-namespace ppi {
+namespace ppi::analysis {
 namespace {
-
-// The search for a condition's "CondID-%d" entry ends at the first empty entry
-// and never goes past this many.
-constexpr int kMaxConditionEntries = 1024;
 
 constexpr const char* kPsychological = "Psychological regressor";
 constexpr const char* kComplementary = "Complementary regressor";
 
-std::string conditionName(int index) {
-  host::ConditionRecord condition;
-  host::getProtocolCondition(index, condition);
-  return condition.name();
+// A weight's log line is cut after this many characters.
+constexpr std::size_t kWeightLineLimit = 200;
+
+int conditionCount(const SubjectSettings& settings) {
+  return static_cast<int>(settings.conditionNames.size());
+}
+
+const char* conditionName(const SubjectSettings& settings, int index) {
+  return settings.conditionNames[static_cast<std::size_t>(index)].c_str();
 }
 
 // Multiplies a predictor's values, volume by volume, by the region signal.
@@ -66,19 +67,17 @@ float* predictorValues(const PredictorName& name) {
   return values;
 }
 
-ConditionWeights assignConditionWeights(const PredictorName& ppiName, int nrOfConditions) {
+ConditionWeights assignConditionWeights(const PredictorName& ppiName,
+                                        const SubjectSettings& settings) {
+  const int nrOfConditions = conditionCount(settings);
   ConditionWeights result;
-  result.weights.assign(static_cast<std::size_t>(nrOfConditions > 0 ? nrOfConditions : 0), 0);
+  result.weights.assign(static_cast<std::size_t>(nrOfConditions), 0);
   for (int m = 0; m < nrOfConditions; ++m) {
-    std::string name;
+    const std::string& name = settings.conditionNames[static_cast<std::size_t>(m)];
     std::string entry;
     bool found = false;
-    for (int n = 0; n < kMaxConditionEntries && !found; ++n) {
-      name = conditionName(m);
-      char key[32];
-      formatBounded(key, sizeof key, "CondID-%d", n);
-      entry = host::getStringParameter(key);
-      if (entry.empty()) break;
+    for (std::size_t n = 0; n < settings.conditionEntries.size() && !found; ++n) {
+      entry = settings.conditionEntries[n];
       found = entry.find(name) != std::string::npos;
     }
     if (!found) {
@@ -87,7 +86,7 @@ ConditionWeights assignConditionWeights(const PredictorName& ppiName, int nrOfCo
       continue;
     }
     const std::int32_t weight = weightOfEntry(entry);
-    host::logLineLimited(200, "    assigned weight %d to %s", weight, name.c_str());
+    host::logLineLimited(kWeightLineLimit, "    assigned weight %d to %s", weight, name.c_str());
     if (weight == -1 || weight == 1) {
       host::setPredictorValuesFromCondition(ppiName.c_str(), m, static_cast<float>(weight));
       host::setPredictorValuesFromCondition(kPsychological, m, static_cast<float>(weight));
@@ -98,14 +97,14 @@ ConditionWeights assignConditionWeights(const PredictorName& ppiName, int nrOfCo
   return result;
 }
 
-bool buildStandardRegressors(const char* regionLabel, int nrOfConditions,
+bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
                              const std::vector<float>& region) {
   PredictorName ppiName;
   if (!formatPredictorName(ppiName, "PPI_%s", regionLabel)) return false;
   host::addPredictor(ppiName.c_str());
   host::addPredictor(kPsychological);
 
-  const ConditionWeights weights = assignConditionWeights(ppiName, nrOfConditions);
+  const ConditionWeights weights = assignConditionWeights(ppiName, settings);
 
   host::applyTwoGammaHRFToPredictorWithName(kPsychological);
   host::applyTwoGammaHRFToPredictorWithName(ppiName.c_str());
@@ -113,7 +112,7 @@ bool buildStandardRegressors(const char* regionLabel, int nrOfConditions,
 
   if (weights.hasPositive && weights.hasNegative) {
     host::addPredictor(kComplementary);
-    for (int c = 0; c < nrOfConditions; ++c) {
+    for (int c = 0; c < conditionCount(settings); ++c) {
       if (weights.weights[static_cast<std::size_t>(c)] != 0) {
         host::setPredictorValuesFromCondition(kComplementary, c, 1.0f);
       }
@@ -123,15 +122,17 @@ bool buildStandardRegressors(const char* regionLabel, int nrOfConditions,
   return true;
 }
 
-bool buildGeneralizedRegressors(const char* regionLabel, int nrOfConditions, int baseline,
+bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
                                 const std::vector<float>& region) {
+  const int nrOfConditions = conditionCount(settings);
+  int baseline = settings.baseline;
   if (baseline < 0) {
     host::logLine("Plugin> \"baseline\" is %d; every condition is modelled.", baseline);
     baseline = 0;
   }
   for (int c = baseline; c < nrOfConditions; ++c) {
     PredictorName name;
-    if (!formatPredictorName(name, "PPI_%s_%s", conditionName(c).c_str(), regionLabel)) {
+    if (!formatPredictorName(name, "PPI_%s_%s", conditionName(settings, c), regionLabel)) {
       return false;
     }
     host::addPredictor(name.c_str());
@@ -141,7 +142,7 @@ bool buildGeneralizedRegressors(const char* regionLabel, int nrOfConditions, int
   }
   for (int c = baseline; c < nrOfConditions; ++c) {
     PredictorName name;
-    if (!formatPredictorName(name, "%s", conditionName(c).c_str())) return false;
+    if (!formatPredictorName(name, "%s", conditionName(settings, c))) return false;
     host::addPredictor(name.c_str());
     host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
     host::applyTwoGammaHRFToPredictorWithName(name.c_str());
@@ -149,4 +150,4 @@ bool buildGeneralizedRegressors(const char* regionLabel, int nrOfConditions, int
   return true;
 }
 
-}  // namespace ppi
+}  // namespace ppi::analysis

@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/runsettings.h"
 #include "common/boundedtext.h"
 
-namespace ppi {
+namespace ppi::analysis {
 
 constexpr std::size_t kPredictorNameLimit = 300;
 using PredictorName = FixedText<kPredictorNameLimit>;
@@ -33,19 +34,21 @@ struct ConditionWeights {
 // Gives each condition the weight of the first "CondID-%d" entry that names it
 // ("list0": -1, "list1": 0, "list2": +1, the last of these found winning; none:
 // -2), logs it, and sets the weighted conditions' box-cars on the PPI predictor
-// and "Psychological regressor". The entries searched end at the first empty
-// one; a condition that none names gets no weight, with a log line.
-ConditionWeights assignConditionWeights(const PredictorName& ppiName, int nrOfConditions);
+// and "Psychological regressor". A condition that no entry names gets no
+// weight, with a log line.
+ConditionWeights assignConditionWeights(const PredictorName& ppiName,
+                                        const SubjectSettings& settings);
 
 // Standard approach: "PPI_<label>", "Psychological regressor" and, when both
 // weight signs occur, "Complementary regressor". False, after one log line,
 // when a name does not fit or the host hands out no values.
-bool buildStandardRegressors(const char* regionLabel, int nrOfConditions,
+bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
                              const std::vector<float>& region);
 
-// Generalized approach: for every condition from `baseline` on, "PPI_<condition>_<label>",
-// then, in a second pass, one predictor named after each condition.
-bool buildGeneralizedRegressors(const char* regionLabel, int nrOfConditions, int baseline,
+// Generalized approach: for every condition from the baseline on,
+// "PPI_<condition>_<label>", then, in a second pass, one predictor named after
+// each condition.
+bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
                                 const std::vector<float>& region);
 
-}  // namespace ppi
+}  // namespace ppi::analysis

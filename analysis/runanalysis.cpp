@@ -6,11 +6,12 @@
 #include "analysis/designmatrix.h"
 #include "analysis/regiontimecourse.h"
 #include "analysis/runsettings.h"
-#include "commands/paths.h"
+#include "analysis/savedesign.h"
+#include "common/paths.h"
+#include "confounds/mocohandover.h"
 #include "host/hostapi.h"
-#include "plugin/ppiplugin.h"
 
-namespace ppi {
+namespace ppi::analysis {
 namespace {
 
 using host::HostFunction;
@@ -86,7 +87,7 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
 }
 
 // The GUI's list must name one time course per subject of the list.
-bool listMatchesSubjects(const std::string& vtcList, const ppiplugin& plugin) {
+bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& subjects) {
   if (vtcList.size() > kListLimit) {
     host::logLine(
         "Plugin> \"VTCFileList\" has %zu characters, more than %zu. Prepare PPI Plugin aborted.",
@@ -94,8 +95,7 @@ bool listMatchesSubjects(const std::string& vtcList, const ppiplugin& plugin) {
     return false;
   }
   const std::size_t entries = countListEntries(vtcList);
-  if (entries == 0 || entries != static_cast<std::size_t>(plugin.subjectCount) ||
-      plugin.subjects.size() != entries || plugin.subjectVOIs.size() != entries) {
+  if (entries == 0 || entries != subjects.size()) {
     host::messageBox("No files selected.");
     host::logText("Plugin> No files selected, plugin finished.");
     return false;
@@ -112,7 +112,7 @@ bool listMatchesSubjects(const std::string& vtcList, const ppiplugin& plugin) {
 
 // The time course linked now must be the one the subject was added with: its
 // grid and length decide how the host's arrays are read and written.
-bool sameTimeCourse(const SubjectRecord& subject) {
+bool sameTimeCourse(const model::SubjectRecord& subject) {
   host::VTCHeaderRecord now;
   const host::VTCHeaderRecord& then = subject.header;
   const bool same =
@@ -132,7 +132,7 @@ bool sameTimeCourse(const SubjectRecord& subject) {
 // A time course without a protocol of its own gets the one chosen for it when
 // it was added: the host's current protocol may since be another subject's,
 // and its conditions would silently give this subject's regressors.
-bool restoreSubjectProtocol(const SubjectRecord& subject) {
+bool restoreSubjectProtocol(const model::SubjectRecord& subject) {
   if (subject.protocolPath.empty()) return true;
   host::ProtocolRecord now;
   if (!host::loadProtocol(subject.protocolPath.c_str()) || !host::getProtocol(now) ||
@@ -144,32 +144,69 @@ bool restoreSubjectProtocol(const SubjectRecord& subject) {
   return true;
 }
 
-bool runSubject(const SubjectRecord& subject, const SubjectVOIRecord& subjectVOI,
-                const RunSettings& settings, std::vector<PathText>& savedThisRun,
-                std::vector<PathText>& savedDesignFiles) {
-  const std::string vtcPath = subject.header.vtcPath();
+// The paths the run has saved to, and those that stand for its subjects.
+struct RunOutputs {
+  std::vector<PathText> savedThisRun;
+  std::vector<PathText>& savedDesignFiles;
+};
+
+// The per-subject step: the subject's time course, protocol and region back in
+// the host, its region signal, its design matrix assembled, saved, merged with
+// the motion predictors when asked, and recorded.
+bool runSubject(const model::Subject& subject, const RunSettings& settings, RunOutputs& outputs) {
+  const model::SubjectRecord& timeCourse = subject.timeCourse;
+  const std::string vtcPath = timeCourse.header.vtcPath();
   if (!host::linkVTCToCurrentVMR(vtcPath.c_str())) {
     host::logText("Plugin> failed to load VTC file, Prepare PPI Plugin aborted");
     return false;
   }
-  if (!sameTimeCourse(subject) || !restoreSubjectProtocol(subject)) return false;
+  if (!sameTimeCourse(timeCourse) || !restoreSubjectProtocol(timeCourse)) return false;
   host::logLine("Plugin> Running analysis for: %s", vtcPath.c_str());
-  if (!host::loadVOIs(subjectVOI.voiSet.voiPath().c_str())) {
+  if (!host::loadVOIs(subject.region.voiSet.voiPath().c_str())) {
     host::logText("Plugin> Could not load VOI file. Prepare PPI Plugin aborted.");
     return false;
   }
-  host::logLine("Plugin> Number of volumes in VTC: %i", subject.nrOfVolumes);
+  host::logLine("Plugin> Number of volumes in VTC: %i", timeCourse.nrOfVolumes);
 
   RegionTimeCourse region;
-  if (!computeRegionTimeCourse(subject, subjectVOI, region)) return false;
-  return assembleAndSaveDesignMatrix(subject, subjectVOI, region, settings, savedThisRun,
-                                     savedDesignFiles);
+  if (!computeRegionTimeCourse(subject, region)) return false;
+
+  host::clearDesignMatrix();
+  const SubjectSettings subjectSettings = readSubjectSettings(timeCourse.protocol.nrOfConditions());
+  const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
+  if (!assembleDesignMatrix(subjectSettings, label, region)) return false;
+
+  const SplitPath vtc = splitPath(vtcPath);
+  DefaultNameText defaultName;
+  if (!defaultDesignName(vtc, subject.region, subjectSettings, settings, defaultName)) {
+    return false;
+  }
+  PathText savedPath;
+  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, savedPath)) return false;
+  outputs.savedThisRun.push_back(savedPath);
+
+  // With the motion flag at 1 the merged design matrix stands for the subject
+  // from here on: its path replaces the saved one.
+  if (settings.motionFlag == 1 &&
+      !confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag)) {
+    return false;
+  }
+  // A merged file is this run's too: no later subject may be saved over it.
+  if (!savedBefore(savedPath, outputs.savedThisRun)) outputs.savedThisRun.push_back(savedPath);
+
+  host::logLine("Plugin> Design matrix saved as: ./%s",
+                splitPath(savedPath.view()).fileName.c_str());
+  outputs.savedDesignFiles.push_back(savedPath);
+  host::updateActiveWindow();
+  host::logText("Plugin> Construction of PPI regressors finished.");
+  host::logText(" ");
+  return true;
 }
 
 // "SDMFileList" and "nr_subs", after the last subject.
-bool publishResults(const ppiplugin& plugin) {
+bool publishResults(const model::PluginState& state) {
   ListText list;
-  for (const PathText& path : plugin.savedDesignFiles) {
+  for (const PathText& path : state.savedDesignFiles) {
     if (!appendLine(path.view(), list)) {
       host::logLine(
           "Plugin> The saved design matrices do not fit into the %zu characters of "
@@ -179,38 +216,26 @@ bool publishResults(const ppiplugin& plugin) {
     }
   }
   host::setStringParameter("SDMFileList", list.c_str());
-  host::setIntParameter("nr_subs", plugin.subjectCount);
+  host::setIntParameter("nr_subs", state.subjectCount());
   return true;
 }
 
 }  // namespace
 
-std::size_t countListEntries(std::string_view list) {
-  if (list.empty()) return 0;
-  std::size_t separators = 0;
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (list[i] == '\n') {
-      ++separators;
-      ++i;  // the next character opens the new entry, whatever it is
-    }
-  }
-  return separators + (list.size() > 2 ? 1 : 0);
-}
-
-bool runAnalysis(ppiplugin& plugin) {
+bool runAnalysis(model::PluginState& state) {
   if (!requireRunFunctions()) return false;
 
   RunSettings settings;
   std::string vtcList;
   if (!startRun(settings, vtcList)) return false;
-  if (!listMatchesSubjects(vtcList, plugin)) return false;
+  if (!listMatchesSubjects(vtcList, state.subjects)) return false;
 
-  const std::size_t count = plugin.subjects.size();
+  const std::size_t count = state.subjects.size();
   if (count > 1) {
     MessageText question;
     question.format(
         "Multiple files detected (%d). Preparations will be run for each file. Continue?",
-        plugin.subjectCount);
+        state.subjectCount());
     if (!host::askYesNo(question.c_str())) {
       host::logText("Plugin> Prepare PPI Plugin aborted");
       return false;
@@ -218,15 +243,12 @@ bool runAnalysis(ppiplugin& plugin) {
   }
   host::logLine("Plugin> %i files found in list.\n", static_cast<int>(count));
 
-  plugin.savedDesignFiles.clear();
-  std::vector<PathText> savedThisRun;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (!runSubject(plugin.subjects[i], plugin.subjectVOIs[i], settings, savedThisRun,
-                    plugin.savedDesignFiles)) {
-      return false;
-    }
+  state.savedDesignFiles.clear();
+  RunOutputs outputs{{}, state.savedDesignFiles};
+  for (const model::Subject& subject : state.subjects) {
+    if (!runSubject(subject, settings, outputs)) return false;
   }
-  return publishResults(plugin);
+  return publishResults(state);
 }
 
-}  // namespace ppi
+}  // namespace ppi::analysis

@@ -5,22 +5,16 @@
 #pragma once
 
 #include <cstddef>
-#include <string_view>
 
-class ppiplugin;
+#include "model/pluginstate.h"
 
-namespace ppi {
+namespace ppi::analysis {
 
 // The most entries a run's list may hold.
 constexpr std::size_t kMaxListEntries = 256;
 
 // True when every subject was processed and the results were published; false,
 // after one log line, when the run stopped.
-bool runAnalysis(ppiplugin& plugin);
+bool runAnalysis(model::PluginState& state);
 
-// The number of entries of a line-feed separated list: the number of line
-// feeds, plus one when the text is longer than two characters. The character
-// after a line feed always belongs to the next entry, even a line feed.
-std::size_t countListEntries(std::string_view list);
-
-}  // namespace ppi
+}  // namespace ppi::analysis

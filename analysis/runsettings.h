@@ -1,13 +1,16 @@
-// The settings of one analysis run: asked or read once when the run starts and
-// used unchanged for every subject.
+// The settings of an analysis run, as values: those read or asked once when
+// the run starts, and those read for each subject once its design matrix has
+// been cleared. The regressor and design-matrix code take them as parameters
+// and read no parameter themselves.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "common/boundedtext.h"
 
-namespace ppi {
+namespace ppi::analysis {
 
 // A label text longer than this could not fit "%s_predictor" into a predictor
 // name; the run refuses it.
@@ -22,4 +25,25 @@ struct RunSettings {
   int zFlag = 0;           // "zMC", passed on to the motion merge
 };
 
-}  // namespace ppi
+// The search for "CondID-%d" entries ends at the first empty entry and never
+// goes past this many.
+constexpr int kMaxConditionEntries = 1024;
+
+struct SubjectSettings {
+  int baseline = 0;  // "baseline": the first condition the generalized approach models
+  int approach = 0;  // "whichapproach": 1 generalized, any other value standard
+  // The names of the protocol's conditions, as the host reports them now, one
+  // for each condition the subject's protocol had when it was added.
+  std::vector<std::string> conditionNames;
+  // Under the standard approach: "CondID-0", "CondID-1", … up to the first
+  // empty entry.
+  std::vector<std::string> conditionEntries;
+
+  bool generalized() const { return approach == 1; }
+};
+
+// Reads "baseline", "whichapproach", the condition names of the host's current
+// protocol and, under the standard approach, the "CondID-" entries.
+SubjectSettings readSubjectSettings(int nrOfConditions);
+
+}  // namespace ppi::analysis

@@ -105,8 +105,9 @@ struct Study {
   }
 
   testsupport::FakeHost host;
-  SubjectRecord subject;
-  SubjectVOIRecord subjectVOI;
+  ppi::model::Subject whole;
+  ppi::model::SubjectRecord& subject = whole.timeCourse;
+  ppi::model::SubjectVOIRecord& subjectVOI = whole.region;
   const void* samples = nullptr;
   std::size_t sampleSize = 0;
 };
@@ -125,10 +126,10 @@ void regionTimeCourse(benchmark::State& state, std::int32_t dataType) {
   Study& s = study(dataType);
   const int sizeIndex = static_cast<int>(state.range(0));
   s.subjectVOI.chosenVOI = sizeIndex;
-  ppi::RegionTimeCourse region;
+  ppi::analysis::RegionTimeCourse region;
   std::int64_t rounds = 0;
   for (auto _ : state) {
-    if (!ppi::computeRegionTimeCourse(s.subject, s.subjectVOI, region)) {
+    if (!ppi::analysis::computeRegionTimeCourse(s.whole, region)) {
       state.SkipWithError("the region time course failed");
       break;
     }

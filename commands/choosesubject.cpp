@@ -3,11 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "commands/subjectrecords.h"
 #include "host/hostapi.h"
-#include "plugin/ppiplugin.h"
 
-namespace ppi {
+namespace ppi::commands {
 namespace {
 
 // Asks for a file to open; false after the log line when the user cancelled or
@@ -62,17 +60,20 @@ void publishConditionNames(const std::vector<std::string>& names) {
 
 bool acceptPath(const std::string& text, const char* what, PathText& path) {
   if (path.assign(text)) return true;
-  host::logLine("Plugin> %s path longer than 300 characters refused: %s", what, text.c_str());
+  host::logLine("Plugin> %s path longer than %zu characters refused: %s", what, kPathLimit,
+                text.c_str());
   return false;
 }
 
 bool extendListParameter(const char* name, std::string_view line, ListText& list) {
   if (list.assign(host::getStringParameter(name)) && appendLine(line, list)) return true;
-  host::logLine("Plugin> GUI list \"%s\" would exceed 4999 characters; subject refused.", name);
+  host::logLine("Plugin> GUI list \"%s\" would exceed %zu characters; subject refused.", name,
+                kListLimit);
   return false;
 }
 
-bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtcPath) {
+bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcPath,
+                                 model::SubjectRecord& chosen) {
   if (!fromList && !askForFile("Select a VTC file ", "*.vtc", "VTC",
                                "Plugin> No VTC file loaded. Please retry.", vtcPath)) {
     return false;
@@ -81,7 +82,7 @@ bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtc
     host::logText("Plugin> Failed to load VTC file. Please retry.");
     return false;
   }
-  SubjectRecord subject;
+  model::SubjectRecord subject;
   if (!host::getHeaderOfVTCOfCurrentVMR(subject.header)) {
     host::logText("Plugin> Trouble with VTC file. Please retry.");
     return false;
@@ -114,21 +115,21 @@ bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtc
   if (!fromList) {
     const int nrOfConditions = subject.protocol.nrOfConditions();
     host::setIntParameter("NrOfConditions", nrOfConditions);
-    host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);
+    host::setIntParameter("saveWeights", saveWeights ? 1 : 0);
     // Once the weights are kept for all subjects, the GUI keeps showing the
     // first protocol's condition names.
-    if (!plugin.saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
+    if (!saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
   }
 
   subject.vtcPath = vtcPath;
-  plugin.subjects.push_back(subject);
-  host::logLine("Plugin> Number of volumes in VTC: %i", plugin.subjects.back().nrOfVolumes);
+  chosen = subject;
+  host::logLine("Plugin> Number of volumes in VTC: %i", chosen.nrOfVolumes);
   return true;
 }
 
-bool chooseVOI(ppiplugin& plugin, bool fromList, PathText& voiPath, ListText& voiFileList,
-               int& chosenVOI) {
-  SubjectVOIRecord subjectVOI;
+bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& chosenVOI,
+               model::SubjectVOIRecord& region) {
+  model::SubjectVOIRecord subjectVOI;
   subjectVOI.chosenVOI = -1;
   if (!fromList && !askForFile("Select a VOI file ", "*.voi", "VOI",
                                "Plugin> No VOI file loaded. Please retry.", voiPath)) {
@@ -168,8 +169,8 @@ bool chooseVOI(ppiplugin& plugin, bool fromList, PathText& voiPath, ListText& vo
 
   chosenVOI = subjectVOI.chosenVOI;
   subjectVOI.voiPath = voiPath;
-  plugin.subjectVOIs.push_back(subjectVOI);
+  region = subjectVOI;
   return true;
 }
 
-}  // namespace ppi
+}  // namespace ppi::commands

@@ -1,37 +1,37 @@
 // The choice of one subject's files: the time course with its protocol, then
 // the region. Interactive (through the host's file dialogs) or from a line of a
-// list file. Each operation appends one record to the plug-in's list at its
-// very end, after every check has passed; on a false result, after one log line
-// that says why, neither list has grown (the host keeps what it has loaded).
+// list file. Each operation fills one part of a subject; the caller adds the
+// subject to the list once both are settled. On a false result there is one
+// log line that says why (the host keeps what it has loaded).
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "commands/paths.h"
 #include "common/boundedtext.h"
+#include "common/paths.h"
+#include "model/subject.h"
 
-class ppiplugin;
-
-namespace ppi {
+namespace ppi::commands {
 
 // Links the time course to the current VMR, makes sure it has a protocol (a
 // protocol dialog opens when it comes without one, also from a list file) and
-// appends a SubjectRecord.
+// fills `subject`.
 // `fromList` false: the user picks the VTC file, whose path lands in vtcPath,
 // and "NrOfConditions", "saveWeights" and, unless the plug-in keeps the first
 // subject's weights, "CondName-1" … are published. From a list the caller
 // publishes them once it knows which subjects it accepted.
-bool chooseTimeCourseAndProtocol(ppiplugin& plugin, bool fromList, PathText& vtcPath);
+bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcPath,
+                                 model::SubjectRecord& subject);
 
 // Loads the VOI file and settles which of its regions is used: asked when the
 // user picks the file and it holds several, taken from `chosenVOI` when read
 // from a list, 0 when it holds one. Extends "VOIFileList" (also in voiFileList)
-// and appends a SubjectVOIRecord; `chosenVOI` carries the settled index out.
+// and fills `region`; `chosenVOI` carries the settled index out.
 // `fromList` false: the user picks the VOI file, whose path lands in voiPath.
-bool chooseVOI(ppiplugin& plugin, bool fromList, PathText& voiPath, ListText& voiFileList,
-               int& chosenVOI);
+bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& chosenVOI,
+               model::SubjectVOIRecord& region);
 
 // The names of the conditions of the host's current protocol.
 std::vector<std::string> currentConditionNames(int nrOfConditions);
@@ -48,4 +48,4 @@ bool acceptPath(const std::string& text, const char* what, PathText& path);
 // line, a list that would exceed the list limit.
 bool extendListParameter(const char* name, std::string_view line, ListText& list);
 
-}  // namespace ppi
+}  // namespace ppi::commands

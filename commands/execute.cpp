@@ -5,11 +5,10 @@
 #include "analysis/runanalysis.h"
 #include "commands/subjectlist.h"
 #include "host/hostapi.h"
-#include "plugin/ppiplugin.h"
 
-namespace ppi {
+namespace ppi::commands {
 
-bool executeCommand(ppiplugin& plugin) {
+bool executeCommand(model::PluginState& state) {
   using host::HostFunction;
   if (!host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetStringParameter,
                                    HostFunction::nkGetCurrentVMR, HostFunction::nkMessageBox})) {
@@ -27,23 +26,23 @@ bool executeCommand(ppiplugin& plugin) {
     return false;
   }
 
-  if (command == "AddSubject") return handleAddSubject(plugin, command.c_str());
-  if (command == "Start") return runAnalysis(plugin);
-  if (command == "Load") return handleLoad(plugin, command.c_str());
-  if (command == "Save") return handleSave(plugin, command.c_str());
-  if (command == "Clear") return handleClear(plugin, command.c_str());
+  if (command == "AddSubject") return handleAddSubject(state, command.c_str());
+  if (command == "Start") return analysis::runAnalysis(state);
+  if (command == "Load") return handleLoad(state, command.c_str());
+  if (command == "Save") return handleSave(state, command.c_str());
+  if (command == "Clear") return handleClear(state, command.c_str());
 
   host::logLine("Plugin> Received unknown command: \"%s\".", command.c_str());
   return true;
 }
 
-bool handleClear(ppiplugin& plugin, const char* command) {
+bool handleClear(model::PluginState& state, const char* command) {
   if (!host::requireHostFunctions({host::HostFunction::nkLogText})) return false;
   host::logLine("Plugin> Received command: \"%s\".", command);
-  clearSubjectList(plugin);
+  state.clearSubjects();
   // The GUI's lists and condition parameters are left as they are.
-  keepAutosaveList(plugin, "");
+  state.autosave.mirror(state.subjects);
   return true;
 }
 
-}  // namespace ppi
+}  // namespace ppi::commands

@@ -2,14 +2,14 @@
 // refuses to work without an open VMR, and runs exactly one handler.
 #pragma once
 
-class ppiplugin;
+#include "model/pluginstate.h"
 
-namespace ppi {
+namespace ppi::commands {
 
-bool executeCommand(ppiplugin& plugin);
+bool executeCommand(model::PluginState& state);
 
 // "Clear": empties the subject list, the saved design matrices and, once the
-// object keeps one, the autosave list; the GUI's parameters stay as they are.
-bool handleClear(ppiplugin& plugin, const char* command);
+// object holds one, the autosave list; the GUI's parameters stay as they are.
+bool handleClear(model::PluginState& state, const char* command);
 
-}  // namespace ppi
+}  // namespace ppi::commands

@@ -6,11 +6,10 @@
 #include <vector>
 
 #include "commands/choosesubject.h"
-#include "commands/listfile.h"
 #include "host/hostapi.h"
-#include "plugin/ppiplugin.h"
+#include "model/listfile.h"
 
-namespace ppi {
+namespace ppi::commands {
 namespace {
 
 using host::HostFunction;
@@ -20,30 +19,25 @@ constexpr const char* kSecondSubjectNote =
     "are applied to all loaded VTC's.\nPlease make sure that the protocols are the same for each "
     "VTC.";
 
-// Once the time course is in the list: settles the region, then publishes the
-// subject in the GUI lists and counts it. On false the time course's record
-// has been taken off again and no GUI list has changed.
-bool completeSubject(ppiplugin& plugin, bool fromList, const PathText& vtcPath, PathText& voiPath,
-                     int& chosenVOI) {
-  const std::string vtcName = splitPath(vtcPath.view()).fileName;
+// Once the time course is settled: settles the region, then publishes the
+// subject in the GUI lists and adds it to the list. On false neither the list
+// nor any GUI list has changed.
+bool completeSubject(model::PluginState& state, bool fromList,
+                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI) {
+  const std::string vtcName = splitPath(timeCourse.vtcPath.view()).fileName;
   ListText vtcFileList, vtcFileNameList, voiFileList;
+  model::Subject subject{timeCourse, {}};
   // The lists are extended before any is set, so that they stay in step.
   if (!extendListParameter("VTCFileList", vtcName, vtcFileList) ||
-      !extendListParameter("VTCFileNameList", vtcPath.view(), vtcFileNameList) ||
-      !chooseVOI(plugin, fromList, voiPath, voiFileList, chosenVOI)) {
-    plugin.subjects.pop_back();
+      !extendListParameter("VTCFileNameList", timeCourse.vtcPath.view(), vtcFileNameList) ||
+      !chooseVOI(fromList, voiPath, voiFileList, chosenVOI, subject.region)) {
     return false;
   }
   host::logLine("Plugin> VTC file: %s", vtcName.c_str());
   host::setStringParameter("VTCFileList", vtcFileList.c_str());
   host::setStringParameter("VTCFileNameList", vtcFileNameList.c_str());
-  ++plugin.subjectCount;
+  state.subjects.add(subject);
   return true;
-}
-
-void logAutosaveFailure() {
-  host::logLine("Plugin> Could not write %s: it does not hold the current subject list.",
-                kAutosaveFileName);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -51,31 +45,9 @@ bool sameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-// The subject list as list-file lines: what the autosave list must hold.
-std::string subjectListText(const ppiplugin& plugin) {
-  std::string text;
-  for (std::size_t i = 0; i < plugin.subjects.size() && i < plugin.subjectVOIs.size(); ++i) {
-    text += formatListLine(plugin.subjects[i].vtcPath.view(), plugin.subjectVOIs[i].voiPath.view(),
-                           plugin.subjectVOIs[i].chosenVOI);
-  }
-  return text;
-}
-
 }  // namespace
 
-void clearSubjectList(ppiplugin& plugin) {
-  plugin.subjects.clear();
-  plugin.subjectVOIs.clear();
-  plugin.savedDesignFiles.clear();
-  plugin.subjectCount = 0;
-}
-
-void keepAutosaveList(ppiplugin& plugin, std::string_view lines) {
-  if (!ownsAutosaveList(plugin.autosaveStream) && lines.empty()) return;
-  if (!replaceAutosaveList(plugin.autosaveStream, lines)) logAutosaveFailure();
-}
-
-bool handleAddSubject(ppiplugin& plugin, const char*) {
+bool handleAddSubject(model::PluginState& state, const char*) {
   if (!host::requireHostFunctions(
           {HostFunction::nkLogText, HostFunction::nkGetIntParameter, HostFunction::nkMessageBox,
            HostFunction::nkGetOpenFileName, HostFunction::nkLinkVTCToCurrentVMR,
@@ -88,27 +60,21 @@ bool handleAddSubject(ppiplugin& plugin, const char*) {
   }
   // Under the standard approach the first subject's weights serve them all;
   // this holds even if the user then cancels.
-  if (host::getIntParameter("whichapproach") == 0 && plugin.subjectCount > 0) {
-    if (plugin.subjectCount == 1) host::messageBox(kSecondSubjectNote);
-    plugin.saveWeights = true;
+  if (host::getIntParameter("whichapproach") == 0 && state.subjectCount() > 0) {
+    if (state.subjectCount() == 1) host::messageBox(kSecondSubjectNote);
+    state.saveWeights = true;
   }
 
   PathText vtcPath, voiPath;
   int chosenVOI = -1;
-  if (!chooseTimeCourseAndProtocol(plugin, false, vtcPath)) return true;
-  if (!completeSubject(plugin, false, vtcPath, voiPath, chosenVOI)) return true;
-
-  // The new line is appended; the list's first subject, or a line that did
-  // not reach the file, rewrites the file whole from the list.
-  const std::string line = formatListLine(vtcPath.view(), voiPath.view(), chosenVOI);
-  if (!ownsAutosaveList(plugin.autosaveStream) ||
-      !appendAutosaveLine(plugin.autosaveStream, line)) {
-    keepAutosaveList(plugin, subjectListText(plugin));
-  }
+  model::SubjectRecord timeCourse;
+  if (!chooseTimeCourseAndProtocol(state.saveWeights, false, vtcPath, timeCourse)) return true;
+  if (!completeSubject(state, false, timeCourse, voiPath, chosenVOI)) return true;
+  state.autosave.subjectAdded(state.subjects);
   return true;
 }
 
-bool handleLoad(ppiplugin& plugin, const char* command) {
+bool handleLoad(model::PluginState& state, const char* command) {
   if (!host::requireHostFunctions(
           {HostFunction::nkLogText, HostFunction::nkGetOpenFileName,
            HostFunction::nkLinkVTCToCurrentVMR, HostFunction::nkGetHeaderOfVTCOfCurrentVMR,
@@ -120,63 +86,66 @@ bool handleLoad(ppiplugin& plugin, const char* command) {
   }
   host::logLine("Plugin> Received command: \"%s\".", command);
   // A cancelled "Load" leaves an empty list too.
-  clearSubjectList(plugin);
+  state.clearSubjects();
 
   std::string chosen;
   PathText listPath;
   if (!host::getOpenFileName("Select a PPI file ", ".", "*.ppi", chosen)) {
     host::logText("Plugin> No PPI file loaded. Please retry.");
-    keepAutosaveList(plugin, "");
+    state.autosave.mirror(state.subjects);
     return false;
   }
   if (!acceptPath(chosen, "PPI", listPath)) {
-    keepAutosaveList(plugin, "");
+    state.autosave.mirror(state.subjects);
     return false;
   }
 
   // The whole file is read before the autosave list is rewritten, which may
   // be the very file being loaded.
   std::string text;
-  std::vector<ListFileLine> lines;
-  if (readWholeFile(listPath.str(), text)) lines = readListFileText(text);
+  std::vector<model::ListFileLine> lines;
+  if (model::readWholeFile(listPath.str(), text)) lines = model::readListFileText(text);
   if (lines.empty()) {
     host::logText("Unable to open the PPI file.");
-    keepAutosaveList(plugin, "");
+    state.autosave.mirror(state.subjects);
     return true;
   }
 
   std::vector<std::string> conditionNames;
   int chosenVOI = -1;  // carried to a line whose index cannot be read
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const ListFileLine& line = lines[i];
+    const model::ListFileLine& line = lines[i];
     if (line.chosenVOI) chosenVOI = *line.chosenVOI;
     host::logLine("\tSubject \t%i\n\t%s\n\t%s\n\t%i", static_cast<int>(i), line.vtcPath.c_str(),
                   line.voiPath.c_str(), chosenVOI);
     PathText vtcPath, voiPath;
+    model::SubjectRecord timeCourse;
     if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath) ||
-        !chooseTimeCourseAndProtocol(plugin, true, vtcPath) ||
-        !completeSubject(plugin, true, vtcPath, voiPath, chosenVOI)) {
+        !chooseTimeCourseAndProtocol(state.saveWeights, true, vtcPath, timeCourse) ||
+        !completeSubject(state, true, timeCourse, voiPath, chosenVOI)) {
       continue;
     }
     // Taken now, while this subject's protocol is the host's current one: a
     // later line that fails may leave another protocol behind.
-    if (!plugin.saveWeights) {
-      conditionNames = currentConditionNames(plugin.subjects.back().protocol.nrOfConditions());
+    if (!state.saveWeights) {
+      conditionNames =
+          currentConditionNames(state.subjects.back().timeCourse.protocol.nrOfConditions());
     }
   }
-  keepAutosaveList(plugin, subjectListText(plugin));
+  state.autosave.mirror(state.subjects);
 
   // The GUI's conditions are the last accepted subject's; with none accepted
   // they stay as they were.
-  if (plugin.subjectCount > 0) {
-    host::setIntParameter("NrOfConditions", plugin.subjects.back().protocol.nrOfConditions());
-    host::setIntParameter("saveWeights", plugin.saveWeights ? 1 : 0);
-    if (!plugin.saveWeights) publishConditionNames(conditionNames);
+  if (state.subjectCount() > 0) {
+    host::setIntParameter("NrOfConditions",
+                          state.subjects.back().timeCourse.protocol.nrOfConditions());
+    host::setIntParameter("saveWeights", state.saveWeights ? 1 : 0);
+    if (!state.saveWeights) publishConditionNames(conditionNames);
   }
   return true;
 }
 
-bool handleSave(ppiplugin& plugin, const char*) {
+bool handleSave(model::PluginState& state, const char*) {
   if (!host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetSaveFileName})) {
     return false;
   }
@@ -193,26 +162,26 @@ bool handleSave(ppiplugin& plugin, const char*) {
   // mirrors it, but a file can be removed or fail to be written. Before that,
   // the file may be what an earlier session left: it is copied as it is, the
   // way to recover a list after a crash. No file yet means an empty list.
-  const bool ownList = ownsAutosaveList(plugin.autosaveStream);
+  const bool ownList = state.autosave.owned();
   std::string lines;
-  std::error_code error;
   if (ownList) {
-    lines = subjectListText(plugin);
-  } else if (!readWholeFile(kAutosaveFileName, lines) &&
-             std::filesystem::exists(kAutosaveFileName, error)) {
-    host::logLine("PPI Plugin> Could not read %s; the list was not saved.", kAutosaveFileName);
+    lines = state.subjects.listText();
+  } else if (!state.autosave.recoveredText(lines)) {
+    host::logLine("PPI Plugin> Could not read %s; the list was not saved.",
+                  model::kAutosaveFileName);
     return false;
   }
-  if (sameFile(target.str(), kAutosaveFileName)) {
-    if (ownList) keepAutosaveList(plugin, lines);  // it holds the list, now for certain
+  if (sameFile(target.str(), model::kAutosaveFileName)) {
+    if (ownList) state.autosave.mirror(state.subjects);  // it holds the list, now for certain
     return true;
   }
   // The list is written as text; an earlier session's file is copied byte for byte.
-  if (!(ownList ? writeListFile(target.str(), lines) : writeWholeFile(target.str(), lines))) {
+  if (!(ownList ? model::writeListFile(target.str(), lines)
+                : model::writeWholeFile(target.str(), lines))) {
     host::logLine("PPI Plugin> Could not write %s. Please retry.", target.c_str());
     return false;
   }
   return true;
 }
 
-}  // namespace ppi
+}  // namespace ppi::commands

@@ -1,23 +1,13 @@
-// The subject list's commands: "AddSubject", "Load" and "Save", and the
-// autosave list that mirrors the subject list after every command.
+// The subject list's commands: "AddSubject", "Load" and "Save". The autosave
+// list mirrors the subject list after each of them.
 #pragma once
 
-#include <string_view>
+#include "model/pluginstate.h"
 
-class ppiplugin;
+namespace ppi::commands {
 
-namespace ppi {
+bool handleAddSubject(model::PluginState& state, const char* command);
+bool handleLoad(model::PluginState& state, const char* command);
+bool handleSave(model::PluginState& state, const char* command);
 
-bool handleAddSubject(ppiplugin& plugin, const char* command);
-bool handleLoad(ppiplugin& plugin, const char* command);
-bool handleSave(ppiplugin& plugin, const char* command);
-
-// Empties the subject list and the saved design matrices; `saveWeights` stays.
-void clearSubjectList(ppiplugin& plugin);
-
-// Makes the autosave list hold `lines`, the current list's lines. Until the
-// object first has a subject to write, an existing file is left as it is (it
-// may be what a crashed session left behind). A failure is logged.
-void keepAutosaveList(ppiplugin& plugin, std::string_view lines);
-
-}  // namespace ppi
+}  // namespace ppi::commands

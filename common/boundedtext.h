@@ -3,9 +3,9 @@
 // text from the user or the host is only ever an argument.
 #pragma once
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstddef>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -84,15 +84,12 @@ class FixedText {
   std::size_t size() const { return length_; }
   bool empty() const { return length_ == 0; }
 
-  friend bool operator==(const FixedText& a, const FixedText& b) { return a.view() == b.view(); }
-
  private:
   char chars_[Limit + 1];
   std::size_t length_ = 0;
 };
 
 // The working-text limits that the plug-in's data model fixes.
-constexpr std::size_t kCommandLimit = 100;
 constexpr std::size_t kPathLimit = 300;
 constexpr std::size_t kMessageLimit = 500;
 constexpr std::size_t kListLimit = 4999;

@@ -7,7 +7,7 @@
 #include "confounds/mocosdm.h"
 #include "host/hostapi.h"
 
-namespace ppi {
+namespace ppi::confounds {
 namespace {
 
 constexpr const char* kNotAdded =
@@ -48,12 +48,13 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   host::logLine("Plugin> MoCoSDM selected is: \"%s\".", motionPath.c_str());
   host::logLine("Plugin> Original sdm selected is: \"%s\".", savedPath.c_str());
 
-  MoCoSDM moco = readMoCoSDM(motionPath);
+  host::HostLog log;
+  MoCoSDM moco = readMoCoSDM(motionPath, log);
   if (!moco.valid) {
     host::logText(kNotAdded);
     return false;
   }
-  MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag);
+  MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag, log);
   if (!merge.complete) {
     host::logText(kNotAdded);
     return false;
@@ -69,4 +70,4 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   return true;
 }
 
-}  // namespace ppi
+}  // namespace ppi::confounds

@@ -10,7 +10,7 @@
 
 #include "common/boundedtext.h"
 
-namespace ppi {
+namespace ppi::confounds {
 
 // The longest motion-estimates path that is accepted.
 constexpr std::size_t kMotionPathLimit = 511;
@@ -23,4 +23,4 @@ constexpr std::size_t kMotionPathLimit = 511;
 // a log line says why); `savedPath` is unchanged then.
 bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag);
 
-}  // namespace ppi
+}  // namespace ppi::confounds

@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "confounds/sdmtext.h"
-#include "host/hostapi.h"
 
-namespace ppi {
+namespace ppi::confounds {
 
 const std::array<const char*, kMotionPredictorCount> kMotionPredictorNames = {
     "Translation TY-X [mm]", "Translation TY-Y [mm]", "Translation TY-Z [mm]",
@@ -32,15 +31,15 @@ bool wellFormed(const MoCoSDM& moco) {
 }
 
 // Streams the design into the merged file. False after logging why.
-bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco) {
+bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco, LogSink& log) {
   sdm::TokenReader reader(design);
   sdm::Writer writer(merged);
-  auto headerProblem = [] {
-    host::logText("Unable to read the header of the design matrix.");
+  auto headerProblem = [&log] {
+    log.text("Unable to read the header of the design matrix.");
     return false;
   };
-  auto mergeProblem = [] {
-    host::logText(kMergeProblem);
+  auto mergeProblem = [&log] {
+    log.text(kMergeProblem);
     return false;
   };
 
@@ -48,7 +47,7 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
   std::int32_t version = 0;
   if (!reader.readHeaderItem(key, version)) return headerProblem();
   if (version > 1) {
-    host::logText("Incorrect FileVersion detected.");
+    log.text("Incorrect FileVersion detected.");
     return false;
   }
   writer.headerLine(key, version);
@@ -62,7 +61,7 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
   if (!reader.readHeaderItem(key, dataPoints)) return headerProblem();
   writer.headerLine(key, dataPoints);
   if (dataPoints != moco.nrOfDataPoints) {
-    host::logText("Number of time points do not match.");
+    log.text("Number of time points do not match.");
     return false;
   }
 
@@ -97,8 +96,7 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
   if (!reader.rewindAndSkipLines(8) || !reader.readLine(nameLine)) return mergeProblem();
   std::vector<std::string> names = sdm::takeQuotedNames(nameLine);
   if (names.size() != static_cast<std::size_t>(predictors)) {
-    host::logText(
-        "Specified number of predictors does not match number of predictors read from file.");
+    log.text("Specified number of predictors does not match number of predictors read from file.");
     return false;
   }
   for (std::int32_t p = 0; p < leading; ++p) writer.name(names[static_cast<std::size_t>(p)]);
@@ -121,8 +119,7 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
       writer.value(column[static_cast<std::size_t>(row)]);
     }
     if (hasConstant && !writer.constant(constant)) {
-      host::logLine("The constant's value %g in row %i is too large to be written.", constant,
-                    row + 1);
+      log.line("The constant's value %g in row %i is too large to be written.", constant, row + 1);
       return false;
     }
     writer.endLine();
@@ -131,6 +128,32 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
   if (!writer.good()) return mergeProblem();
   return true;
 }
+
+// The merged file while it is written: removed when the merge ends without
+// having renamed it, whichever way it ends.
+class PartFile {
+ public:
+  explicit PartFile(std::string path) : path_(std::move(path)) {}
+  PartFile(const PartFile&) = delete;
+  PartFile& operator=(const PartFile&) = delete;
+  ~PartFile() {
+    if (!renamed_) {
+      std::error_code ignored;
+      std::filesystem::remove(path_, ignored);
+    }
+  }
+  const std::string& path() const { return path_; }
+  bool renameTo(const std::string& target) const {
+    std::error_code error;
+    std::filesystem::rename(path_, target, error);
+    renamed_ = !error;
+    return renamed_;
+  }
+
+ private:
+  std::string path_;
+  mutable bool renamed_ = false;
+};
 
 }  // namespace
 
@@ -161,7 +184,7 @@ ColumnTransform zTransformColumn(double* values, std::int32_t count) {
   return ColumnTransform::standardised;
 }
 
-bool zTransformMoCo(MoCoSDM& moco) {
+bool zTransformMoCo(MoCoSDM& moco, LogSink& log) {
   if (!wellFormed(moco)) return false;
   // Transform copies, so that a column that fails leaves the record as it was.
   std::array<std::vector<double>, kMotionPredictorCount> columns = moco.values;
@@ -175,8 +198,8 @@ bool zTransformMoCo(MoCoSDM& moco) {
   moco.zTransformed = true;
   for (std::size_t k = 0; k < centred.size(); ++k) {
     if (centred[k]) {
-      host::logLine("Motion predictor \"%s\" does not vary: it is centred, not scaled.",
-                    kMotionPredictorNames[k]);
+      log.line("Motion predictor \"%s\" does not vary: it is centred, not scaled.",
+               kMotionPredictorNames[k]);
     }
   }
   return true;
@@ -190,65 +213,48 @@ std::string insertFileSuffix(std::string_view path, std::string_view suffix) {
   return result;
 }
 
-MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform) {
+MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
+                       LogSink& log) {
   MoCoMerge result;
   if (!wellFormed(moco)) {
-    host::logText("The motion estimates were not read whole; they are not merged.");
+    log.text("The motion estimates were not read whole; they are not merged.");
     return result;
   }
-  if (zTransform != 0) {
-    bool transformed = false;
-    try {
-      transformed = zTransformMoCo(moco);
-    } catch (...) {
-      transformed = false;
-    }
-    if (!transformed) host::logText("Error while z-transforming motion correction predictors.");
-  }
-
+  // Any failure inside, an exception included, gives one fixed line and what
+  // was built: no merged file, and no temporary file left behind.
   try {
+    if (zTransform != 0 && !zTransformMoCo(moco, log)) {
+      log.text("Error while z-transforming motion correction predictors.");
+    }
     std::ifstream design(designPath);
     result.mergedPath =
         insertFileSuffix(designPath, moco.zTransformed ? kMoCoZSuffix : kMoCoSuffix);
-    host::logLineLimited(kNewFileNameLimit, "New filename: %s", result.mergedPath.c_str());
+    log.lineLimited(kNewFileNameLimit, "New filename: %s", result.mergedPath.c_str());
     if (!design) {
-      host::logText("Unable to open the design matrix file.");
+      log.text("Unable to open the design matrix file.");
       return result;
     }
-    const std::string partPath = result.mergedPath + ".part";
-    std::ofstream merged(partPath, std::ios::out | std::ios::trunc);
+    const PartFile part(result.mergedPath + ".part");
+    std::ofstream merged(part.path(), std::ios::out | std::ios::trunc);
     if (!merged) {
-      host::logText("Unable to open a file for writing.");
+      log.text("Unable to open a file for writing.");
       return result;
     }
-    bool written = false;
-    try {
-      written = mergeDesign(design, merged, moco);
-    } catch (...) {
-      host::logText(kMergeProblem);
-    }
+    if (!mergeDesign(design, merged, moco, log)) return result;
     merged.close();
-    if (written && merged.fail()) {
-      host::logText(kMergeProblem);
-      written = false;
-    }
-    std::error_code ignored;
-    if (!written) {
-      std::filesystem::remove(partPath, ignored);
+    if (merged.fail()) {
+      log.text(kMergeProblem);
       return result;
     }
-    std::error_code renameError;
-    std::filesystem::rename(partPath, result.mergedPath, renameError);
-    if (renameError) {
-      host::logText("Unable to open a file for writing.");
-      std::filesystem::remove(partPath, ignored);
+    if (!part.renameTo(result.mergedPath)) {
+      log.text("Unable to open a file for writing.");
       return result;
     }
     result.complete = true;
   } catch (...) {
-    host::logText(kMergeProblem);
+    log.text(kMergeProblem);
   }
   return result;
 }
 
-}  // namespace ppi
+}  // namespace ppi::confounds

@@ -8,9 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/logsink.h"
 #include "confounds/mocosdm.h"
 
-namespace ppi {
+namespace ppi::confounds {
 
 // The names the motion predictors get in a merged design matrix, in column order.
 extern const std::array<const char*, kMotionPredictorCount> kMotionPredictorNames;
@@ -29,7 +30,7 @@ ColumnTransform zTransformColumn(double* values, std::int32_t count);
 // `zTransformed`. Logs a line for each column that could only be centred.
 // False, and the record unchanged, when the record is not valid or a column
 // cannot be transformed.
-bool zTransformMoCo(MoCoSDM& moco);
+bool zTransformMoCo(MoCoSDM& moco, LogSink& log);
 
 // The suffixes of merged files: motion predictors as read, and z-transformed.
 constexpr std::string_view kMoCoSuffix = "_3DMC";
@@ -50,7 +51,8 @@ struct MoCoMerge {
 // non-zero the motion columns are z-transformed first (in the record).
 // The design is streamed line by line into a temporary file beside the merged
 // one, which takes the merged file's name only once written whole: a merge
-// that fails (one log line says why) writes nothing under that name.
-MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform);
+// that fails (one line to `log` says why) writes nothing under that name.
+MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
+                       LogSink& log);
 
-}  // namespace ppi
+}  // namespace ppi::confounds

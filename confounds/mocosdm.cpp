@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "host/hostapi.h"
-
-namespace ppi {
+namespace ppi::confounds {
 namespace {
 
 constexpr const char* kReadProblem = "Problem with reading *.sdm file. Please check results.";
@@ -16,28 +14,27 @@ constexpr std::int32_t kReservedRowsLimit = 1 << 16;
 
 // Reads the record's fields from an open file; false at the first item that
 // cannot be read, after the reading problem has been logged.
-bool readMotionEstimates(std::ifstream& in, MoCoSDM& moco) {
+bool readMotionEstimates(std::ifstream& in, MoCoSDM& moco, LogSink& log) {
   sdm::TokenReader reader(in);
   std::string key;
   if (!reader.readHeaderItem(key, moco.fileVersion)) return false;
-  host::logLine("print line: %s ", key.c_str());
+  log.line("print line: %s ", key.c_str());
   for (std::int32_t* field : {&moco.nrOfPredictors, &moco.nrOfDataPoints, &moco.includesConstant,
                               &moco.firstConfoundPredictor}) {
     if (!reader.readHeaderItem(key, *field)) return false;
   }
-  host::logLine(
+  log.line(
       "Fileversion: %i\nNr of Predictors: %i\nNr of datapoints: %i\nIncludes constant: "
       "%i\nFirst confound: %i",
       moco.fileVersion, moco.nrOfPredictors, moco.nrOfDataPoints, moco.includesConstant,
       moco.firstConfoundPredictor);
   if (moco.nrOfPredictors < kMotionPredictorCount) {
-    host::logLine("The motion estimates file holds %i predictors; six are needed.",
-                  moco.nrOfPredictors);
+    log.line("The motion estimates file holds %i predictors; six are needed.", moco.nrOfPredictors);
     moco.valid = false;
     return true;  // said why already
   }
 
-  host::logText("Reading colors...");
+  log.text("Reading colors...");
   for (std::int32_t p = 0; p < moco.nrOfPredictors; ++p) {
     sdm::Colour colour{};
     if (!reader.readColour(colour)) return false;
@@ -52,7 +49,7 @@ bool readMotionEstimates(std::ifstream& in, MoCoSDM& moco) {
     column.reserve(static_cast<std::size_t>(std::min(moco.nrOfDataPoints, kReservedRowsLimit)));
   }
 
-  host::logText("Reading motion estimates...");
+  log.text("Reading motion estimates...");
   for (std::int32_t row = 0; row < moco.nrOfDataPoints; ++row) {
     for (std::int32_t p = 0; p < moco.nrOfPredictors; ++p) {
       double value = 0.0;
@@ -65,25 +62,25 @@ bool readMotionEstimates(std::ifstream& in, MoCoSDM& moco) {
 
 }  // namespace
 
-MoCoSDM readMoCoSDM(const std::string& path) {
+MoCoSDM readMoCoSDM(const std::string& path, LogSink& log) {
   MoCoSDM moco;
   std::ifstream in(path);
   if (!in) {
-    host::logText("Unable to open the motion estimates file.");
+    log.text("Unable to open the motion estimates file.");
     moco.valid = false;
     return moco;
   }
   bool read = false;
   try {
-    read = readMotionEstimates(in, moco);
+    read = readMotionEstimates(in, moco, log);
   } catch (...) {
     read = false;
   }
   if (!read) {
-    host::logText(kReadProblem);
+    log.text(kReadProblem);
     moco.valid = false;
   }
   return moco;
 }
 
-}  // namespace ppi
+}  // namespace ppi::confounds

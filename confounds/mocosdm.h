@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "common/logsink.h"
 #include "confounds/sdmtext.h"
 
-namespace ppi {
+namespace ppi::confounds {
 
 constexpr int kMotionPredictorCount = 6;
 
@@ -29,7 +30,8 @@ struct MoCoSDM {
 // Reads a motion-estimates file whole. The file's first six predictors are
 // kept (its colour triples and the first six values of every row); a file of
 // fewer than six predictors, or one that cannot be opened or read whole, gives
-// a record that is not valid. Logs the header it read and what went wrong.
-MoCoSDM readMoCoSDM(const std::string& path);
+// a record that is not valid. Logs the header it read and what went wrong to
+// `log`.
+MoCoSDM readMoCoSDM(const std::string& path, LogSink& log);
 
-}  // namespace ppi
+}  // namespace ppi::confounds

@@ -6,7 +6,7 @@
 #include <limits>
 #include <system_error>
 
-namespace ppi::sdm {
+namespace ppi::confounds::sdm {
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -220,4 +220,4 @@ void Writer::endLine() {
   line_.clear();
 }
 
-}  // namespace ppi::sdm
+}  // namespace ppi::confounds::sdm

@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ppi::sdm {
+namespace ppi::confounds::sdm {
 
 using Colour = std::array<std::int32_t, 3>;  // red, green, blue
 
@@ -118,4 +118,4 @@ class Writer {
   std::string line_;
 };
 
-}  // namespace ppi::sdm
+}  // namespace ppi::confounds::sdm

@@ -60,19 +60,15 @@ void logText(const char* text) {
 void logLine(const char* format, ...) {
   std::va_list arguments;
   va_start(arguments, format);
-  char buffer[kMessageLimit + 1];
-  formatBoundedV(buffer, sizeof buffer, format, arguments);
+  HostLog().lineV(kMessageLimit, format, arguments);
   va_end(arguments);
-  logText(buffer);
 }
 
 void logLineLimited(std::size_t limit, const char* format, ...) {
-  std::vector<char> buffer(limit + 1);
   std::va_list arguments;
   va_start(arguments, format);
-  formatBoundedV(buffer.data(), buffer.size(), format, arguments);
+  HostLog().lineV(limit, format, arguments);
   va_end(arguments);
-  logText(buffer.data());
 }
 
 void messageBox(const char* text) { PPI_HOST(nkMessageBox)(text); }
@@ -140,9 +136,7 @@ const float* getVTCFloatData() { return PPI_HOST(nkGetVTCFloatDataOfCurrentVMR)(
 
 bool loadProtocol(const char* path) { return PPI_HOST(nkLoadProtocol)(path) != 0; }
 
-bool getProtocol(ProtocolRecord& protocol) {
-  return PPI_HOST(nkGetProtocol)(protocol.data()) != 0;
-}
+bool getProtocol(ProtocolRecord& protocol) { return PPI_HOST(nkGetProtocol)(protocol.data()) != 0; }
 
 void getProtocolCondition(int index, ConditionRecord& condition) {
   PPI_HOST(nkGetProtocolCondition)(index, condition.data());

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "common/boundedtext.h"
+#include "common/logsink.h"
 #include "host/hostrecords.h"
 #include "host/hosttable.h"
 
@@ -45,6 +46,12 @@ void logLine(const char* format, ...) PPI_PRINTF_FORMAT(1, 2);
 // Formats a log line of at most `limit` characters (cut at the end).
 void logLineLimited(std::size_t limit, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
 void messageBox(const char* text);
+
+// The host's log pane as a sink, for code that logs through one.
+class HostLog final : public LogSink {
+ public:
+  void text(const char* line) override { logText(line); }
+};
 bool askYesNo(const char* text);
 int getIntegerInput(const char* prompt, int defaultValue, int minValue, int maxValue);
 // The text the host left in the result, whatever the answer.

@@ -45,10 +45,9 @@ struct HostRecord {
 
 // Time-course header, filled by nkGetHeaderOfVTCOfCurrentVMR.
 struct VTCHeaderRecord : HostRecord<848> {
-  static constexpr std::size_t kNrOfVolumes = 4, kXStart = 20, kXEnd = 24, kYStart = 28,
-                               kYEnd = 32, kZStart = 36, kZEnd = 40, kResolution = 44,
-                               kDataType = 48, kPath = 56, kPathEnd = 320,
-                               kProtocolLinkCount = 320;
+  static constexpr std::size_t kNrOfVolumes = 4, kXStart = 20, kXEnd = 24, kYStart = 28, kYEnd = 32,
+                               kZStart = 36, kZEnd = 40, kResolution = 44, kDataType = 48,
+                               kPath = 56, kPathEnd = 320, kProtocolLinkCount = 320;
   std::int32_t nrOfVolumes() const { return intAt(kNrOfVolumes); }
   std::int32_t xStart() const { return intAt(kXStart); }
   std::int32_t xEnd() const { return intAt(kXEnd); }
@@ -57,7 +56,10 @@ struct VTCHeaderRecord : HostRecord<848> {
   std::int32_t zStart() const { return intAt(kZStart); }
   std::int32_t zEnd() const { return intAt(kZEnd); }
   std::int32_t resolution() const { return intAt(kResolution); }
-  std::int32_t dataType() const { return intAt(kDataType); }  // 1: 16-bit, else float
+  std::int32_t dataType() const { return intAt(kDataType); }
+  // Samples are 16-bit signed integers for this data type, 32-bit floats for any other.
+  static constexpr std::int32_t kSixteenBitDataType = 1;
+  bool hasSixteenBitSamples() const { return dataType() == kSixteenBitDataType; }
   std::string vtcPath() const { return textAt(kPath, kPathEnd); }
   std::int32_t protocolLinkCount() const { return intAt(kProtocolLinkCount); }
 };
@@ -80,6 +82,12 @@ struct VOISetRecord : HostRecord<312> {
   std::int32_t nrOfVOIs() const { return intAt(kNrOfVOIs); }
   std::string voiPath() const { return textAt(kPath, kPathEnd); }
   std::int32_t coordinateSystem() const { return intAt(kCoordinateSystem); }
+  // Regions stored in this coordinate system hold triples (c0, c1, c2) that
+  // stand for the grid coordinates (kCoordinateOffset - c1, kCoordinateOffset -
+  // c2, kCoordinateOffset - c0).
+  static constexpr std::int32_t kMirroredCoordinateSystem = 3;
+  static constexpr std::int64_t kCoordinateOffset = 128;
+  bool hasMirroredCoordinates() const { return coordinateSystem() == kMirroredCoordinateSystem; }
 };
 
 // One region, filled by nkGetVOI.

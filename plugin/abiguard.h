@@ -6,7 +6,7 @@
 
 #include "host/hostapi.h"
 
-namespace ppi {
+namespace ppi::plugin {
 
 // Runs `body` (returning bool); any exception becomes one log line and false.
 template <typename Body>
@@ -33,4 +33,4 @@ bool guardAbiCall(const char* entryPoint, Body&& body) noexcept {
   return false;
 }
 
-}  // namespace ppi
+}  // namespace ppi::plugin

@@ -19,7 +19,7 @@ extern "C" {
 
 TYNKPluginInterface* createPlugin() {
   TYNKPluginInterface* plugin = nullptr;
-  ppi::guardAbiCall("createPlugin", [&] {
+  ppi::plugin::guardAbiCall("createPlugin", [&] {
     plugin = new (std::nothrow) ppiplugin();
     return plugin != nullptr;
   });

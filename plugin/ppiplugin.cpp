@@ -8,21 +8,28 @@
 
 ppiplugin::ppiplugin() = default;
 
-// The stream's destruction closes, and so flushes, the autosave list file.
+// The autosave list's stream is closed, and so flushed, with the state.
 ppiplugin::~ppiplugin() = default;
 
 bool ppiplugin::execute() {
-  return ppi::guardAbiCall("execute", [this] { return ppi::executeCommand(*this); });
+  return ppi::plugin::guardAbiCall("execute",
+                                   [this] { return ppi::commands::executeCommand(state); });
 }
 
 bool ppiplugin::initPlugin() {
-  return ppi::guardAbiCall("initPlugin", [] {
+  return ppi::plugin::guardAbiCall("initPlugin", [] {
     if (!ppi::host::bindHostFromProcess()) return false;
-    return ppi::startWithBoundHost();
+    return ppi::plugin::startWithBoundHost();
   });
 }
 
-namespace ppi {
+namespace ppi::plugin {
+namespace {
+
+// The start-up line is cut after this many characters.
+constexpr std::size_t kStartLineLimit = 255;
+
+}  // namespace
 
 bool hostVersionSupported(int major, int minor, int revision) {
   if (major != 2) return major > 2;
@@ -41,8 +48,8 @@ bool startWithBoundHost() {
     return false;
   }
   if (host::hasHostFunction(HostFunction::nkShowLogPane)) host::showLogPane();
-  host::logLineLimited(255, "\n** Starting %s **", getPluginName());
+  host::logLineLimited(kStartLineLimit, "\n** Starting %s **", getPluginName());
   return true;
 }
 
-}  // namespace ppi
+}  // namespace ppi::plugin

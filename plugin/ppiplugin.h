@@ -1,13 +1,9 @@
-// The PPI plug-in object: owns the subject list, the design matrices saved by
-// the latest run and the autosave list stream for its whole life.
+// The PPI plug-in object: owns the plug-in's state (the subject list, the
+// design matrices saved by the latest run and the autosave list) for its whole
+// life, and hands it to the command handlers.
 #pragma once
 
-#include <cstdint>
-#include <fstream>
-#include <vector>
-
-#include "commands/subjectrecords.h"
-#include "common/boundedtext.h"
+#include "model/pluginstate.h"
 #include "plugin/TYNKPluginInterface.h"
 #include "plugin/pluginexport.h"
 
@@ -19,15 +15,10 @@ class PPI_EXPORT ppiplugin : public TYNKPluginInterface {
   bool execute() override;
   bool initPlugin() override;
 
-  std::int32_t subjectCount = 0;
-  bool saveWeights = false;
-  std::vector<SubjectRecord> subjects;
-  std::vector<SubjectVOIRecord> subjectVOIs;
-  std::vector<ppi::PathText> savedDesignFiles;
-  std::ofstream autosaveStream;
+  ppi::model::PluginState state;
 };
 
-namespace ppi {
+namespace ppi::plugin {
 
 // True for host versions 2.8.0 and later.
 bool hostVersionSupported(int major, int minor, int revision);
@@ -36,4 +27,4 @@ bool hostVersionSupported(int major, int minor, int revision);
 // start-up line.
 bool startWithBoundHost();
 
-}  // namespace ppi
+}  // namespace ppi::plugin

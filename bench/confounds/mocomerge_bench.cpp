@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/logsink.h"
 #include "confounds/mocomerge.h"
 
 namespace {
@@ -63,7 +64,7 @@ struct BenchFiles {
   fs::path folder;
   std::string design;
   std::int64_t bytes = 0;
-  ppi::MoCoSDM moco;
+  ppi::confounds::MoCoSDM moco;
 };
 
 BenchFiles& files() {
@@ -75,8 +76,9 @@ void mergeMotion(benchmark::State& state) {
   BenchFiles& bench = files();
   const int zFlag = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    ppi::MoCoSDM moco = bench.moco;  // the z-transform works in place
-    ppi::MoCoMerge merge = ppi::addMoCoToSDM(bench.design, moco, zFlag);
+    ppi::confounds::MoCoSDM moco = bench.moco;  // the z-transform works in place
+    ppi::NullLog log;
+    ppi::confounds::MoCoMerge merge = ppi::confounds::addMoCoToSDM(bench.design, moco, zFlag, log);
     if (!merge.complete) state.SkipWithError("the merge failed");
     benchmark::DoNotOptimize(merge);
   }

@@ -9,6 +9,7 @@
 #include "analysis/regiontimecourse.h"
 #include "analysis/regressors.h"
 #include "analysis/runanalysis.h"
+#include "analysis/runsettings.h"
 #include "standin/designfile.h"
 #include "tests/analysis/studyfixture.h"
 #include "tests/confounds/sdmfiles.h"
@@ -60,13 +61,6 @@ struct Study {
   standin::HostModel& model = harness.model;
 };
 
-TEST(CountListEntries, CountsLineFeedsAndTheTextAfterThem) {
-  const std::pair<const char*, std::size_t> rows[] = {
-      {"", 0},       {"ab", 0},       {"abc", 1},  {"a\nb", 2},   {"\n", 1},
-      {"a\n\nb", 2}, {"a\n\n\nb", 3}, {"\n\n", 1}, {"x\ny\n", 3}, {"r1.vtc\nr2.vtc\nr3.vtc", 3}};
-  for (const auto& [list, entries] : rows) EXPECT_EQ(ppi::countListEntries(list), entries) << list;
-}
-
 Names afterFiller(std::size_t count, const std::string& entry) {
   Names entries(count, "Houses list0");
   entries.push_back(entry);
@@ -103,9 +97,10 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
     for (std::size_t n = 0; n < row.entries.size(); ++n) {
       harness.model.stringParameters["CondID-" + std::to_string(n)] = row.entries[n];
     }
-    ppi::PredictorName ppiName;
+    ppi::analysis::PredictorName ppiName;
     ASSERT_TRUE(ppiName.assign("PPI_FFA"));
-    EXPECT_EQ(ppi::assignConditionWeights(ppiName, 1).weights,
+    const ppi::analysis::SubjectSettings settings = ppi::analysis::readSubjectSettings(1);
+    EXPECT_EQ(ppi::analysis::assignConditionWeights(ppiName, settings).weights,
               std::vector<std::int32_t>{row.weight});
     EXPECT_EQ(harness.model.log.back(), row.logged);
   }
@@ -141,9 +136,9 @@ TEST(RegionTimeCourse, DegenerateSignalsStopWithALineNamingTheTimeCourse) {
     row.change(setup);
     PluginHarness harness;
     analysistest::addSubject(harness, setup);
-    ppi::RegionTimeCourse computed;
-    EXPECT_FALSE(ppi::computeRegionTimeCourse(harness.plugin.subjects.at(0),
-                                              harness.plugin.subjectVOIs.at(0), computed));
+    ppi::analysis::RegionTimeCourse computed;
+    EXPECT_FALSE(
+        ppi::analysis::computeRegionTimeCourse(harness.plugin.state.subjects.at(0), computed));
     EXPECT_TRUE(computed.values.empty());
     EXPECT_EQ(harness.model.log.back().substr(0, row.line.size()), row.line);
     EXPECT_TRUE(harness.model.canariesIntact());
@@ -399,7 +394,7 @@ TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
     EXPECT_TRUE(study.unpublished());
     EXPECT_EQ(study.model.callsTo("nkLinkVTCToCurrentVMR").size(), row.atSecond ? 2u : 0u);
 
-    const auto& saved = study.harness.plugin.savedDesignFiles;
+    const auto& saved = study.harness.plugin.state.savedDesignFiles;
     ASSERT_EQ(saved.size(), row.atSecond ? 1u : 0u);
     for (const auto& path : saved) EXPECT_GT(std::filesystem::file_size(path.c_str()), 0u);
     EXPECT_TRUE(study.model.canariesIntact());
@@ -420,7 +415,7 @@ TEST(RunAnalysis, RefusesAListOfSavedFilesPastItsLimit) {
             "Plugin> The saved design matrices do not fit into the 4999 characters of "
             "\"SDMFileList\"; the list is not published.");
   EXPECT_TRUE(study.unpublished());
-  EXPECT_EQ(study.harness.plugin.savedDesignFiles.size(), 17u);
+  EXPECT_EQ(study.harness.plugin.state.savedDesignFiles.size(), 17u);
 }
 
 }  // namespace

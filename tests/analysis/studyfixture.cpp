@@ -67,8 +67,8 @@ void addSubject(testsupport::PluginHarness& harness, const SubjectSetup& setup) 
   if (!linked) model.openFileAnswers.push_back({true, protocolPath});
   model.openFileAnswers.push_back({true, setup.voiPath});
   if (setup.regions.size() > 1) model.integerAnswers.push_back(setup.chosenVOI);
-  const std::size_t before = harness.plugin.subjects.size();
-  EXPECT_TRUE(harness.run("AddSubject") && harness.plugin.subjects.size() == before + 1);
+  const std::size_t before = harness.plugin.state.subjects.size();
+  EXPECT_TRUE(harness.run("AddSubject") && harness.plugin.state.subjects.size() == before + 1);
   model.log.clear();
   model.calls.clear();
 }

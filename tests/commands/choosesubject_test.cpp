@@ -64,8 +64,8 @@ TEST(ChooseSubject, EachFailedStepSaysWhyAndLeavesTheListUnchanged) {
 
     EXPECT_TRUE(harness.run("AddSubject"));
     EXPECT_EQ(model.log.back(), row.lastLine);
-    EXPECT_EQ(harness.plugin.subjectCount, 0);
-    EXPECT_TRUE(harness.plugin.subjects.empty() && harness.plugin.subjectVOIs.empty());
+    EXPECT_EQ(harness.plugin.state.subjectCount(), 0);
+    EXPECT_TRUE(harness.plugin.state.subjects.empty());
     for (const char* list : {"VTCFileList", "VTCFileNameList", "VOIFileList"}) {
       EXPECT_EQ(model.stringParameters[list],
                 parametersBefore.count(list) ? parametersBefore.at(list) : "");
@@ -94,7 +94,7 @@ TEST(ChooseSubject, ALongRegionQuestionIsCutAtTheEndOfTheMessageLine) {
                               0),
             0u);
   EXPECT_EQ(question[3], "39");
-  EXPECT_EQ(harness.plugin.subjectVOIs.at(0).voi.name(), "region-with-a-long-name-39");
+  EXPECT_EQ(harness.plugin.state.subjects.at(0).region.voi.name(), "region-with-a-long-name-39");
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(Dispatch, OnlyTheExactNameIsACommandAndNothingRunsWithoutAVMR) {
               (Strings{("Plugin> Command received: " + text).substr(0, 500),
                        ("Plugin> Received unknown command: \"" + text + "\".").substr(0, 500)}));
     EXPECT_TRUE(fileDialogs(harness.model).empty());
-    EXPECT_EQ(harness.plugin.subjectCount, 1);
+    EXPECT_EQ(harness.plugin.state.subjectCount(), 1);
   }
   for (const char* command : {"AddSubject", "Start", "Load", "Save", "Clear"}) {
     SCOPED_TRACE(command);
@@ -49,7 +49,7 @@ TEST(Dispatch, OnlyTheExactNameIsACommandAndNothingRunsWithoutAVMR) {
               (Strings{"This plugin requires a VMR to operate. Make sure that a VMR is open and "
                        "that its window is selected."}));
     EXPECT_TRUE(fileDialogs(harness.model).empty());
-    EXPECT_EQ(harness.plugin.subjects.size(), 1u);
+    EXPECT_EQ(harness.plugin.state.subjects.size(), 1u);
     EXPECT_EQ(readFile("autosaveList.ppi"), "/d/a.vtc\t/d/one.voi\t0\n");
   }
 }

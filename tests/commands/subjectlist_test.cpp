@@ -121,12 +121,12 @@ TEST(AutosaveList, IsLeftAloneUntilTheFirstSubjectAndThenHoldsExactlyTheList) {
   for (const char* path : {"second.ppi", "autosaveList.ppi"}) {
     chooseFile(model, path);
     ASSERT_TRUE(harness.run("Load"));
-    EXPECT_EQ(harness.plugin.subjects.at(1).header.vtcPath(), "/d/b.vtc");
+    EXPECT_EQ(harness.plugin.state.subjects.at(1).timeCourse.header.vtcPath(), "/d/b.vtc");
     EXPECT_EQ(readFile("autosaveList.ppi"), kA + kB);
   }
 
   // "Clear" empties the list and the file, and leaves saveWeights and the GUI's parameters.
-  harness.plugin.savedDesignFiles.emplace_back();
+  harness.plugin.state.savedDesignFiles.emplace_back();
   auto strings = model.stringParameters;
   const auto ints = model.intParameters;
   strings["Command"] = "Clear";
@@ -135,9 +135,10 @@ TEST(AutosaveList, IsLeftAloneUntilTheFirstSubjectAndThenHoldsExactlyTheList) {
   EXPECT_EQ(model.log,
             (Strings{"Plugin> Command received: Clear", "Plugin> Received command: \"Clear\".",
                      "Plugin> Command received: Clear", "Plugin> Received command: \"Clear\"."}));
-  EXPECT_TRUE(harness.plugin.subjects.empty() && harness.plugin.subjectVOIs.empty() &&
-              harness.plugin.savedDesignFiles.empty() && harness.plugin.subjectCount == 0);
-  EXPECT_TRUE(harness.plugin.saveWeights);
+  EXPECT_TRUE(harness.plugin.state.subjects.empty() &&
+              harness.plugin.state.savedDesignFiles.empty() &&
+              harness.plugin.state.subjectCount() == 0);
+  EXPECT_TRUE(harness.plugin.state.saveWeights);
   EXPECT_EQ(model.stringParameters, strings);
   EXPECT_EQ(model.intParameters, ints);
   EXPECT_EQ(readFile("autosaveList.ppi"), "");
@@ -185,7 +186,7 @@ TEST(Load, ReplacesAnAddedListAndPublishesTheLastAcceptedSubjectsProtocol) {
   answerAddSubject(model, "/d/c.vtc", "/d/one.voi", "c.prt");
   answerAddSubject(model, "/d/a.vtc", "/d/one.voi");
   ASSERT_TRUE(harness.run("AddSubject") && harness.run("AddSubject"));  // saveWeights is now on
-  harness.plugin.savedDesignFiles.emplace_back();
+  harness.plugin.state.savedDesignFiles.emplace_back();
   model.log.clear();
   model.calls.clear();
 
@@ -201,8 +202,8 @@ TEST(Load, ReplacesAnAddedListAndPublishesTheLastAcceptedSubjectsProtocol) {
                      "Plugin> Number of volumes in VTC: 30", "Plugin> VOI selected: R2",
                      "Plugin> VTC file: a.vtc", "\tSubject \t1\n\t/d/b.vtc\n\t/d/three.voi\n\t3",
                      "Plugin> Number of volumes in VTC: 40", kNoChoice}));
-  EXPECT_EQ(harness.plugin.subjectCount, 1);
-  EXPECT_TRUE(harness.plugin.savedDesignFiles.empty());
+  EXPECT_EQ(harness.plugin.state.subjectCount(), 1);
+  EXPECT_TRUE(harness.plugin.state.savedDesignFiles.empty());
   EXPECT_EQ(readFile("autosaveList.ppi"), "/d/a.vtc\t/d/three.voi\t2\n");
   EXPECT_EQ(model.stringParameters["VTCFileList"], "c.vtc\na.vtc\na.vtc");
   EXPECT_EQ(model.stringParameters["VOIFileList"],
@@ -214,7 +215,7 @@ TEST(Load, ReplacesAnAddedListAndPublishesTheLastAcceptedSubjectsProtocol) {
   // A cancelled "Load" leaves the list, and so its file, empty.
   EXPECT_FALSE(harness.run("Load"));
   EXPECT_EQ(model.log.back(), "Plugin> No PPI file loaded. Please retry.");
-  EXPECT_EQ(harness.plugin.subjectCount, 0);
+  EXPECT_EQ(harness.plugin.state.subjectCount(), 0);
   EXPECT_EQ(readFile("autosaveList.ppi"), "");
 
   // A new object has saveWeights off: the names are those of the accepted subject.
@@ -265,8 +266,8 @@ TEST(Load, ListFileEdgeCases) {
 
     EXPECT_TRUE(harness.run("Load"));
     const auto accepted = autosave == "-" ? 0 : std::count(autosave.begin(), autosave.end(), '\n');
-    EXPECT_EQ(harness.plugin.subjectCount, accepted);
-    EXPECT_EQ(harness.plugin.subjectVOIs.size(), static_cast<std::size_t>(accepted));
+    EXPECT_EQ(harness.plugin.state.subjectCount(), accepted);
+    EXPECT_EQ(harness.plugin.state.subjects.size(), static_cast<std::size_t>(accepted));
     Strings expectedSkips, skipped;
     for (char skip : skips) expectedSkips.push_back(skipLines[std::string("ULNP").find(skip)]);
     std::copy_if(model.log.begin(), model.log.end(), std::back_inserter(skipped), [](auto& line) {

@@ -15,10 +15,11 @@ const char* const kCancelled = "PPI Plugin> No SDM file name selected. Prepare P
 const char* const kNotAdded =
     "PPI Plugin> Motion correction predictors could not be added. Prepare PPI Plugin aborted.";
 
-class MoCoHandOver : public sdmfiles::InFolder {
+// The hand-over asks the host for the file and logs through it.
+class MoCoHandOver : public testing::Test {
  protected:
   void SetUp() override {
-    InFolder::SetUp();
+    ASSERT_TRUE(host.bind());
     fs::create_directories("data/s01");
     fs::create_directories("out");
     testsupport::writeFile("out/run1.sdm", sdmfiles::designFile(2, 2, true));
@@ -26,12 +27,15 @@ class MoCoHandOver : public sdmfiles::InFolder {
     testsupport::writeFile("data/s01/short_3DMC.sdm", sdmfiles::motionFile(6, 1));
     ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
   }
+  testsupport::ScopedWorkingDirectory directory;
+  testsupport::FakeHost host;
+  std::vector<std::string>& log = host.model.log;
   ppi::PathText savedPath;
 };
 
 TEST_F(MoCoHandOver, TheMergedDesignTakesTheSavedOnesPlace) {
   host.model.openFileAnswers.push_back({true, "data/s01/run1_3DMC.sdm"});
-  ASSERT_TRUE(ppi::handOverMoCo(savedPath, "data/s01", 1));
+  ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 1));
   EXPECT_EQ(savedPath.view(), "out/run1_3DMC_z.sdm");
   std::vector<standin::HostCall> dialogs = host.model.callsTo("nkGetOpenFileName");
   ASSERT_EQ(dialogs.size(), 1u);
@@ -48,7 +52,7 @@ TEST_F(MoCoHandOver, TheMergedDesignTakesTheSavedOnesPlace) {
 }
 
 TEST_F(MoCoHandOver, TheRunStopsWhenNoMergedDesignCanStand) {
-  const std::string longest(ppi::kMotionPathLimit - 4, 'm');
+  const std::string longest(ppi::confounds::kMotionPathLimit - 4, 'm');
   struct Row {
     std::size_t savedLength;  // 0: out/run1.sdm
     bool answered;
@@ -75,7 +79,7 @@ TEST_F(MoCoHandOver, TheRunStopsWhenNoMergedDesignCanStand) {
     ASSERT_TRUE(savedPath.assign(saved));
     log.clear();
     if (row.answered) host.model.openFileAnswers.push_back({true, row.motionPath});
-    EXPECT_FALSE(ppi::handOverMoCo(savedPath, "data/s01", 0));
+    EXPECT_FALSE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0));
     EXPECT_EQ(savedPath.view(), saved);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), row.lastLine);

@@ -37,17 +37,18 @@ std::string g(double value) {
 
 class MoCoMerge : public sdmfiles::InFolder {
  protected:
-  ppi::MoCoMerge merge(const std::string& design, ppi::MoCoSDM moco, int zFlag = 0) {
+  ppi::confounds::MoCoMerge merge(const std::string& design, ppi::confounds::MoCoSDM moco,
+                                  int zFlag = 0) {
     testsupport::writeFile("subject1.sdm", design);
     log.clear();
-    return ppi::addMoCoToSDM("subject1.sdm", moco, zFlag);
+    return ppi::confounds::addMoCoToSDM("subject1.sdm", moco, zFlag, sink);
   }
 };
 
 TEST_F(MoCoMerge, FivePredictorsWithAndWithoutConstantOver100Points) {
   for (bool constant : {true, false}) {
     SCOPED_TRACE(constant);
-    ppi::MoCoMerge result = merge(designFile(5, 100, constant, -7), motionRecord(100));
+    ppi::confounds::MoCoMerge result = merge(designFile(5, 100, constant, -7), motionRecord(100));
     ASSERT_TRUE(result.complete);
     EXPECT_EQ(log, std::vector<std::string>{"New filename: subject1_3DMC.sdm"});
     std::vector<std::string> merged = lines(readText(result.mergedPath));
@@ -88,13 +89,14 @@ TEST_F(MoCoMerge, KeysNamesAndValuesAreCopiedAsTheyStand) {
 }
 
 TEST_F(MoCoMerge, ZFlagStandardisesTheMotionColumnsAndNamesTheFile) {
-  ppi::MoCoSDM still = motionRecord(120);
+  ppi::confounds::MoCoSDM still = motionRecord(120);
   still.values[2].assign(120, 0.7);
-  ppi::MoCoSDM wild = motionRecord(120);          // no column is transformed, and the name says so
+  ppi::confounds::MoCoSDM wild =
+      motionRecord(120);                          // no column is transformed, and the name says so
   wild.values[4][7] = wild.values[4][8] = 1e308;  // their sum overflows
   struct Row {
     int zFlag;
-    ppi::MoCoSDM moco;
+    ppi::confounds::MoCoSDM moco;
     const char* mergedPath;
     const char* firstLine;
   };
@@ -107,7 +109,7 @@ TEST_F(MoCoMerge, ZFlagStandardisesTheMotionColumnsAndNamesTheFile) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.mergedPath);
-    ppi::MoCoMerge result = merge(designFile(3, 120, true), row.moco, row.zFlag);
+    ppi::confounds::MoCoMerge result = merge(designFile(3, 120, true), row.moco, row.zFlag);
     ASSERT_TRUE(result.complete);
     EXPECT_EQ(result.mergedPath, row.mergedPath);
     EXPECT_EQ(log[0], row.firstLine);
@@ -154,7 +156,7 @@ TEST_F(MoCoMerge, AFailedMergeLeavesNoMergedFile) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
     testsupport::writeFile("subject1_3DMC.sdm", "an earlier merge");
-    ppi::MoCoMerge result = merge(row.design, motionRecord(row.motionRows));
+    ppi::confounds::MoCoMerge result = merge(row.design, motionRecord(row.motionRows));
     EXPECT_FALSE(result.complete);
     EXPECT_EQ(result.mergedPath, "subject1_3DMC.sdm");
     EXPECT_EQ(log, (std::vector<std::string>{"New filename: subject1_3DMC.sdm", row.line}));
@@ -163,8 +165,8 @@ TEST_F(MoCoMerge, AFailedMergeLeavesNoMergedFile) {
   }
 
   log.clear();
-  ppi::MoCoSDM moco = motionRecord(2);
-  EXPECT_FALSE(ppi::addMoCoToSDM("missing.sdm", moco, 0).complete);
+  ppi::confounds::MoCoSDM moco = motionRecord(2);
+  EXPECT_FALSE(ppi::confounds::addMoCoToSDM("missing.sdm", moco, 0, sink).complete);
   EXPECT_EQ(log.back(), "Unable to open the design matrix file.");
   fs::create_directory("subject1_3DMC.sdm.part");  // the merged file cannot be created
   EXPECT_FALSE(merge(designFile(3, 2, true), motionRecord(2)).complete);
@@ -178,21 +180,24 @@ TEST_F(MoCoMerge, AFailedMergeLeavesNoMergedFile) {
 TEST(ZTransform, ColumnsGetMeanZeroAndPopulationDeviationOne) {
   struct Row {
     std::vector<double> values;
-    ppi::ColumnTransform outcome;
+    ppi::confounds::ColumnTransform outcome;
     std::vector<double> expected;
   };
   const double big = std::numeric_limits<double>::max();
   const double r = 1.0 / std::sqrt(1.25);  // population sd of {1, 2, 3, 4} is sqrt(1.25)
   const Row rows[] = {
-      {{1, 2, 3, 4}, ppi::ColumnTransform::standardised, {-1.5 * r, -0.5 * r, 0.5 * r, 1.5 * r}},
-      {{0.1, 0.1, 0.1}, ppi::ColumnTransform::centredOnly, {0, 0, 0}},
-      {{-3}, ppi::ColumnTransform::centredOnly, {0}},
-      {{big, big, -big}, ppi::ColumnTransform::notFinite, {big, big, -big}},
-      {{}, ppi::ColumnTransform::standardised, {}},
+      {{1, 2, 3, 4},
+       ppi::confounds::ColumnTransform::standardised,
+       {-1.5 * r, -0.5 * r, 0.5 * r, 1.5 * r}},
+      {{0.1, 0.1, 0.1}, ppi::confounds::ColumnTransform::centredOnly, {0, 0, 0}},
+      {{-3}, ppi::confounds::ColumnTransform::centredOnly, {0}},
+      {{big, big, -big}, ppi::confounds::ColumnTransform::notFinite, {big, big, -big}},
+      {{}, ppi::confounds::ColumnTransform::standardised, {}},
   };
   for (const Row& row : rows) {
     std::vector<double> values = row.values;
-    EXPECT_EQ(ppi::zTransformColumn(values.data(), static_cast<int>(values.size())), row.outcome);
+    EXPECT_EQ(ppi::confounds::zTransformColumn(values.data(), static_cast<int>(values.size())),
+              row.outcome);
     ASSERT_EQ(values.size(), row.expected.size());
     for (std::size_t i = 0; i < values.size(); ++i) EXPECT_DOUBLE_EQ(values[i], row.expected[i]);
   }
@@ -207,7 +212,7 @@ TEST(InsertFileSuffix, GoesBeforeTheLastFourCharacters) {
       {"ab", "_3DMCab"},
       {"", "_3DMC"},
   };
-  for (const auto& row : rows) EXPECT_EQ(ppi::insertFileSuffix(row[0], "_3DMC"), row[1]);
+  for (const auto& row : rows) EXPECT_EQ(ppi::confounds::insertFileSuffix(row[0], "_3DMC"), row[1]);
 }
 
 }  // namespace

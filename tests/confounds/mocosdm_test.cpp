@@ -15,14 +15,14 @@ const char* const kProblem = "Problem with reading *.sdm file. Please check resu
 
 class ReadMoCoSDM : public sdmfiles::InFolder {
  protected:
-  ppi::MoCoSDM read(const std::string& content) {
+  ppi::confounds::MoCoSDM read(const std::string& content) {
     testsupport::writeFile("motion_3DMC.sdm", content);
     log.clear();
-    return ppi::readMoCoSDM("motion_3DMC.sdm");
+    return ppi::confounds::readMoCoSDM("motion_3DMC.sdm", sink);
   }
   // The six kept columns are the file's first six, row by row.
-  void expectColumns(const ppi::MoCoSDM& moco, int rows) {
-    const ppi::MoCoSDM expected = sdmfiles::motionRecord(rows);
+  void expectColumns(const ppi::confounds::MoCoSDM& moco, int rows) {
+    const ppi::confounds::MoCoSDM expected = sdmfiles::motionRecord(rows);
     EXPECT_EQ(moco.colors, expected.colors);
     EXPECT_EQ(moco.values, expected.values);
   }
@@ -39,7 +39,7 @@ TEST_F(ReadMoCoSDM, ReadsSixColumnsWhateverTheLocaleAndLogsTheHeader) {
   const std::string content = motionFile(6, 1200);  // written with points
   std::locale previous =
       std::locale::global(std::locale(std::locale::classic(), new CommaDecimals));
-  ppi::MoCoSDM moco = read(content);
+  ppi::confounds::MoCoSDM moco = read(content);
   std::locale::global(previous);
   EXPECT_TRUE(moco.valid);
   EXPECT_FALSE(moco.zTransformed);
@@ -67,7 +67,7 @@ TEST_F(ReadMoCoSDM, NamesAreSkippedByTheirQuotesOnlyAndWiderFilesKeepSixColumns)
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.nameLine);
-    ppi::MoCoSDM moco = read(motionFile(row.predictors, 4, row.nameLine));
+    ppi::confounds::MoCoSDM moco = read(motionFile(row.predictors, 4, row.nameLine));
     EXPECT_TRUE(moco.valid);
     EXPECT_EQ(moco.nrOfPredictors, row.predictors);
     expectColumns(moco, 4);
@@ -97,7 +97,7 @@ TEST_F(ReadMoCoSDM, HeadersAndDamagedFiles) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    ppi::MoCoSDM moco = read(row.content);
+    ppi::confounds::MoCoSDM moco = read(row.content);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), row.lastLine);
     const bool valid = row.lastLine == "Reading motion estimates...";
@@ -105,7 +105,7 @@ TEST_F(ReadMoCoSDM, HeadersAndDamagedFiles) {
     if (valid) expectColumns(moco, moco.nrOfDataPoints);
   }
   log.clear();
-  EXPECT_FALSE(ppi::readMoCoSDM("missing_3DMC.sdm").valid);
+  EXPECT_FALSE(ppi::confounds::readMoCoSDM("missing_3DMC.sdm", sink).valid);
   EXPECT_EQ(log, std::vector<std::string>{"Unable to open the motion estimates file."});
 }
 

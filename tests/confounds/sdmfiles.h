@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/logsink.h"
 #include "confounds/mocosdm.h"
 #include "tests/support/fakehost.h"
 
@@ -49,8 +50,8 @@ inline std::string motionFile(int predictors, int rows, const std::string& nameL
 }
 
 // The record readMoCoSDM makes of motionFile(6, rows).
-inline ppi::MoCoSDM motionRecord(int rows) {
-  ppi::MoCoSDM moco;
+inline ppi::confounds::MoCoSDM motionRecord(int rows) {
+  ppi::confounds::MoCoSDM moco;
   moco.nrOfPredictors = 6;
   moco.nrOfDataPoints = rows;
   for (int k = 0; k < 6; ++k) {
@@ -93,13 +94,20 @@ inline std::vector<std::string> lines(const std::string& text) {
   return result;
 }
 
-// A test in a fresh working folder, against a bound fake host.
+// Keeps every line logged to it.
+class RecordingLog final : public ppi::LogSink {
+ public:
+  void text(const char* line) override { lines.push_back(line); }
+  std::vector<std::string> lines;
+};
+
+// A test in a fresh working folder. The reader and the merge log into `sink`
+// and need no host.
 class InFolder : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(host.bind()); }
   testsupport::ScopedWorkingDirectory directory;
-  testsupport::FakeHost host;
-  std::vector<std::string>& log = host.model.log;
+  RecordingLog sink;
+  std::vector<std::string>& log = sink.lines;
 };
 
 }  // namespace sdmfiles

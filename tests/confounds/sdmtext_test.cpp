@@ -11,7 +11,7 @@
 
 namespace {
 
-namespace sdm = ppi::sdm;
+namespace sdm = ppi::confounds::sdm;
 
 TEST(SdmFormat, ValuesAreWrittenAsPrintfWritesThem) {
   using limits = std::numeric_limits<double>;

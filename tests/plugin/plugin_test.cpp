@@ -40,7 +40,7 @@ TEST(InitPlugin, AcceptsHostsFromVersion280) {
     FakeHost host;
     host.model.version = {c.major, c.minor, c.revision};
     ASSERT_TRUE(host.bind());
-    EXPECT_EQ(ppi::startWithBoundHost(), c.passes);
+    EXPECT_EQ(ppi::plugin::startWithBoundHost(), c.passes);
     if (c.passes) {
       EXPECT_TRUE(host.model.messageBoxes.empty());
       ASSERT_EQ(host.model.log.size(), 1u);
@@ -68,23 +68,11 @@ TEST(InitPlugin, HostOfferingOnlyItsVersion) {
   // function is the only export fails to start when it is too old, quietly.
   FakeHost host;
   host.model.version = {2, 7, 0};
-  host.exports = {{"nkGetVersionOfTessarayNK", testsupport::allHostExports()["nkGetVersionOfTessarayNK"]}};
+  host.exports = {
+      {"nkGetVersionOfTessarayNK", testsupport::allHostExports()["nkGetVersionOfTessarayNK"]}};
   ASSERT_TRUE(host.bind());
-  EXPECT_FALSE(ppi::startWithBoundHost());
+  EXPECT_FALSE(ppi::plugin::startWithBoundHost());
   EXPECT_TRUE(host.model.messageBoxes.empty());
-}
-
-TEST(Lifecycle, DeletingThroughTheBaseClassClosesTheAutosaveFile) {
-  testsupport::ScopedWorkingDirectory directory;
-  FakeHost host;
-  ASSERT_TRUE(host.bind());
-  std::unique_ptr<TYNKPluginInterface> plugin(createPlugin());
-  ASSERT_NE(plugin, nullptr);
-  auto* object = static_cast<ppiplugin*>(plugin.get());
-  object->autosaveStream.open("autosaveList.ppi");
-  object->autosaveStream << "a.vtc\tb.voi\t0\n";
-  plugin.reset();
-  EXPECT_EQ(testsupport::readFile("autosaveList.ppi"), "a.vtc\tb.voi\t0\n");
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #include "tests/support/fakehost.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 #include "host/hostprototypes.h"
 
@@ -69,7 +70,7 @@ void writeFile(const std::filesystem::path& path, const std::string& content) {
 }
 
 PluginHarness::PluginHarness() {
-  if (!host.bind() || !ppi::startWithBoundHost()) {
+  if (!host.bind() || !ppi::plugin::startWithBoundHost()) {
     throw std::runtime_error("the plug-in did not start against the fake host");
   }
   model.log.clear();

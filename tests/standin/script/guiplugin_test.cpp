@@ -49,7 +49,7 @@ TEST_F(GuiWithPlugin, AddsSubjectsAndShowsTheirListsAndTheSharedContrast) {
             "1. run.vtc  |  seed.voi - FFA\n2. run.vtc  |  seed.voi - PPA");
   EXPECT_EQ(model.messageBoxes.size(), 1u) << "the plug-in's note on the second subject";
   EXPECT_THAT(control("contrastNote").value, HasSubstr("holds for all subjects"));
-  EXPECT_EQ(harness.plugin.subjectCount, 2);
+  EXPECT_EQ(harness.plugin.state.subjectCount(), 2);
 }
 
 TEST_F(GuiWithPlugin, SavesClearsAndLoadsTheSubjectList) {
@@ -63,7 +63,7 @@ TEST_F(GuiWithPlugin, SavesClearsAndLoadsTheSubjectList) {
             "/d/s1/run.vtc\t/d/s1/seed.voi\t0\n/d/s2/run.vtc\t/d/s2/seed.voi\t1\n");
 
   ASSERT_TRUE(gui.click("clearList")) << gui.error();
-  EXPECT_EQ(harness.plugin.subjectCount, 0);
+  EXPECT_EQ(harness.plugin.state.subjectCount(), 0);
   EXPECT_EQ(control("subjects").value, "(no subjects)");
   EXPECT_EQ(model.stringParameters["VTCFileNameList"], "");
 
@@ -72,7 +72,7 @@ TEST_F(GuiWithPlugin, SavesClearsAndLoadsTheSubjectList) {
   ASSERT_TRUE(gui.click("addSubject"));
   chooseFile(model, "two.ppi");
   ASSERT_TRUE(gui.click("loadList")) << gui.error();
-  EXPECT_EQ(harness.plugin.subjectCount, 2);
+  EXPECT_EQ(harness.plugin.state.subjectCount(), 2);
   EXPECT_EQ(control("subjects").value,
             "1. run.vtc  |  seed.voi - FFA\n2. run.vtc  |  seed.voi - PPA");
   EXPECT_EQ(model.stringParameters["VTCFileNameList"], "/d/s1/run.vtc\n/d/s2/run.vtc");

@@ -1,4 +1,4 @@
-#include "commands/paths.h"
+#include "common/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +34,13 @@ TEST(AppendLine, JoinsWithSingleLineFeedsAndRefusesOverflow) {
   EXPECT_TRUE(ppi::appendLine("12345678", list));  // 4990 + 1 + 8 = 4999
   EXPECT_FALSE(ppi::appendLine("", list));
   EXPECT_EQ(list.size(), 4999u);
+}
+
+TEST(CountListEntries, CountsLineFeedsAndTheTextAfterThem) {
+  const std::pair<const char*, std::size_t> rows[] = {
+      {"", 0},       {"ab", 0},       {"abc", 1},  {"a\nb", 2},   {"\n", 1},
+      {"a\n\nb", 2}, {"a\n\n\nb", 3}, {"\n\n", 1}, {"x\ny\n", 3}, {"r1.vtc\nr2.vtc\nr3.vtc", 3}};
+  for (const auto& [list, entries] : rows) EXPECT_EQ(ppi::countListEntries(list), entries) << list;
 }
 
 }  // namespace

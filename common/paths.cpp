@@ -1,4 +1,4 @@
-#include "commands/paths.h"
+#include "common/paths.h"
 
 #include <iostream>
 
@@ -24,6 +24,22 @@ bool appendLine(std::string_view line, ListText& list) {
   if (!joined.empty()) joined += '\n';
   joined += line;
   return list.assign(joined);
+}
+
+}  // namespace ppi
+
+namespace ppi {
+
+std::size_t countListEntries(std::string_view list) {
+  if (list.empty()) return 0;
+  std::size_t separators = 0;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i] == '\n') {
+      ++separators;
+      ++i;  // the next character opens the new entry, whatever it is
+    }
+  }
+  return separators + (list.size() > 2 ? 1 : 0);
 }
 
 }  // namespace ppi

@@ -1,21 +1,10 @@
-#include "commands/listfile.h"
+#include "model/listfile.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <fstream>
 #include <sstream>
-#include <system_error>
 
-namespace ppi {
-namespace {
-
-constexpr const char* kAutosaveScratchName = "autosaveList.ppi.new";
-
-void openAutosaveForAppending(std::ofstream& stream) {
-  stream.clear();
-  stream.open(kAutosaveFileName, std::ios::out | std::ios::app);
-}
-
-}  // namespace
+namespace ppi::model {
 
 std::string formatListLine(std::string_view vtcPath, std::string_view voiPath, int chosenVOI) {
   std::string line;
@@ -73,36 +62,4 @@ bool writeListFile(const std::string& path, std::string_view lines) {
   return writeFileInMode(path, lines, std::ios::openmode{});
 }
 
-bool replaceAutosaveList(std::ofstream& stream, std::string_view content) {
-  if (stream.is_open()) stream.close();
-  bool replaced = false;
-  {
-    std::ofstream scratch(kAutosaveScratchName, std::ios::out | std::ios::trunc);
-    if (scratch.is_open()) {
-      scratch.write(content.data(), static_cast<std::streamsize>(content.size()));
-      scratch.close();
-      if (!scratch.fail()) {
-        std::error_code error;
-        std::filesystem::rename(kAutosaveScratchName, kAutosaveFileName, error);
-        replaced = !error;
-      }
-    }
-  }
-  if (!replaced) {
-    std::error_code ignored;
-    std::filesystem::remove(kAutosaveScratchName, ignored);
-  }
-  openAutosaveForAppending(stream);
-  return replaced && stream.is_open();
-}
-
-bool appendAutosaveLine(std::ofstream& stream, std::string_view line) {
-  if (!stream.is_open()) return false;
-  stream.write(line.data(), static_cast<std::streamsize>(line.size()));
-  stream.flush();
-  if (stream.good()) return true;
-  stream.clear();
-  return false;
-}
-
-}  // namespace ppi
+}  // namespace ppi::model

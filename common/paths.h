@@ -1,6 +1,7 @@
-// Small text operations on paths and GUI lists.
+// Small text operations on paths and on the GUI's line-feed separated lists.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,10 @@ using ListText = FixedText<kListLimit>;
 // with none after the last. False, and the list unchanged, when the result
 // would not fit.
 bool appendLine(std::string_view line, ListText& list);
+
+// The number of entries of a line-feed separated list: the number of line
+// feeds, plus one when the text is longer than two characters. The character
+// after a line feed always belongs to the next entry, even a line feed.
+std::size_t countListEntries(std::string_view list);
 
 }  // namespace ppi

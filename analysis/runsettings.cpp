@@ -1,0 +1,28 @@
+#include "analysis/runsettings.h"
+
+#include "host/hostapi.h"
+
+namespace ppi::analysis {
+
+SubjectSettings readSubjectSettings(int nrOfConditions) {
+  SubjectSettings settings;
+  settings.baseline = host::getIntParameter("baseline");
+  settings.approach = host::getIntParameter("whichapproach");
+  for (int c = 0; c < nrOfConditions; ++c) {
+    host::ConditionRecord condition;
+    host::getProtocolCondition(c, condition);
+    settings.conditionNames.push_back(condition.name());
+  }
+  if (!settings.generalized()) {
+    for (int n = 0; n < kMaxConditionEntries; ++n) {
+      char key[32];
+      formatBounded(key, sizeof key, "CondID-%d", n);
+      std::string entry = host::getStringParameter(key);
+      if (entry.empty()) break;
+      settings.conditionEntries.push_back(std::move(entry));
+    }
+  }
+  return settings;
+}
+
+}  // namespace ppi::analysis

@@ -1,0 +1,34 @@
+// The subject list: one sequence of whole subjects. Its size is the only
+// count there is; a subject enters whole, after every check has passed, or not
+// at all.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "model/subject.h"
+
+namespace ppi::model {
+
+class SubjectList {
+ public:
+  void add(const Subject& subject) { subjects_.push_back(subject); }
+  void clear() { subjects_.clear(); }
+
+  std::size_t size() const { return subjects_.size(); }
+  bool empty() const { return subjects_.empty(); }
+  const Subject& operator[](std::size_t i) const { return subjects_[i]; }
+  const Subject& at(std::size_t i) const { return subjects_.at(i); }
+  const Subject& back() const { return subjects_.back(); }
+  std::vector<Subject>::const_iterator begin() const { return subjects_.begin(); }
+  std::vector<Subject>::const_iterator end() const { return subjects_.end(); }
+
+  // The list as list-file lines, one per subject in order.
+  std::string listText() const;
+
+ private:
+  std::vector<Subject> subjects_;
+};
+
+}  // namespace ppi::model
