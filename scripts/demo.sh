@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The main job: sets up, builds, generates the demo study, runs its session in
+# The demo: sets up, builds, generates the demo study, runs its session in
 # the stand-in host TessarayNK with the built plug-in, and checks the design
 # matrices as a researcher would. Everything it writes is under demo-output/.
 set -euo pipefail
@@ -26,7 +26,7 @@ set -e
 
 finish() {
   echo
-  echo "Main job finished in $((SECONDS - started)) s; output in $out/"
+  echo "Demo finished in $((SECONDS - started)) s; output in $out/"
 }
 
 if [[ $session_status -ne 0 ]]; then
