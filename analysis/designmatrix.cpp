@@ -15,22 +15,23 @@ std::string removeFirstOccurrence(std::string_view fileName, std::string_view ex
 }
 
 bool assembleDesignMatrix(const SubjectSettings& settings, const std::string& label,
-                          const RegionTimeCourse& region) {
+                          const RegionTimeCourse& region, PredictorNames& names) {
+  names.clear();
   const bool built = settings.generalized()
-                         ? buildGeneralizedRegressors(label.c_str(), settings, region.values)
-                         : buildStandardRegressors(label.c_str(), settings, region.values);
+                         ? buildGeneralizedRegressors(label.c_str(), settings, region.values, names)
+                         : buildStandardRegressors(label.c_str(), settings, region.values, names);
   if (!built) return false;
 
   PredictorName physiological;
   if (!formatPredictorName(physiological, "%s_predictor", label.c_str())) return false;
-  host::addPredictor(physiological.c_str());
+  addPredictor(names, physiological.c_str());
   float* values = predictorValues(physiological);
   if (values == nullptr) return false;
   std::copy(region.values.begin(), region.values.end(), values);
 
   PredictorName constant;
   constant.assign("Constant");
-  host::addPredictor(constant.c_str());
+  addPredictor(names, constant.c_str());
   values = predictorValues(constant);
   if (values == nullptr) return false;
   std::fill(values, values + region.values.size(), 1.0f);
@@ -42,7 +43,7 @@ bool defaultDesignName(const SplitPath& vtc, const model::SubjectVOIRecord& regi
                        DefaultNameText& name) {
   const std::string vtcBase = removeFirstOccurrence(vtc.fileName, ".vtc");
   const std::string voiBase =
-      removeFirstOccurrence(splitPath(region.voiSet.voiPath()).fileName, ".voi");
+      removeFirstOccurrence(splitPath(region.regionFilePath()).fileName, ".voi");
   if (!name.format("%sPPI_%s_%s", subjectSettings.approach != 0 ? "gen" : "stand", vtcBase.c_str(),
                    settings.labelFlag ? settings.labelText.c_str() : voiBase.c_str())) {
     host::logLine(

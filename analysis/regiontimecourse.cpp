@@ -97,7 +97,7 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
   const model::SubjectRecord& timeCourse = subject.timeCourse;
   const model::SubjectVOIRecord& subjectVOI = subject.region;
   const host::VTCHeaderRecord& header = timeCourse.header;
-  const std::string vtcPath = header.vtcPath();
+  const std::string vtcPath = timeCourse.timeCoursePath();
   const std::int16_t* intSamples = host::getVTCIntData();
   const float* floatSamples = host::getVTCFloatData();
   const bool sixteenBit = header.hasSixteenBitSamples();

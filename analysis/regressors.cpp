@@ -58,6 +58,11 @@ bool formatPredictorName(PredictorName& name, const char* format, ...) {
   return true;
 }
 
+void addPredictor(PredictorNames& names, const char* name) {
+  host::addPredictor(name);
+  names.push_back(name);
+}
+
 float* predictorValues(const PredictorName& name) {
   float* values = host::getPredictorByName(name.c_str());
   if (values == nullptr) {
@@ -78,7 +83,8 @@ ConditionWeights assignConditionWeights(const PredictorName& ppiName,
     bool found = false;
     for (std::size_t n = 0; n < settings.conditionEntries.size() && !found; ++n) {
       entry = settings.conditionEntries[n];
-      found = entry.find(name) != std::string::npos;
+      // An empty name would be found in every entry.
+      found = !name.empty() && entry.find(name) != std::string::npos;
     }
     if (!found) {
       host::logLine("Plugin> No \"CondID-\" entry names the condition %s; it gets no weight.",
@@ -98,11 +104,11 @@ ConditionWeights assignConditionWeights(const PredictorName& ppiName,
 }
 
 bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
-                             const std::vector<float>& region) {
+                             const std::vector<float>& region, PredictorNames& names) {
   PredictorName ppiName;
   if (!formatPredictorName(ppiName, "PPI_%s", regionLabel)) return false;
-  host::addPredictor(ppiName.c_str());
-  host::addPredictor(kPsychological);
+  addPredictor(names, ppiName.c_str());
+  addPredictor(names, kPsychological);
 
   const ConditionWeights weights = assignConditionWeights(ppiName, settings);
 
@@ -111,7 +117,7 @@ bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& set
   if (!multiplyByRegion(ppiName, region)) return false;
 
   if (weights.hasPositive && weights.hasNegative) {
-    host::addPredictor(kComplementary);
+    addPredictor(names, kComplementary);
     for (int c = 0; c < conditionCount(settings); ++c) {
       if (weights.weights[static_cast<std::size_t>(c)] != 0) {
         host::setPredictorValuesFromCondition(kComplementary, c, 1.0f);
@@ -123,7 +129,7 @@ bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& set
 }
 
 bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
-                                const std::vector<float>& region) {
+                                const std::vector<float>& region, PredictorNames& names) {
   const int nrOfConditions = conditionCount(settings);
   int baseline = settings.baseline;
   if (baseline < 0) {
@@ -135,7 +141,7 @@ bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& 
     if (!formatPredictorName(name, "PPI_%s_%s", conditionName(settings, c), regionLabel)) {
       return false;
     }
-    host::addPredictor(name.c_str());
+    addPredictor(names, name.c_str());
     host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
     host::applyTwoGammaHRFToPredictorWithName(name.c_str());
     if (!multiplyByRegion(name, region)) return false;
@@ -143,7 +149,7 @@ bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& 
   for (int c = baseline; c < nrOfConditions; ++c) {
     PredictorName name;
     if (!formatPredictorName(name, "%s", conditionName(settings, c))) return false;
-    host::addPredictor(name.c_str());
+    addPredictor(names, name.c_str());
     host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
     host::applyTwoGammaHRFToPredictorWithName(name.c_str());
   }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "analysis/runsettings.h"
@@ -14,6 +15,12 @@ namespace ppi::analysis {
 
 constexpr std::size_t kPredictorNameLimit = 300;
 using PredictorName = FixedText<kPredictorNameLimit>;
+
+// The names of the predictors added to the host's design matrix, in order.
+using PredictorNames = std::vector<std::string>;
+
+// Adds a predictor to the host's design matrix and its name to `names`.
+void addPredictor(PredictorNames& names, const char* name);
 
 // Formats a predictor name. False, after one log line, when the name would be
 // longer than kPredictorNameLimit characters.
@@ -43,12 +50,12 @@ ConditionWeights assignConditionWeights(const PredictorName& ppiName,
 // weight signs occur, "Complementary regressor". False, after one log line,
 // when a name does not fit or the host hands out no values.
 bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
-                             const std::vector<float>& region);
+                             const std::vector<float>& region, PredictorNames& names);
 
 // Generalized approach: for every condition from the baseline on,
 // "PPI_<condition>_<label>", then, in a second pass, one predictor named after
 // each condition.
 bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
-                                const std::vector<float>& region);
+                                const std::vector<float>& region, PredictorNames& names);
 
 }  // namespace ppi::analysis

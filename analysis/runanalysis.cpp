@@ -124,22 +124,63 @@ bool sameTimeCourse(const model::SubjectRecord& subject) {
     host::logLine(
         "Plugin> The VTC file %s is not the one added to the list (its volumes or grid "
         "differ). Prepare PPI Plugin aborted.",
-        then.vtcPath().c_str());
+        subject.timeCoursePath().c_str());
   }
   return same;
 }
 
-// A time course without a protocol of its own gets the one chosen for it when
-// it was added: the host's current protocol may since be another subject's,
-// and its conditions would silently give this subject's regressors.
-bool restoreSubjectProtocol(const model::SubjectRecord& subject) {
-  if (subject.protocolPath.empty()) return true;
+// The subject's protocol back in the host and unchanged: a time course
+// without a protocol of its own gets the one chosen for it when it was added
+// (the host's current protocol may since be another subject's), and either
+// way the protocol must still have the conditions the subject was added with,
+// in order. Otherwise its regressors would silently be built from other
+// conditions, or from none. `names` gets the conditions' names.
+bool checkSubjectProtocol(const model::SubjectRecord& subject, std::size_t number,
+                          std::vector<std::string>& names) {
+  const std::string vtcPath = subject.timeCoursePath();
   host::ProtocolRecord now;
-  if (!host::loadProtocol(subject.protocolPath.c_str()) || !host::getProtocol(now) ||
-      now.nrOfConditions() != subject.protocol.nrOfConditions()) {
+  if (!subject.protocolPath.empty() &&
+      (!host::loadProtocol(subject.protocolPath.c_str()) || !host::getProtocol(now) ||
+       now.nrOfConditions() != subject.protocol.nrOfConditions())) {
     host::logLine("Plugin> Could not load the PRT file %s again. Prepare PPI Plugin aborted.",
                   subject.protocolPath.c_str());
     return false;
+  }
+  const std::string protocol = subject.protocolPath.empty()
+                                   ? "the protocol linked to " + vtcPath
+                                   : "the PRT file " + subject.protocolPath.str();
+  const int recorded = static_cast<int>(subject.conditionNames.size());
+  if (!host::getProtocol(now)) {
+    host::logLine("Plugin> Subject %zu: the host cannot give %s. Prepare PPI Plugin aborted.",
+                  number, protocol.c_str());
+    return false;
+  }
+  if (now.nrOfConditions() != recorded) {
+    host::logLine(
+        "Plugin> Subject %zu: %s had %d conditions when the subject was added and has %d now. "
+        "Prepare PPI Plugin aborted.",
+        number, protocol.c_str(), recorded, now.nrOfConditions());
+    return false;
+  }
+  names.clear();
+  for (int c = 0; c < recorded; ++c) {
+    host::ConditionRecord condition;
+    if (!host::getProtocolCondition(c, condition)) {
+      host::logLine(
+          "Plugin> Subject %zu: the host does not hand out condition %d of %s. Prepare PPI "
+          "Plugin aborted.",
+          number, c + 1, protocol.c_str());
+      return false;
+    }
+    names.push_back(condition.name());
+    const std::string& then = subject.conditionNames[static_cast<std::size_t>(c)];
+    if (names.back() != then) {
+      host::logLine(
+          "Plugin> Subject %zu: condition %d of %s was \"%s\" when the subject was added and is "
+          "\"%s\" now. Prepare PPI Plugin aborted.",
+          number, c + 1, protocol.c_str(), then.c_str(), names.back().c_str());
+      return false;
+    }
   }
   return true;
 }
@@ -153,16 +194,22 @@ struct RunOutputs {
 // The per-subject step: the subject's time course, protocol and region back in
 // the host, its region signal, its design matrix assembled, saved, merged with
 // the motion predictors when asked, and recorded.
-bool runSubject(const model::Subject& subject, const RunSettings& settings, RunOutputs& outputs) {
+bool runSubject(const model::Subject& subject, std::size_t number, const RunSettings& settings,
+                RunOutputs& outputs) {
   const model::SubjectRecord& timeCourse = subject.timeCourse;
-  const std::string vtcPath = timeCourse.header.vtcPath();
-  if (!host::linkVTCToCurrentVMR(vtcPath.c_str())) {
+  // The host's records hold shorter paths than the plug-in accepts: the files
+  // are opened by the paths kept for the subject.
+  const std::string vtcPath = timeCourse.timeCoursePath();
+  if (!host::linkVTCToCurrentVMR(timeCourse.vtcPath.c_str())) {
     host::logText("Plugin> failed to load VTC file, Prepare PPI Plugin aborted");
     return false;
   }
-  if (!sameTimeCourse(timeCourse) || !restoreSubjectProtocol(timeCourse)) return false;
+  std::vector<std::string> conditionNames;
+  if (!sameTimeCourse(timeCourse) || !checkSubjectProtocol(timeCourse, number, conditionNames)) {
+    return false;
+  }
   host::logLine("Plugin> Running analysis for: %s", vtcPath.c_str());
-  if (!host::loadVOIs(subject.region.voiSet.voiPath().c_str())) {
+  if (!host::loadVOIs(subject.region.voiPath.c_str())) {
     host::logText("Plugin> Could not load VOI file. Prepare PPI Plugin aborted.");
     return false;
   }
@@ -172,9 +219,10 @@ bool runSubject(const model::Subject& subject, const RunSettings& settings, RunO
   if (!computeRegionTimeCourse(subject, region)) return false;
 
   host::clearDesignMatrix();
-  const SubjectSettings subjectSettings = readSubjectSettings(timeCourse.protocol.nrOfConditions());
+  const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
-  if (!assembleDesignMatrix(subjectSettings, label, region)) return false;
+  PredictorNames predictors;
+  if (!assembleDesignMatrix(subjectSettings, label, region, predictors)) return false;
 
   const SplitPath vtc = splitPath(vtcPath);
   DefaultNameText defaultName;
@@ -182,7 +230,10 @@ bool runSubject(const model::Subject& subject, const RunSettings& settings, RunO
     return false;
   }
   PathText savedPath;
-  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, savedPath)) return false;
+  const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes};
+  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath)) {
+    return false;
+  }
   outputs.savedThisRun.push_back(savedPath);
 
   // With the motion flag at 1 the merged design matrix stands for the subject
@@ -245,8 +296,8 @@ bool runAnalysis(model::PluginState& state) {
 
   state.savedDesignFiles.clear();
   RunOutputs outputs{{}, state.savedDesignFiles};
-  for (const model::Subject& subject : state.subjects) {
-    if (!runSubject(subject, settings, outputs)) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!runSubject(state.subjects[i], i + 1, settings, outputs)) return false;
   }
   return publishResults(state);
 }

@@ -4,15 +4,11 @@
 
 namespace ppi::analysis {
 
-SubjectSettings readSubjectSettings(int nrOfConditions) {
+SubjectSettings readSubjectSettings(std::vector<std::string> conditionNames) {
   SubjectSettings settings;
   settings.baseline = host::getIntParameter("baseline");
   settings.approach = host::getIntParameter("whichapproach");
-  for (int c = 0; c < nrOfConditions; ++c) {
-    host::ConditionRecord condition;
-    host::getProtocolCondition(c, condition);
-    settings.conditionNames.push_back(condition.name());
-  }
+  settings.conditionNames = std::move(conditionNames);
   if (!settings.generalized()) {
     for (int n = 0; n < kMaxConditionEntries; ++n) {
       char key[32];

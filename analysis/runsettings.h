@@ -32,8 +32,8 @@ constexpr int kMaxConditionEntries = 1024;
 struct SubjectSettings {
   int baseline = 0;  // "baseline": the first condition the generalized approach models
   int approach = 0;  // "whichapproach": 1 generalized, any other value standard
-  // The names of the protocol's conditions, as the host reports them now, one
-  // for each condition the subject's protocol had when it was added.
+  // The names of the protocol's conditions, checked against those the subject
+  // was added with.
   std::vector<std::string> conditionNames;
   // Under the standard approach: "CondID-0", "CondID-1", … up to the first
   // empty entry.
@@ -42,8 +42,8 @@ struct SubjectSettings {
   bool generalized() const { return approach == 1; }
 };
 
-// Reads "baseline", "whichapproach", the condition names of the host's current
-// protocol and, under the standard approach, the "CondID-" entries.
-SubjectSettings readSubjectSettings(int nrOfConditions);
+// Reads "baseline", "whichapproach" and, under the standard approach, the
+// "CondID-" entries; the condition names are the subject's protocol's.
+SubjectSettings readSubjectSettings(std::vector<std::string> conditionNames);
 
 }  // namespace ppi::analysis

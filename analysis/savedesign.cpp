@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "common/paths.h"
+#include "confounds/sdmfile.h"
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
@@ -43,6 +44,15 @@ bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultN
   return fits;
 }
 
+// Removes what the host left at the path when it is a file of this run's that
+// cannot stand for the subject.
+void removeRegularFile(const PathText& path) {
+  std::error_code error;
+  if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path.c_str(), error))) {
+    std::filesystem::remove(path.c_str(), error);
+  }
+}
+
 }  // namespace
 
 bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun) {
@@ -51,7 +61,8 @@ bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun
 }
 
 bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
-                      const std::vector<PathText>& savedThisRun, PathText& savedPath) {
+                      const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
+                      PathText& savedPath) {
   if (settings.mdmMode) {
     if (!multiStudyPath(settings, defaultName, savedThisRun, savedPath)) return false;
   } else {
@@ -69,8 +80,15 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
   }
   // A file already at the path (an earlier run's, say) goes first: the host
   // replaces it anyway, and left in place it would pass for this subject's
-  // design matrix when the host writes nothing.
+  // design matrix when the host writes nothing. Only a file is ever removed.
   std::error_code error;
+  const std::filesystem::file_status status =
+      std::filesystem::symlink_status(savedPath.c_str(), error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    host::logLine("Plugin> %s is not a file; the design matrix cannot be saved there. %s",
+                  savedPath.c_str(), kAborted);
+    return false;
+  }
   std::filesystem::remove(savedPath.c_str(), error);
   if (error) {
     host::logLine("Plugin> The file %s cannot be replaced; %s", savedPath.c_str(), kAborted);
@@ -80,7 +98,23 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
 
   const auto size = std::filesystem::file_size(savedPath.c_str(), error);
   if (error || size == 0) {
+    removeRegularFile(savedPath);
     host::logLine("Plugin> The design matrix was not saved to %s; %s", savedPath.c_str(), kAborted);
+    return false;
+  }
+  const confounds::DesignMatrixRead read = confounds::readDesignMatrixFile(savedPath.str());
+  std::string problem = read.problem;
+  if (read.complete && read.design.names.size() != expected.predictors) {
+    problem = "it holds " + std::to_string(read.design.names.size()) + " predictors instead of " +
+              std::to_string(expected.predictors);
+  } else if (read.complete && read.design.nrOfDataPoints != expected.dataPoints) {
+    problem = "it holds " + std::to_string(read.design.nrOfDataPoints) + " rows instead of " +
+              std::to_string(expected.dataPoints);
+  }
+  if (!problem.empty()) {
+    removeRegularFile(savedPath);
+    host::logLine("Plugin> The design matrix saved to %s is incomplete (%s) and was removed. %s",
+                  savedPath.c_str(), problem.c_str(), kAborted);
     return false;
   }
   return true;

@@ -40,14 +40,14 @@ bool isIndexOf(int index, int count) { return index >= 0 && index < count; }
 
 }  // namespace
 
-std::vector<std::string> currentConditionNames(int nrOfConditions) {
-  std::vector<std::string> names;
+bool currentConditionNames(int nrOfConditions, std::vector<std::string>& names) {
+  names.clear();
   for (int i = 0; i < nrOfConditions; ++i) {
     host::ConditionRecord condition;
-    host::getProtocolCondition(i, condition);
+    if (!host::getProtocolCondition(i, condition)) return false;
     names.push_back(condition.name());
   }
-  return names;
+  return true;
 }
 
 void publishConditionNames(const std::vector<std::string>& names) {
@@ -60,6 +60,12 @@ void publishConditionNames(const std::vector<std::string>& names) {
 
 bool acceptPath(const std::string& text, const char* what, PathText& path) {
   if (path.assign(text)) return true;
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string::npos) {
+    host::logLine("Plugin> %s path holding a NUL character refused: %s", what,
+                  text.substr(0, nul).c_str());
+    return false;
+  }
   host::logLine("Plugin> %s path longer than %zu characters refused: %s", what, kPathLimit,
                 text.c_str());
   return false;
@@ -108,17 +114,23 @@ bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcP
     host::logText("Plugin> Trouble with PRT. Please retry.");
     return false;
   }
+  const int nrOfConditions = subject.protocol.nrOfConditions();
+  if (!currentConditionNames(nrOfConditions, subject.conditionNames)) {
+    host::logLine(
+        "Plugin> The protocol of %s does not hand out its condition %d of %d. Please retry.",
+        vtcPath.c_str(), static_cast<int>(subject.conditionNames.size()) + 1, nrOfConditions);
+    return false;
+  }
 
   // From a list, "Load" publishes the last accepted subject's protocol once the
   // whole file is read: a line that fails later on, at its region, must not
   // leave its conditions in the GUI.
   if (!fromList) {
-    const int nrOfConditions = subject.protocol.nrOfConditions();
     host::setIntParameter("NrOfConditions", nrOfConditions);
     host::setIntParameter("saveWeights", saveWeights ? 1 : 0);
     // Once the weights are kept for all subjects, the GUI keeps showing the
     // first protocol's condition names.
-    if (!saveWeights) publishConditionNames(currentConditionNames(nrOfConditions));
+    if (!saveWeights) publishConditionNames(subject.conditionNames);
   }
 
   subject.vtcPath = vtcPath;

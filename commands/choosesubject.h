@@ -33,14 +33,16 @@ bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcP
 bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& chosenVOI,
                model::SubjectVOIRecord& region);
 
-// The names of the conditions of the host's current protocol.
-std::vector<std::string> currentConditionNames(int nrOfConditions);
+// The names of the first `nrOfConditions` conditions of the host's current
+// protocol; false, with `names` incomplete, when the host does not hand one out.
+bool currentConditionNames(int nrOfConditions, std::vector<std::string>& names);
 
 // Sets "CondName-1" … to the names, in order.
 void publishConditionNames(const std::vector<std::string>& names);
 
 // Takes a text the host gave back as a path; refuses one longer than the path
-// limit with a log line naming what it was for.
+// limit, or one holding a NUL character, with a log line naming what it was
+// for and why.
 bool acceptPath(const std::string& text, const char* what, PathText& path);
 
 // Reads the GUI list parameter `name` into `list` and appends `line` to it

@@ -125,12 +125,9 @@ bool handleLoad(model::PluginState& state, const char* command) {
         !completeSubject(state, true, timeCourse, voiPath, chosenVOI)) {
       continue;
     }
-    // Taken now, while this subject's protocol is the host's current one: a
-    // later line that fails may leave another protocol behind.
-    if (!state.saveWeights) {
-      conditionNames =
-          currentConditionNames(state.subjects.back().timeCourse.protocol.nrOfConditions());
-    }
+    // This subject's, as read while its protocol was the host's current one:
+    // a later line that fails may leave another protocol behind.
+    if (!state.saveWeights) conditionNames = state.subjects.back().timeCourse.conditionNames;
   }
   state.autosave.mirror(state.subjects);
 

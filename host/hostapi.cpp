@@ -138,8 +138,8 @@ bool loadProtocol(const char* path) { return PPI_HOST(nkLoadProtocol)(path) != 0
 
 bool getProtocol(ProtocolRecord& protocol) { return PPI_HOST(nkGetProtocol)(protocol.data()) != 0; }
 
-void getProtocolCondition(int index, ConditionRecord& condition) {
-  PPI_HOST(nkGetProtocolCondition)(index, condition.data());
+bool getProtocolCondition(int index, ConditionRecord& condition) {
+  return PPI_HOST(nkGetProtocolCondition)(index, condition.data()) != 0;
 }
 
 void clearDesignMatrix() { PPI_HOST(nkClearDesignMatrix)(); }

@@ -77,7 +77,8 @@ const float* getVTCFloatData();
 // Protocols.
 bool loadProtocol(const char* path);
 bool getProtocol(ProtocolRecord& protocol);
-void getProtocolCondition(int index, ConditionRecord& condition);
+// False when the host has no such condition.
+bool getProtocolCondition(int index, ConditionRecord& condition);
 
 // Design matrix.
 void clearDesignMatrix();

@@ -5,12 +5,21 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/boundedtext.h"
 #include "host/hostrecords.h"
 
 namespace ppi::model {
+
+// A path as the host reports it in a record, unless the record's field cut it
+// short: then the path as chosen, whole.
+inline std::string wholePath(const std::string& reported, const PathText& chosen) {
+  const bool cut = reported.size() < chosen.size() &&
+                   chosen.view().substr(0, reported.size()) == std::string_view(reported);
+  return cut ? chosen.str() : reported;
+}
 
 // The time course and its protocol, as the host reported them when the
 // subject was added.
@@ -23,6 +32,11 @@ struct SubjectRecord {
   // protocol may by then be another subject's.
   PathText protocolPath;
   PathText vtcPath;  // the time-course path exactly as chosen or listed
+  // The protocol's condition names when the subject was added, one for each of
+  // its conditions: the run checks that the protocol still has them.
+  std::vector<std::string> conditionNames;
+
+  std::string timeCoursePath() const { return wholePath(header.vtcPath(), vtcPath); }
 };
 
 // The region: the VOI file as loaded and the region chosen from it.
@@ -31,6 +45,8 @@ struct SubjectVOIRecord {
   host::VOIRecord voi;          // the chosen region
   std::int32_t chosenVOI = -1;  // its index within the VOI file, from 0
   PathText voiPath;             // the VOI file's path exactly as chosen or listed
+
+  std::string regionFilePath() const { return wholePath(voiSet.voiPath(), voiPath); }
 };
 
 struct Subject {

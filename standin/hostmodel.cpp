@@ -214,8 +214,10 @@ int HostModel::linkVTCToCurrentVMR(const char* path, int flag) {
     auto protocol = protocols.find(linked_->linkedProtocol);
     if (protocol != protocols.end()) {
       protocol_ = protocol->second;
-    } else if (protocolLoader) {
-      protocol_ = protocolLoader(linked_->linkedProtocol);
+    } else {
+      // A linked protocol that cannot be read leaves the time course without one.
+      protocol_.reset();
+      if (protocolLoader) protocol_ = protocolLoader(linked_->linkedProtocol);
     }
   }
   return 1;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -99,11 +100,23 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
     }
     ppi::analysis::PredictorName ppiName;
     ASSERT_TRUE(ppiName.assign("PPI_FFA"));
-    const ppi::analysis::SubjectSettings settings = ppi::analysis::readSubjectSettings(1);
+    const ppi::analysis::SubjectSettings settings = ppi::analysis::readSubjectSettings({"Faces"});
     EXPECT_EQ(ppi::analysis::assignConditionWeights(ppiName, settings).weights,
               std::vector<std::int32_t>{row.weight});
     EXPECT_EQ(harness.model.log.back(), row.logged);
   }
+
+  // A condition without a name matches no entry (it is found in every text).
+  testsupport::PluginHarness harness;
+  ppi::analysis::SubjectSettings unnamed;
+  unnamed.conditionNames = {""};
+  unnamed.conditionEntries = {"Faces list2"};
+  ppi::analysis::PredictorName ppiName;
+  ASSERT_TRUE(ppiName.assign("PPI_FFA"));
+  EXPECT_EQ(ppi::analysis::assignConditionWeights(ppiName, unnamed).weights,
+            std::vector<std::int32_t>{0});
+  EXPECT_EQ(harness.model.log.back(),
+            "Plugin> No \"CondID-\" entry names the condition ; it gets no weight.");
 }
 
 TEST(RegionTimeCourse, DegenerateSignalsStopWithALineNamingTheTimeCourse) {
@@ -315,6 +328,80 @@ TEST(RunAnalysis, MultiStudyModeSavesBesideTheMultiStudyFileUnderDistinctNames) 
   EXPECT_EQ(merged->names.size(), 5u + 6u);
 }
 
+TEST(RunAnalysis, PathsLongerThanTheHostRecordsHoldRunWhole) {
+  // The host's records keep 263 characters of a path; the plug-in accepts 300.
+  std::vector<SubjectSetup> setups = numbered(1);
+  const std::string folder = "/data/" + std::string(270, 'd') + "/";
+  setups[0].vtcPath = folder + "run1.vtc";
+  setups[0].voiPath = folder + "FFA.voi";
+  Study study(setups);
+  study.answerSaves({"one.sdm"});
+  ASSERT_TRUE(study.harness.run("Start"));
+  EXPECT_EQ(study.model.callsTo("nkLinkVTCToCurrentVMR").at(0).arguments.at(0), setups[0].vtcPath);
+  EXPECT_EQ(study.model.callsTo("nkGetSaveFileName").at(0).arguments.at(1), "standPPI_run1_FFA");
+  const auto& log = study.model.log;
+  EXPECT_NE(std::find(log.begin(), log.end(), "Plugin> Running analysis for: " + setups[0].vtcPath),
+            log.end());
+}
+
+TEST(RunAnalysis, ADesignMatrixNotSavedWholeStopsTheRunAndIsRemoved) {
+  namespace fs = std::filesystem;
+  const std::string aborted = "Prepare PPI Plugin aborted.";
+  const struct {
+    const char* name;
+    std::function<void(standin::HostModel&)> change;
+    std::string line;    // logged last (its beginning)
+    bool directoryLeft;  // a directory stood at the path and stays
+  } rows[] = {
+      {"cut in a row (a full disk)",
+       [](auto& m) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path, const auto& d) {
+           if (!write(path, d) || path != "two.sdm") return true;
+           fs::resize_file(path, fs::file_size(path) * 2 / 3);
+           return true;
+         };
+       },
+       "Plugin> The design matrix saved to two.sdm is incomplete (row ", false},
+      {"cut in the header",
+       [](auto& m) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path, const auto& d) {
+           if (write(path, d) && path == "two.sdm") fs::resize_file(path, 40);
+           return true;
+         };
+       },
+       "Plugin> The design matrix saved to two.sdm is incomplete (its header is incomplete) and "
+       "was removed. " +
+           aborted,
+       false},
+      {"a predictor short",
+       [](auto& m) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path, auto design) {
+           if (path == "two.sdm") design.pop_back();
+           return write(path, design);
+         };
+       },
+       "Plugin> The design matrix saved to two.sdm is incomplete (it holds 4 predictors instead "
+       "of 5) and was removed. " +
+           aborted,
+       false},
+      {"a directory at the path", [](auto&) { fs::create_directory("two.sdm"); },
+       "Plugin> two.sdm is not a file; the design matrix cannot be saved there. " + aborted, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Study study(3);
+    study.answerSaves({"one.sdm", "two.sdm", "three.sdm"});
+    row.change(study.model);
+    EXPECT_FALSE(study.harness.run("Start"));
+    EXPECT_EQ(study.model.log.back().substr(0, row.line.size()), row.line);
+    EXPECT_TRUE(study.unpublished());
+    EXPECT_EQ(fs::is_directory("two.sdm"), row.directoryLeft);
+    EXPECT_EQ(fs::exists("two.sdm"), row.directoryLeft);
+    EXPECT_TRUE(fs::is_regular_file("one.sdm"));
+    EXPECT_EQ(study.harness.plugin.state.savedDesignFiles.size(), 1u);
+  }
+}
+
 TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
   const std::string aborted = "Prepare PPI Plugin aborted.";
   const std::string noFiles = "Plugin> No files selected, plugin finished.";
@@ -324,6 +411,7 @@ TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
     std::function<void(standin::HostModel&)> change;
     std::string line;  // logged last (its beginning)
     bool atSecond;     // false: before the first subject
+    std::function<void(std::vector<SubjectSetup>&)> setup = nullptr;  // before "AddSubject"
   } rows[] = {
       {[](auto& m) {
          m.intParameters["saveMDM"] = 1;
@@ -375,18 +463,35 @@ TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
        notSaved, true},
       {[](auto& m) { m.saveFileAnswers[1].text = "/" + std::string(300, 'p'); },
        "Plugin> The chosen path /" + std::string(300, 'p') + " is longer than 300", true},
-      {[](auto& m) {
-         m.protocols["/data/s02/run2.vtc.prt"].conditions[2].name = std::string(280, 'c');
-         m.regionFiles["/data/s02/FFA.voi"].regions[0].name = std::string(20, 'v');
-         m.intParameters["whichapproach"] = 1;
-       },
+      {[](auto& m) { m.intParameters["whichapproach"] = 1; },
        "Plugin> The predictor name \"PPI_" + std::string(280, 'c') + "_" + std::string(15, 'v') +
            "...\" would be longer than 300",
+       true,
+       [](std::vector<SubjectSetup>& setups) {
+         setups[1].protocol.conditions[2].name = std::string(280, 'c');
+         setups[1].regions[0].name = std::string(20, 'v');
+       }},
+      // The protocol changed after the subject was added.
+      {[](auto& m) { m.protocols["/data/s02/run2.vtc.prt"].conditions[2].name = "Resting"; },
+       "Plugin> Subject 2: condition 3 of the protocol linked to /data/s02/run2.vtc was \"Rest\" "
+       "when the subject was added and is \"Resting\" now. " +
+           aborted,
+       true},
+      {[](auto& m) { m.protocols.erase("/data/s02/run2.vtc.prt"); },
+       "Plugin> Subject 2: the host cannot give the protocol linked to /data/s02/run2.vtc. " +
+           aborted,
+       true},
+      {[](auto& m) { m.protocols["/data/s02/run2.vtc.prt"].conditions.pop_back(); },
+       "Plugin> Subject 2: the protocol linked to /data/s02/run2.vtc had 3 conditions when the "
+       "subject was added and has 2 now. " +
+           aborted,
        true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.line);
-    Study study(3);
+    std::vector<SubjectSetup> setups = numbered(3);
+    if (row.setup) row.setup(setups);
+    Study study(setups);
     study.answerSaves({"one.sdm", "two.sdm", "three.sdm"});
     row.change(study.model);
     EXPECT_FALSE(study.harness.run("Start"));

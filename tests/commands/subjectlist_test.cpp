@@ -232,10 +232,12 @@ TEST(Load, ListFileEdgeCases) {
   const std::string longPath = "/d/" + std::string(300, 'x') + ".vtc";
   const std::string skipLines[] = {
       "Unable to open the PPI file.", "Plugin> Failed to load VTC file. Please retry.", kNoChoice,
-      "Plugin> VTC path longer than 300 characters refused: " + longPath};
+      "Plugin> VTC path longer than 300 characters refused: " + longPath,
+      "Plugin> VTC path holding a NUL character refused: /d/a"};
   const std::string a3 = "/d/a.vtc\t/d/three.voi";
   // file; "autosaveList.ppi" afterwards ("-": the earlier session's, untouched); the lines
-  // that skip a subject (U: no line to read, L: linking failed, N: no region, P: path refused)
+  // that skip a subject (U: no line to read, L: linking failed, N: no region, P: path refused,
+  // Z: path refused for its NUL character)
   const std::string cases[][3] = {
       {kA + kB, kA + kB, ""},
       {"", "-", "U"},
@@ -251,6 +253,7 @@ TEST(Load, ListFileEdgeCases) {
       {a3 + "\n", "-", "N"},
       {"/d/c.vtc\t/d/one.voi\t0\n", "/d/c.vtc\t/d/one.voi\t0\n", ""},  // protocol asked for
       {longPath + "\t/d/one.voi\t0\n" + kB, kB, "P"},
+      {std::string("/d/a\0.vtc\t/d/one.voi\t0\n", 23) + kB, kB, "Z"},
   };
   for (const auto& [file, autosave, skips] : cases) {
     SCOPED_TRACE(file);
@@ -269,7 +272,7 @@ TEST(Load, ListFileEdgeCases) {
     EXPECT_EQ(harness.plugin.state.subjectCount(), accepted);
     EXPECT_EQ(harness.plugin.state.subjects.size(), static_cast<std::size_t>(accepted));
     Strings expectedSkips, skipped;
-    for (char skip : skips) expectedSkips.push_back(skipLines[std::string("ULNP").find(skip)]);
+    for (char skip : skips) expectedSkips.push_back(skipLines[std::string("ULNPZ").find(skip)]);
     std::copy_if(model.log.begin(), model.log.end(), std::back_inserter(skipped), [](auto& line) {
       return line.find("Please retry.") != line.npos || line.find("refused") != line.npos ||
              line.find("Unable") != line.npos;
