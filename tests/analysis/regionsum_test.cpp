@@ -34,18 +34,55 @@ struct Data {
   std::vector<float> start;
 };
 
+// The samples of a case: 16-bit ones and floats of like kind.
+enum Samples {
+  kSmall,        // |x| < 2048
+  kWide,         // 16-bit: the full range; floats: magnitudes 1e-3 to 1e7 of both signs
+  kExtremes,     // 16-bit: only -32768 and 32767, so sums pass 2^24 and every addition
+                 // rounds; floats: near the largest float, so sums overflow
+  kVolumeIndex,  // volume t holds t: a shifted read shows at once
+};
+
 struct Case {
   std::string name;
   std::size_t cells, volumes;
   std::vector<std::size_t> voxels;  // then voxels drawn from the cells up to `count`
   std::size_t count;
-  // The samples of cell c at volume t, from a generator value.
-  std::int16_t (*intSample)(std::size_t c, std::size_t t, std::uint32_t random);
-  float (*floatSample)(std::size_t c, std::size_t t, std::uint32_t random);
+  Samples samples;
   bool zeroStart;  // else the sums start from values of their own
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+std::int16_t intSample(Samples kind, std::size_t t, std::uint32_t r) {
+  switch (kind) {
+    case kSmall:
+      return static_cast<std::int16_t>(static_cast<int>(r % 4096) - 2048);
+    case kWide:
+      return static_cast<std::int16_t>(static_cast<int>(r % 65536) - 32768);
+    case kExtremes:
+      return r % 3 == 0 ? std::int16_t{-32768} : std::int16_t{32767};
+    case kVolumeIndex:
+      return static_cast<std::int16_t>(t % 32768);
+  }
+  return 0;
+}
+
+float floatSample(Samples kind, std::size_t t, std::uint32_t r) {
+  switch (kind) {
+    case kSmall:
+      return static_cast<float>(static_cast<int>(r % 4096) - 2048) * 0.37f;
+    case kWide: {
+      const float magnitude = std::pow(10.0f, static_cast<float>(r % 11) - 3.0f);
+      return (r & 0x100000u ? -magnitude : magnitude) * (1.0f + static_cast<float>(r % 97) / 97.0f);
+    }
+    case kExtremes:
+      return (r % 4 == 0 ? -0.75f : 0.75f) * std::numeric_limits<float>::max();
+    case kVolumeIndex:
+      return static_cast<float>(t);
+  }
+  return 0.0f;
+}
 
 Data makeData(const Case& c) {
   Data d;
@@ -57,8 +94,8 @@ Data makeData(const Case& c) {
   for (std::size_t cell = 0; cell < c.cells; ++cell) {
     for (std::size_t t = 0; t < c.volumes; ++t) {
       const std::uint32_t r = random.next();
-      d.ints[cell * c.volumes + t] = c.intSample(cell, t, r);
-      d.floats[cell * c.volumes + t] = c.floatSample(cell, t, r);
+      d.ints[cell * c.volumes + t] = intSample(c.samples, t, r);
+      d.floats[cell * c.volumes + t] = floatSample(c.samples, t, r);
     }
   }
   std::vector<std::size_t> voxels = c.voxels;
@@ -99,36 +136,6 @@ std::vector<float> volumeByVolume(const std::vector<Sample>& samples, const Data
   return ::testing::AssertionSuccess();
 }
 
-std::int16_t smallInt(std::size_t, std::size_t, std::uint32_t r) {
-  return static_cast<std::int16_t>(static_cast<int>(r % 4096) - 2048);
-}
-std::int16_t fullRangeInt(std::size_t, std::size_t, std::uint32_t r) {
-  return static_cast<std::int16_t>(static_cast<int>(r % 65536) - 32768);
-}
-// Only the extremes, so that the sums pass 2^24 and every addition rounds.
-std::int16_t extremeInt(std::size_t, std::size_t, std::uint32_t r) {
-  return r % 3 == 0 ? std::int16_t{-32768} : std::int16_t{32767};
-}
-// Volume t of cell c holds t, at most 32767: a shifted read shows at once.
-std::int16_t volumeIndex(std::size_t, std::size_t t, std::uint32_t) {
-  return static_cast<std::int16_t>(t % 32768);
-}
-
-float smallFloat(std::size_t, std::size_t, std::uint32_t r) {
-  return static_cast<float>(static_cast<int>(r % 4096) - 2048) * 0.37f;
-}
-// Magnitudes from 1e-3 to 1e7 of both signs: far from exact in any order but one.
-float wideFloat(std::size_t, std::size_t, std::uint32_t r) {
-  const float magnitude = std::pow(10.0f, static_cast<float>(r % 11) - 3.0f);
-  return (r & 0x100000u ? -magnitude : magnitude) * (1.0f + static_cast<float>(r % 97) / 97.0f);
-}
-// Near the largest float: the sums overflow to infinity.
-float hugeFloat(std::size_t, std::size_t, std::uint32_t r) {
-  const float big = std::numeric_limits<float>::max() * 0.75f;
-  return r % 4 == 0 ? -big : big;
-}
-float volumeIndexFloat(std::size_t, std::size_t t, std::uint32_t) { return static_cast<float>(t); }
-
 class SumPaths : public ::testing::TestWithParam<Case> {};
 
 TEST_P(SumPaths, EveryPathAddsVoxelByVoxelInOrder) {
@@ -155,52 +162,25 @@ TEST_P(SumPaths, EveryPathAddsVoxelByVoxelInOrder) {
 
 // The AVX2 path handles 8 volumes at a time, 32 (16-bit) or 16 (float) between
 // two prefetches, and voxels in groups of 4; the rows straddle those counts.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SumPaths,
-    ::testing::Values(
-        Case{"OneVoxelOneVolume", 1, 1, {0}, 0, smallInt, smallFloat, true},
-        Case{"OneVoxelSevenVolumes", 1, 7, {0}, 0, fullRangeInt, wideFloat, false},
-        Case{"OneVoxelOneVector", 2, 8, {1}, 0, volumeIndex, volumeIndexFloat, true},
-        Case{"ThreeVoxelsNineVolumes", 5, 9, {4, 0, 2}, 0, smallInt, wideFloat, false},
-        Case{"AGroupAndOneVolumesPastTwoLines",
-             8,
-             33,
-             {3, 1, 4, 1, 5},
-             0,
-             fullRangeInt,
-             wideFloat,
-             true},
-        Case{"VolumesOneShortOfSixteen", 20, 15, {}, 11, smallInt, wideFloat, false},
-        Case{"VolumesOnePastThirtyTwo", 20, 33, {}, 13, volumeIndex, volumeIndexFloat, false},
-        Case{"OddVolumesManyLines", 40, 1001, {}, 37, fullRangeInt, wideFloat, true},
-        Case{"OneVoxelRepeated",
-             3,
-             47,
-             {2, 2, 2, 2, 2, 2, 2, 2, 2},
-             0,
-             fullRangeInt,
-             wideFloat,
-             false},
-        Case{"LastCellFirstAndLast",
-             6,
-             40,
-             {5, 0, 1, 2, 3, 4, 5},
-             0,
-             volumeIndex,
-             volumeIndexFloat,
-             true},
-        Case{"DescendingCells",
-             12,
-             100,
-             {11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0},
-             0,
-             smallInt,
-             smallFloat,
-             false},
-        Case{"ExtremesPastTwoToThe24", 30, 37, {}, 3000, extremeInt, hugeFloat, true},
-        Case{"ManyVoxels", 500, 61, {}, 10000, fullRangeInt, wideFloat, true},
-        Case{"NoVoxels", 2, 50, {}, 0, smallInt, smallFloat, false}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, SumPaths, ::testing::Values(
+    //   name                      cells volumes voxels (then drawn up to count) samples  from 0
+    Case{"OneVoxelOneVolume",          1,    1, {0},                        0, kSmall,      true},
+    Case{"OneVoxelSevenVolumes",       1,    7, {0},                        0, kWide,       false},
+    Case{"OneVoxelOneVector",          2,    8, {1},                        0, kVolumeIndex, true},
+    Case{"ThreeVoxelsNineVolumes",     5,    9, {4, 0, 2},                  0, kWide,       false},
+    Case{"GroupAndOnePastTwoLines",    8,   33, {3, 1, 4, 1, 5},            0, kWide,       true},
+    Case{"VolumesOneShortOf16",       20,   15, {},                        11, kSmall,      false},
+    Case{"VolumesOnePast32",          20,   33, {},                        13, kVolumeIndex, false},
+    Case{"OddVolumesManyLines",       40, 1001, {},                        37, kWide,       true},
+    Case{"OneVoxelRepeated",           3,   47, {2, 2, 2, 2, 2, 2},         0, kWide,       false},
+    Case{"LastCellFirstAndLast",       6,   40, {5, 0, 1, 2, 3, 4, 5},      0, kVolumeIndex, true},
+    Case{"DescendingCells",            8,  100, {7, 6, 5, 4, 3, 2, 1, 0},   0, kSmall,      false},
+    Case{"ExtremesPastTwoToThe24",    30,   37, {},                      3000, kExtremes,   true},
+    Case{"ManyVoxels",               500,   61, {},                     10000, kWide,       true},
+    Case{"NoVoxels",                   2,   50, {},                         0, kSmall,      false}),
     [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+// clang-format on
 
 TEST(SumPathsChoice, ChosenPathIsTheFastestAvailableAndUnavailablePathsSumNothing) {
   EXPECT_TRUE(ppi::analysis::pathAvailable(SumPath::baseline));
