@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "analysis/regionsum.h"
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
@@ -56,21 +57,6 @@ std::vector<std::size_t> sampleOffsets(const std::int32_t* voxels, std::int32_t 
     }
   }
   return offsets;
-}
-
-// Adds every voxel's volumes to the per-volume sums, voxel after voxel. Each
-// volume's sum receives the voxels in stored order, exactly as a loop over
-// volumes outside and voxels inside would add them, while the samples are read
-// in the order they lie in memory.
-template <typename Sample>
-void sumOverVoxels(const Sample* samples, const std::vector<std::size_t>& offsets,
-                   std::vector<float>& sums) {
-  float* __restrict out = sums.data();
-  const std::size_t volumes = sums.size();
-  for (std::size_t offset : offsets) {
-    const Sample* __restrict cell = samples + offset;
-    for (std::size_t t = 0; t < volumes; ++t) out[t] += static_cast<float>(cell[t]);
-  }
 }
 
 // Z-normalises in place with the sample standard deviation, in single
@@ -162,9 +148,9 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
 
   std::vector<float> sums(volumes, 0.0f);
   if (sixteenBit) {
-    sumOverVoxels(intSamples, offsets, sums);
+    analysis::sumOverVoxels(intSamples, offsets, sums);
   } else {
-    sumOverVoxels(floatSamples, offsets, sums);
+    analysis::sumOverVoxels(floatSamples, offsets, sums);
   }
   const float count = static_cast<float>(offsets.size());
   for (float& sum : sums) sum /= count;

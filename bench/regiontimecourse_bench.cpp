@@ -1,12 +1,17 @@
 // The region time course of a 64 x 64 x 40 grid with 1000 volumes, for regions
 // of 100, 10,000 and 100,000 voxels and both sample types, next to a plain
 // sequential sum over as many bytes of the same samples: the memory-bandwidth
-// ceiling of the machine it runs on. Both report bytes of samples per second.
+// ceiling of the machine it runs on. Both report bytes of samples per second;
+// the region benchmarks also time the sequential sum themselves, in turns with
+// their own rounds, and report their speed as a share of it
+// ("share_of_ceiling"), which holds up better than two separate runs on a
+// machine whose load changes.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -122,28 +127,58 @@ Study& study(std::int32_t dataType) {
   return *held;
 }
 
+// The ceiling's loop: the bytes summed in order as 64-bit words.
+std::uint64_t sumWords(const void* samples, std::size_t bytes) {
+  const auto* words = static_cast<const std::uint64_t*>(samples);
+  const std::size_t count = bytes / sizeof(std::uint64_t);
+  std::uint64_t sum = 0;
+  for (std::size_t i = 0; i < count; ++i) sum += words[i];
+  return sum;
+}
+
+// Processor time, as Google Benchmark counts it.
+double processorSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+// Region rounds and rounds of the ceiling alternate in blocks of at least
+// this many bytes of samples each (a pause in timing costs little beside it).
+constexpr std::int64_t kBlockBytes = std::int64_t{16} << 20;
+
 void regionTimeCourse(benchmark::State& state, std::int32_t dataType) {
   Study& s = study(dataType);
   const int sizeIndex = static_cast<int>(state.range(0));
   s.subjectVOI.chosenVOI = sizeIndex;
+  const std::int64_t bytes =
+      std::int64_t{kRegionSizes[sizeIndex]} * kVolumes * static_cast<std::int64_t>(s.sampleSize);
+  const std::int64_t block = std::max<std::int64_t>(1, kBlockBytes / bytes);
   ppi::analysis::RegionTimeCourse region;
   std::int64_t rounds = 0;
+  double regionSeconds = 0.0, ceilingSeconds = 0.0;
+  double blockStart = processorSeconds();
   for (auto _ : state) {
     if (!ppi::analysis::computeRegionTimeCourse(s.whole, region)) {
       state.SkipWithError("the region time course failed");
       break;
     }
     benchmark::DoNotOptimize(region.values.data());
-    if (++rounds % 4096 == 0) {
+    if (++rounds % block == 0) {
       state.PauseTiming();
+      const double regionEnd = processorSeconds();
+      for (std::int64_t r = 0; r < block; ++r) {
+        benchmark::DoNotOptimize(sumWords(s.samples, static_cast<std::size_t>(bytes)));
+      }
+      const double ceilingEnd = processorSeconds();
+      regionSeconds += regionEnd - blockStart;
+      ceilingSeconds += ceilingEnd - regionEnd;
       s.forgetCalls();
+      blockStart = processorSeconds();
       state.ResumeTiming();
     }
   }
-  const std::int64_t bytes =
-      std::int64_t{kRegionSizes[sizeIndex]} * kVolumes * static_cast<std::int64_t>(s.sampleSize);
   state.SetBytesProcessed(state.iterations() * bytes);
   state.counters["voxels"] = kRegionSizes[sizeIndex];
+  // The region's speed over the whole blocks as a share of the ceiling's over
+  // the blocks of the same bytes between them.
+  if (regionSeconds > 0.0) state.counters["share_of_ceiling"] = ceilingSeconds / regionSeconds;
   s.forgetCalls();
 }
 
@@ -154,13 +189,7 @@ void sequentialSum(benchmark::State& state, std::int32_t dataType) {
   const int sizeIndex = static_cast<int>(state.range(0));
   const std::size_t bytes =
       std::size_t{static_cast<std::size_t>(kRegionSizes[sizeIndex])} * kVolumes * s.sampleSize;
-  const auto* words = static_cast<const std::uint64_t*>(s.samples);
-  const std::size_t count = bytes / sizeof(std::uint64_t);
-  for (auto _ : state) {
-    std::uint64_t sum = 0;
-    for (std::size_t i = 0; i < count; ++i) sum += words[i];
-    benchmark::DoNotOptimize(sum);
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(sumWords(s.samples, bytes));
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
   state.counters["voxels"] = kRegionSizes[sizeIndex];
 }
