@@ -150,7 +150,10 @@ Ticks roundTicks(double low, double high, int wanted) {
   ticks.decimals = std::max(0, static_cast<int>(-std::floor(std::log10(ticks.step) + 1e-9)));
   const double first = std::ceil(low / ticks.step - 1e-9);
   const double last = std::floor(high / ticks.step + 1e-9);
-  for (double k = first; k <= last; ++k) ticks.values.push_back(k * ticks.step);
+  // Bounded, should the step be lost in the rounding of very large values.
+  for (double k = first; k <= last && ticks.values.size() < 100; ++k) {
+    ticks.values.push_back(k * ticks.step);
+  }
   return ticks;
 }
 
@@ -555,8 +558,14 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
 
 // --------------------------------------------------------------- flags ----
 
+// The name of a predictor of the statistics, or an empty text for an index
+// they do not have.
+std::string_view predictorName(const DesignStats& stats, std::size_t index) {
+  return index < stats.predictors.size() ? std::string_view(stats.predictors[index].name) : "";
+}
+
 struct Flags {
-  std::vector<std::string> long_;  // HTML, one <li> each
+  std::vector<std::string> items;  // HTML, one <li> each
   bool vif = false, outside = false, unnamed = false;
 };
 
@@ -565,15 +574,15 @@ Flags subjectFlags(const SubjectReport& subject) {
   for (const PpiVif& entry : subject.stats.vifs) {
     if (!(entry.vif >= kVifFlagThreshold)) continue;
     flags.vif = true;
-    flags.long_.push_back("<li class=\"flag flag-vif\">PPI term \u201c" +
-                          escaped(subject.stats.predictors[entry.predictor].name) +
+    flags.items.push_back("<li class=\"flag flag-vif\">PPI term \u201c" +
+                          escaped(predictorName(subject.stats, entry.predictor)) +
                           "\u201d: variance inflation factor " + fixed(entry.vif, 1) +
                           " (at least " + fixed(kVifFlagThreshold, 0) +
                           "): the other predictors largely explain it.</li>");
   }
   if (subject.voxelsInside < subject.voxelsListed) {
     flags.outside = true;
-    flags.long_.push_back("<li class=\"flag flag-outside\">" +
+    flags.items.push_back("<li class=\"flag flag-outside\">" +
                           integer(subject.voxelsListed - subject.voxelsInside) + " of " +
                           integer(subject.voxelsListed) +
                           " region voxels lie outside the time course's grid and were left "
@@ -582,7 +591,7 @@ Flags subjectFlags(const SubjectReport& subject) {
   for (const ConditionWeight& condition : subject.conditions) {
     if (condition.named) continue;
     flags.unnamed = true;
-    flags.long_.push_back(
+    flags.items.push_back(
         "<li class=\"flag flag-unnamed\">No \u201cCondID-\u201d entry names the "
         "condition \u201c" +
         escaped(condition.name) + "\u201d: it got no weight.</li>");
@@ -597,7 +606,8 @@ std::string shortFlags(const Flags& flags) {
     if (!text.empty()) text += ", ";
     text += flag;
   };
-  if (flags.vif) add("PPI VIF \u2265 5");
+  const std::string vif = "PPI VIF \u2265 " + fixed(kVifFlagThreshold, 0);
+  if (flags.vif) add(vif.c_str());
   if (flags.outside) add("voxels outside grid");
   if (flags.unnamed) add("unnamed condition");
   return text.empty() ? "<td>none</td>" : "<td class=\"flag\">" + text + "</td>";
@@ -809,7 +819,7 @@ void appendCorrelations(std::string& html, const SubjectReport& subject) {
     html += "<p>Variance inflation factor of each PPI term: ";
     for (std::size_t i = 0; i < stats.vifs.size(); ++i) {
       const PpiVif& entry = stats.vifs[i];
-      html += (i ? "; " : "") + escaped(stats.predictors[entry.predictor].name) + " " +
+      html += (i ? "; " : "") + escaped(predictorName(stats, entry.predictor)) + " " +
               fixed(entry.vif, 2);
     }
     html += ".</p>\n";
@@ -830,11 +840,11 @@ void appendSubject(std::string& html, const SubjectReport& subject, std::size_t 
   html += subjectFigure(subject, number);
   const Flags flags = subjectFlags(subject);
   html += "<h3>Flags</h3>\n";
-  if (flags.long_.empty() && subject.warnings.empty()) {
+  if (flags.items.empty() && subject.warnings.empty()) {
     html += "<p class=\"ok\">None.</p>\n";
   } else {
     html += "<ul class=\"flags\">\n";
-    for (const std::string& flag : flags.long_) html += flag + "\n";
+    for (const std::string& flag : flags.items) html += flag + "\n";
     for (const std::string& warning : subject.warnings) {
       html += "<li class=\"flag flag-warning\">" + escaped(warning) + "</li>\n";
     }
