@@ -237,6 +237,23 @@ std::vector<Trace> drawnTraces(const std::vector<Predictor>& predictors) {
     }
     traces.push_back({&predictor, style});
   }
+  // Drawn (and listed) region signal first and PPI terms last, on top.
+  const auto layer = [](const Trace& trace) {
+    switch (trace.predictor->role) {
+      case PredictorRole::regionSignal:
+        return 0;
+      case PredictorRole::task:
+        return 1;
+      case PredictorRole::complementary:
+        return 2;
+      case PredictorRole::ppiTerm:
+        return 3;
+      default:
+        return 4;
+    }
+  };
+  std::stable_sort(traces.begin(), traces.end(),
+                   [&](const Trace& a, const Trace& b) { return layer(a) < layer(b); });
   return traces;
 }
 

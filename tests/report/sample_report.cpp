@@ -1,12 +1,13 @@
 // Writes the QC report of a made-up run of three subjects, for the render
 // check and for looking at:
-//   sample_report REPORT.html
+//   sample_report REPORT.html [VOLUMES]
 // Subject 1 is clean; subject 2 has the standard approach's complementary
 // regressor and a region signal that follows the task (a PPI VIF past 5);
 // subject 3 has voxels outside the grid, a condition no entry names and
 // names that need escaping. All three have six motion predictors.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ using ppi::analysis::Predictor;
 using ppi::analysis::PredictorRole;
 using ppi::analysis::SubjectReport;
 
-constexpr int kVolumes = 180;
+int kVolumes = 180;  // or as given
 
 // A reproducible noise source (a linear congruential generator).
 struct Noise {
@@ -137,10 +138,11 @@ SubjectReport subject(int number, unsigned long long seed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: sample_report REPORT.html\n");
+  if (argc < 2 || argc > 3 || (argc == 3 && std::atoi(argv[2]) < 30)) {
+    std::fprintf(stderr, "usage: sample_report REPORT.html [VOLUMES, at least 30]\n");
     return 2;
   }
+  if (argc == 3) kVolumes = std::atoi(argv[2]);
   ppi::analysis::QcReportInput input;
   input.plugin = {"PPI plug-in", "2.0.0", "3.4.1"};
   input.dateUtc = 1717243200;  // 2024-06-01 12:00:00 UTC
