@@ -2,12 +2,16 @@
 # Installs the Debian packages the build and the tests need (once; quick when
 # they are already there). With --windows: what the Windows build and its tests
 # need instead, the mingw-w64 cross compiler (posix thread model) and wine.
+# Eigen, nlohmann/json and xxHash are header-only and compiled into the library.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-  duktape-dev)
+  duktape-dev libeigen3-dev nlohmann-json3-dev libxxhash-dev libpng-dev)
+windows=false
 if [[ ${1:-} == --windows ]]; then
-  packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64)
+  windows=true
+  packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64
+    libeigen3-dev nlohmann-json3-dev libxxhash-dev)
 fi
 
 missing=()
@@ -16,6 +20,8 @@ for package in "${packages[@]}"; do
 done
 # node runs the GUI script's unit tests; any node will do, else Debian's.
 command -v node >/dev/null 2>&1 || missing+=(nodejs)
+# Headless Chromium renders the QC report in its render check; any chromium will do.
+if ! $windows && ! command -v chromium >/dev/null 2>&1; then missing+=(chromium); fi
 if ((${#missing[@]})); then
   if [[ $(id -u) -ne 0 ]]; then
     echo "setup: please install: ${missing[*]}" >&2
