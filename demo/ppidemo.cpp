@@ -14,7 +14,7 @@
 #include <iostream>
 #include <string>
 
-#include "standin/study.h"
+#include "demo/study.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ bool parseInt(const char* text, int& value) {
 }
 
 int generate(const std::string& folder, int argc, char** argv) {
-  standin::StudyOptions options;
+  demo::StudyOptions options;
   for (int i = 3; i < argc; ++i) {
     const std::string option = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -50,7 +50,7 @@ int generate(const std::string& folder, int argc, char** argv) {
     }
   }
   std::string why;
-  if (!standin::generateStudy(folder, options, &why)) {
+  if (!demo::generateStudy(folder, options, &why)) {
     std::cerr << "ppidemo: " << why << "\n";
     return 2;
   }
@@ -70,14 +70,14 @@ int check(const std::string& folder, int argc, char** argv) {
     }
   }
   std::string why;
-  auto result = standin::checkStudy(folder, &why);
+  auto result = demo::checkStudy(folder, &why);
   if (!result) {
     std::cout << "Nothing to check: " << why << "\n";
     return why.rfind("no design matrices", 0) == 0 ? 3 : 2;
   }
-  standin::printStudyCheck(*result, std::cout);
+  demo::printStudyCheck(*result, std::cout);
   if (!figure.empty()) {
-    if (!standin::writeRegressorFigure(folder, figure, &why)) {
+    if (!demo::writeRegressorFigure(folder, figure, &why)) {
       std::cerr << "ppidemo: " << why << "\n";
       return 2;
     }
