@@ -179,11 +179,11 @@ TEST(DocumentLoaders, ServeTheModelAndReportUnreadableFiles) {
   standin::HostModel model;
   std::vector<std::string> problems;
   standin::useDocumentFiles(model, [&](const std::string& why) { problems.push_back(why); });
-  EXPECT_EQ(model.linkVTCToCurrentVMR("tc.vtc", 1), 1);
+  EXPECT_EQ(model.nkLinkVTCToCurrentVMR("tc.vtc", 1), 1);
   ASSERT_NE(model.currentProtocol(), nullptr);
   EXPECT_EQ(model.currentProtocol()->conditions[0].name, "A");
-  EXPECT_EQ(model.loadVOIs("bad.voi"), 0);
-  EXPECT_EQ(model.linkVTCToCurrentVMR("missing.vtc", 1), 0);
+  EXPECT_EQ(model.nkLoadVOIs("bad.voi"), 0);
+  EXPECT_EQ(model.nkLinkVTCToCurrentVMR("missing.vtc", 1), 0);
   ASSERT_EQ(problems.size(), 2u);
   EXPECT_NE(problems[0].find("not a TYNK-REGIONS file"), std::string::npos);
   EXPECT_NE(problems[1].find("cannot open missing.vtc"), std::string::npos);
