@@ -8,6 +8,8 @@
 #include <limits>
 #include <sstream>
 
+#include "standin/textutil.h"
+
 namespace standin {
 namespace {
 
@@ -26,12 +28,6 @@ template <typename T>
 std::optional<T> failed(std::string* error, const std::string& why) {
   fail(error, why);
   return std::nullopt;
-}
-
-bool parseInt(const std::string& text, std::int32_t& value) {
-  const char* end = text.data() + text.size();
-  auto result = std::from_chars(text.data(), end, value);
-  return result.ec == std::errc() && result.ptr == end;
 }
 
 bool parseDouble(const std::string& text, double& value) {
