@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <limits>
 #include <sstream>
 
 #include "standin/textutil.h"

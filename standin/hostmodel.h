@@ -124,8 +124,6 @@ class HostModel {
   bool canariesIntact() const;
 
   // --- current documents ---------------------------------------------------
-  const TimeCourse* linkedTimeCourse() const { return linked_ ? &*linked_ : nullptr; }
-  std::string linkedTimeCoursePath() const { return linkedPath_; }
   const Protocol* currentProtocol() const { return protocol_ ? &*protocol_ : nullptr; }
   const std::vector<Predictor>& designMatrix() const { return design_; }
   const Predictor* predictor(const std::string& name) const;
