@@ -2,28 +2,35 @@
 // function table, its name array, the typed signatures and the host-side
 // prototypes are all generated.
 //
-// TYPED(name, result, parameters) marks an entry that the plug-in calls; its
-// signature is pinned, since every host is built against it.
+// TYPED(name, result, parameters, arguments) marks an entry that the plug-in
+// calls; its signature is pinned, since every host is built against it.
+// `arguments` names the parameters in order, for a host that forwards the call.
 // UNTYPED(name) marks an entry that is bound and kept but never called.
 #pragma once
 
 #define PPI_HOST_FUNCTIONS(TYPED, UNTYPED)                                                    \
   /* host, log and dialogs (13) */                                                            \
-  TYPED(nkGetVersionOfTessarayNK, void, (int* major, int* minor, int* revision))              \
+  TYPED(nkGetVersionOfTessarayNK, void, (int* major, int* minor, int* revision),              \
+        (major, minor, revision))                                                             \
   UNTYPED(nkGetTessarayNKPath)                                                                \
   UNTYPED(nkGetPluginsPath)                                                                   \
-  TYPED(nkShowLogPane, void, (void))                                                          \
+  TYPED(nkShowLogPane, void, (void), ())                                                      \
   UNTYPED(nkShowLogTab)                                                                       \
-  TYPED(nkLogText, void, (const char* text))                                                  \
-  TYPED(nkMessageBox, void, (const char* text))                                               \
-  TYPED(nkYesNoMessageBox, int, (const char* text))                                           \
-  TYPED(nkGetIntegerInput, int, (const char* prompt, int defaultValue, int minValue, int maxValue)) \
+  TYPED(nkLogText, void, (const char* text), (text))                                          \
+  TYPED(nkMessageBox, void, (const char* text), (text))                                       \
+  TYPED(nkYesNoMessageBox, int, (const char* text), (text))                                   \
+  TYPED(nkGetIntegerInput, int,                                                               \
+        (const char* prompt, int defaultValue, int minValue, int maxValue),                   \
+        (prompt, defaultValue, minValue, maxValue))                                           \
   UNTYPED(nkGetFloatInput)                                                                    \
-  TYPED(nkGetTextInput, int, (const char* prompt, const char* defaultText, char* result))     \
+  TYPED(nkGetTextInput, int, (const char* prompt, const char* defaultText, char* result),     \
+        (prompt, defaultText, result))                                                        \
   TYPED(nkGetOpenFileName, int,                                                               \
-        (const char* title, const char* start, const char* filter, char* result))            \
+        (const char* title, const char* start, const char* filter, char* result),             \
+        (title, start, filter, result))                                                       \
   TYPED(nkGetSaveFileName, int,                                                               \
-        (const char* title, const char* start, const char* filter, char* result))            \
+        (const char* title, const char* start, const char* filter, char* result),             \
+        (title, start, filter, result))                                                       \
   /* plots (23) */                                                                            \
   UNTYPED(nkCloseAllPlots)                                                                    \
   UNTYPED(nkPlotPoints)                                                                       \
@@ -49,7 +56,7 @@
   UNTYPED(nkShowPlotLegend)                                                                   \
   UNTYPED(nkSetPlotColorTheme)                                                                \
   /* windows and documents (9) */                                                             \
-  TYPED(nkUpdateActiveWindow, void, (void))                                                   \
+  TYPED(nkUpdateActiveWindow, void, (void), ())                                               \
   UNTYPED(nkShowBusyCursor)                                                                   \
   UNTYPED(nkStopBusyCursor)                                                                   \
   UNTYPED(nkGetNumberOfDocsInWorkspace)                                                       \
@@ -86,7 +93,7 @@
   UNTYPED(nkSaveMAPsOfCurrentFMR)                                                             \
   UNTYPED(nkCreateMAPForCurrentFMR)                                                           \
   /* VMR documents and their maps (31) */                                                     \
-  TYPED(nkGetCurrentVMR, void*, (int* dimX, int* dimY, int* dimZ))                            \
+  TYPED(nkGetCurrentVMR, void*, (int* dimX, int* dimY, int* dimZ), (dimX, dimY, dimZ))        \
   UNTYPED(nkGetMainHeaderOfCurrentVMR)                                                        \
   UNTYPED(nkSetMainHeaderOfCurrentVMR)                                                        \
   UNTYPED(nkGetScannerPositionHeaderOfCurrentVMR)                                             \
@@ -118,13 +125,13 @@
   UNTYPED(nkCreateARVMPsForCurrentVMR)                                                        \
   UNTYPED(nkDeleteARVMPsOfCurrentVMR)                                                         \
   /* VTC time courses (15) */                                                                 \
-  TYPED(nkLinkVTCToCurrentVMR, int, (const char* path, int flag))                             \
+  TYPED(nkLinkVTCToCurrentVMR, int, (const char* path, int flag), (path, flag))               \
   UNTYPED(nkCreateVTCForCurrentVMR)                                                           \
-  TYPED(nkGetHeaderOfVTCOfCurrentVMR, int, (void* header))                                    \
+  TYPED(nkGetHeaderOfVTCOfCurrentVMR, int, (void* header), (header))                          \
   UNTYPED(nkSetHeaderOfVTCOfCurrentVMR)                                                       \
   UNTYPED(nkSetVTCParametersOfCurrentVMR)                                                     \
-  TYPED(nkGetVTCFloatDataOfCurrentVMR, float*, (void))                                        \
-  TYPED(nkGetVTCIntDataOfCurrentVMR, short*, (void))                                          \
+  TYPED(nkGetVTCFloatDataOfCurrentVMR, float*, (void), ())                                    \
+  TYPED(nkGetVTCIntDataOfCurrentVMR, short*, (void), ())                                      \
   UNTYPED(nkGetVTCOfCurrentVMR)                                                               \
   UNTYPED(nkSaveVTCOfCurrentVMR)                                                              \
   UNTYPED(nkClearMultiVTCAnalysis)                                                            \
@@ -171,42 +178,43 @@
   UNTYPED(nkDeleteSSMOfCurrentSRF)                                                            \
   /* protocols (8) */                                                                         \
   UNTYPED(nkClearProtocol)                                                                    \
-  TYPED(nkLoadProtocol, int, (const char* path))                                              \
+  TYPED(nkLoadProtocol, int, (const char* path), (path))                                      \
   UNTYPED(nkSaveProtocol)                                                                     \
-  TYPED(nkGetProtocol, int, (void* protocol))                                                 \
+  TYPED(nkGetProtocol, int, (void* protocol), (protocol))                                     \
   UNTYPED(nkSetProtocol)                                                                      \
-  TYPED(nkGetProtocolCondition, int, (int index, void* condition))                            \
+  TYPED(nkGetProtocolCondition, int, (int index, void* condition), (index, condition))        \
   UNTYPED(nkAddProtocolCondition)                                                             \
   UNTYPED(nkAddProtocolConditionInterval)                                                     \
   /* design matrix (12) */                                                                    \
-  TYPED(nkClearDesignMatrix, void, (void))                                                    \
-  TYPED(nkAddPredictor, void, (const char* name))                                             \
+  TYPED(nkClearDesignMatrix, void, (void), ())                                                \
+  TYPED(nkAddPredictor, void, (const char* name), (name))                                     \
   TYPED(nkSetPredictorValuesFromCondition, void,                                              \
-        (const char* name, int condition, float value))                                       \
+        (const char* name, int condition, float value),                                       \
+        (name, condition, value))                                                             \
   UNTYPED(nkSetPredictorValuesFromConditionName)                                              \
   UNTYPED(nkApplyTwoGammaHRFToPredictor)                                                      \
-  TYPED(nkApplyTwoGammaHRFToPredictorWithName, void, (const char* name))                      \
+  TYPED(nkApplyTwoGammaHRFToPredictorWithName, void, (const char* name), (name))              \
   UNTYPED(nkApplyBoyntonHRFToPredictor)                                                       \
   UNTYPED(nkApplyBoyntonHRFToPredictorWithName)                                               \
   UNTYPED(nkGetPredictor)                                                                     \
-  TYPED(nkGetPredictorByName, float*, (const char* name))                                     \
+  TYPED(nkGetPredictorByName, float*, (const char* name), (name))                             \
   UNTYPED(nkLoadSingleStudyGLMDesignMatrix)                                                   \
-  TYPED(nkSaveSingleStudyGLMDesignMatrix, void, (const char* path))                           \
+  TYPED(nkSaveSingleStudyGLMDesignMatrix, void, (const char* path), (path))                   \
   /* VOI and POI (8) */                                                                       \
-  TYPED(nkLoadVOIs, int, (const char* path))                                                  \
+  TYPED(nkLoadVOIs, int, (const char* path), (path))                                          \
   UNTYPED(nkSaveVOIs)                                                                         \
-  TYPED(nkGetVOIs, int, (void* voiSet))                                                       \
-  TYPED(nkGetVOI, int*, (int index, void* voi))                                               \
+  TYPED(nkGetVOIs, int, (void* voiSet), (voiSet))                                             \
+  TYPED(nkGetVOI, int*, (int index, void* voi), (index, voi))                                 \
   UNTYPED(nkLoadPOIs)                                                                         \
   UNTYPED(nkSavePOIs)                                                                         \
   UNTYPED(nkGetPOIs)                                                                          \
   UNTYPED(nkGetPOI)                                                                           \
   /* parameters (12) */                                                                       \
-  TYPED(nkGetStringParameter, void, (const char* name, char* value))                          \
-  TYPED(nkGetIntParameter, int, (const char* name))                                           \
+  TYPED(nkGetStringParameter, void, (const char* name, char* value), (name, value))           \
+  TYPED(nkGetIntParameter, int, (const char* name), (name))                                   \
   UNTYPED(nkGetFloatParameter)                                                                \
-  TYPED(nkSetStringParameter, void, (const char* name, const char* value))                    \
-  TYPED(nkSetIntParameter, void, (const char* name, int value))                               \
+  TYPED(nkSetStringParameter, void, (const char* name, const char* value), (name, value))     \
+  TYPED(nkSetIntParameter, void, (const char* name, int value), (name, value))                \
   UNTYPED(nkSetFloatParameter)                                                                \
   UNTYPED(nkGetDlgStringParameter)                                                            \
   UNTYPED(nkGetDlgIntegerParameter)                                                           \

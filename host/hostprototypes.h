@@ -11,7 +11,8 @@
 #define PPI_HOST_API __attribute__((visibility("default")))
 #endif
 
-#define PPI_HOST_PROTOTYPE_TYPED(name, result, parameters) PPI_HOST_API result name parameters;
+#define PPI_HOST_PROTOTYPE_TYPED(name, result, parameters, arguments) \
+  PPI_HOST_API result name parameters;
 #define PPI_HOST_PROTOTYPE_UNTYPED(name)
 
 #ifdef __cplusplus

@@ -4,7 +4,7 @@ namespace ppi::host {
 namespace {
 
 const char* const kNames[kHostFunctionCount] = {
-#define PPI_HOST_NAME_TYPED(name, result, parameters) #name,
+#define PPI_HOST_NAME_TYPED(name, result, parameters, arguments) #name,
 #define PPI_HOST_NAME_UNTYPED(name) #name,
     PPI_HOST_FUNCTIONS(PPI_HOST_NAME_TYPED, PPI_HOST_NAME_UNTYPED)
 #undef PPI_HOST_NAME_TYPED

@@ -13,7 +13,7 @@ namespace ppi::host {
 using RawFunction = void (*)();
 
 enum class HostFunction : int {
-#define PPI_HOST_ENUM_TYPED(name, result, parameters) name,
+#define PPI_HOST_ENUM_TYPED(name, result, parameters, arguments) name,
 #define PPI_HOST_ENUM_UNTYPED(name) name,
   PPI_HOST_FUNCTIONS(PPI_HOST_ENUM_TYPED, PPI_HOST_ENUM_UNTYPED)
 #undef PPI_HOST_ENUM_TYPED
@@ -22,7 +22,8 @@ enum class HostFunction : int {
 
 // The signatures of the entries that the plug-in calls, one alias per name.
 namespace signature {
-#define PPI_HOST_SIGNATURE_TYPED(name, result, parameters) using name = result parameters;
+#define PPI_HOST_SIGNATURE_TYPED(name, result, parameters, arguments) \
+  using name = result parameters;
 #define PPI_HOST_SIGNATURE_UNTYPED(name)
 PPI_HOST_FUNCTIONS(PPI_HOST_SIGNATURE_TYPED, PPI_HOST_SIGNATURE_UNTYPED)
 #undef PPI_HOST_SIGNATURE_TYPED
@@ -30,7 +31,7 @@ PPI_HOST_FUNCTIONS(PPI_HOST_SIGNATURE_TYPED, PPI_HOST_SIGNATURE_UNTYPED)
 }  // namespace signature
 
 constexpr std::size_t kHostFunctionCount = 0
-#define PPI_HOST_COUNT_TYPED(name, result, parameters) +1
+#define PPI_HOST_COUNT_TYPED(name, result, parameters, arguments) +1
 #define PPI_HOST_COUNT_UNTYPED(name) +1
     PPI_HOST_FUNCTIONS(PPI_HOST_COUNT_TYPED, PPI_HOST_COUNT_UNTYPED);
 #undef PPI_HOST_COUNT_TYPED

@@ -10,7 +10,7 @@ bash scripts/build.sh
 build_dir=${PPI_BUILD_DIR:-build}
 host="$PWD/$build_dir/standin/app/TessarayNK"
 plugin="$PWD/$build_dir/libppiplugin.so"
-demo="$PWD/$build_dir/standin/ppidemo"
+demo="$PWD/$build_dir/demo/ppidemo"
 
 out=demo-output
 rm -rf "$out"

@@ -31,16 +31,6 @@ std::optional<RegionFile> readRegionFile(const std::string& path, std::string* e
 bool writeRegionFile(const std::string& path, const RegionFile& regions,
                      std::string* error = nullptr);
 
-// The sample of cell (x, y, z) at volume t, whatever the data type.
-double sampleAt(const TimeCourse& timeCourse, int x, int y, int z, int volume);
-
-// The mean time course of a region as the host's grid sees it: every voxel is
-// mapped to its grid cell (coordinate-system code 3 first converts the triple
-// (c0, c1, c2) to (128 - c1, 128 - c2, 128 - c0)), and the cells' samples are
-// averaged over the voxels. Nothing when a voxel lies outside the grid.
-std::optional<std::vector<double>> regionMeanTimeCourse(const TimeCourse& timeCourse,
-                                                        const Region& region, int coordinateSystem);
-
 // Sets the model's loaders to read the files above; every file that cannot be
 // read is reported through `onProblem`.
 void useDocumentFiles(HostModel& model,

@@ -14,7 +14,6 @@ class GuardedArray {
   static constexpr std::size_t kGuard = 16;
 
   GuardedArray() { resize(0); }
-  explicit GuardedArray(std::size_t count) { resize(count); }
 
   void resize(std::size_t count) {
     count_ = count;

@@ -98,29 +98,29 @@ Predictor* HostModel::findPredictor(const std::string& name) {
   return nullptr;
 }
 
-void HostModel::getVersion(int* major, int* minor, int* revision) {
-  record("nkGetVersionOfTessarayNK", {});
+void HostModel::nkGetVersionOfTessarayNK(int* major, int* minor, int* revision) {
+  record(__func__, {});
   *major = version[0];
   *minor = version[1];
   *revision = version[2];
 }
 
-void HostModel::showLogPane() { record("nkShowLogPane", {}); }
+void HostModel::nkShowLogPane() { record(__func__, {}); }
 
-void HostModel::logText(const char* line) {
-  record("nkLogText", {text(line)});
+void HostModel::nkLogText(const char* line) {
+  record(__func__, {text(line)});
   log.push_back(text(line));
   if (onLog) onLog(log.back());
 }
 
-void HostModel::messageBox(const char* message) {
-  record("nkMessageBox", {text(message)});
+void HostModel::nkMessageBox(const char* message) {
+  record(__func__, {text(message)});
   messageBoxes.push_back(text(message));
   if (onMessage) onMessage(messageBoxes.back());
 }
 
-int HostModel::yesNoMessageBox(const char* question) {
-  record("nkYesNoMessageBox", {text(question)});
+int HostModel::nkYesNoMessageBox(const char* question) {
+  record(__func__, {text(question)});
   bool yes = false;
   if (!yesNoAnswers.empty()) {
     yes = yesNoAnswers.front();
@@ -130,9 +130,9 @@ int HostModel::yesNoMessageBox(const char* question) {
   return yes ? 1 : 0;
 }
 
-int HostModel::getIntegerInput(const char* prompt, int defaultValue, int minValue, int maxValue) {
-  record("nkGetIntegerInput", {text(prompt), std::to_string(defaultValue), std::to_string(minValue),
-                               std::to_string(maxValue)});
+int HostModel::nkGetIntegerInput(const char* prompt, int defaultValue, int minValue, int maxValue) {
+  record(__func__, {text(prompt), std::to_string(defaultValue), std::to_string(minValue),
+                    std::to_string(maxValue)});
   int answer = -1;
   if (!integerAnswers.empty()) {
     answer = integerAnswers.front();
@@ -142,49 +142,49 @@ int HostModel::getIntegerInput(const char* prompt, int defaultValue, int minValu
   return answer;
 }
 
-int HostModel::getTextInput(const char* prompt, const char* defaultText, char* result) {
-  record("nkGetTextInput", {text(prompt), text(defaultText)});
+int HostModel::nkGetTextInput(const char* prompt, const char* defaultText, char* result) {
+  record(__func__, {text(prompt), text(defaultText)});
   return answerDialog(textAnswers, "text", text(prompt), result);
 }
 
-int HostModel::getOpenFileName(const char* title, const char* start, const char* filter,
-                               char* result) {
-  record("nkGetOpenFileName", {text(title), text(start), text(filter)});
+int HostModel::nkGetOpenFileName(const char* title, const char* start, const char* filter,
+                                 char* result) {
+  record(__func__, {text(title), text(start), text(filter)});
   return answerDialog(openFileAnswers, "open file",
                       text(title) + " [" + text(start) + ", " + text(filter) + "]", result);
 }
 
-int HostModel::getSaveFileName(const char* title, const char* start, const char* filter,
-                               char* result) {
-  record("nkGetSaveFileName", {text(title), text(start), text(filter)});
+int HostModel::nkGetSaveFileName(const char* title, const char* start, const char* filter,
+                                 char* result) {
+  record(__func__, {text(title), text(start), text(filter)});
   return answerDialog(saveFileAnswers, "save file",
                       text(title) + " [" + text(start) + ", " + text(filter) + "]", result);
 }
 
-void HostModel::getStringParameter(const char* name, char* value) {
-  record("nkGetStringParameter", {text(name)});
+void HostModel::nkGetStringParameter(const char* name, char* value) {
+  record(__func__, {text(name)});
   auto found = stringParameters.find(text(name));
   writeHostText(value, found != stringParameters.end() ? found->second : std::string());
 }
 
-void HostModel::setStringParameter(const char* name, const char* value) {
-  record("nkSetStringParameter", {text(name), text(value)});
+void HostModel::nkSetStringParameter(const char* name, const char* value) {
+  record(__func__, {text(name), text(value)});
   stringParameters[text(name)] = text(value);
 }
 
-int HostModel::getIntParameter(const char* name) {
-  record("nkGetIntParameter", {text(name)});
+int HostModel::nkGetIntParameter(const char* name) {
+  record(__func__, {text(name)});
   auto found = intParameters.find(text(name));
   return found != intParameters.end() ? found->second : 0;
 }
 
-void HostModel::setIntParameter(const char* name, int value) {
-  record("nkSetIntParameter", {text(name), std::to_string(value)});
+void HostModel::nkSetIntParameter(const char* name, int value) {
+  record(__func__, {text(name), std::to_string(value)});
   intParameters[text(name)] = value;
 }
 
-void* HostModel::getCurrentVMR(int* dimX, int* dimY, int* dimZ) {
-  record("nkGetCurrentVMR", {});
+void* HostModel::nkGetCurrentVMR(int* dimX, int* dimY, int* dimZ) {
+  record(__func__, {});
   if (!vmrOpen) return nullptr;
   if (dimX != nullptr) *dimX = 256;
   if (dimY != nullptr) *dimY = 256;
@@ -192,10 +192,10 @@ void* HostModel::getCurrentVMR(int* dimX, int* dimY, int* dimZ) {
   return &vmrDocument_;
 }
 
-void HostModel::updateActiveWindow() { record("nkUpdateActiveWindow", {}); }
+void HostModel::nkUpdateActiveWindow() { record(__func__, {}); }
 
-int HostModel::linkVTCToCurrentVMR(const char* path, int flag) {
-  record("nkLinkVTCToCurrentVMR", {text(path), std::to_string(flag)});
+int HostModel::nkLinkVTCToCurrentVMR(const char* path, int flag) {
+  record(__func__, {text(path), std::to_string(flag)});
   if (!vmrOpen || path == nullptr) return 0;
   std::optional<TimeCourse> loaded;
   auto found = timeCourses.find(path);
@@ -223,8 +223,8 @@ int HostModel::linkVTCToCurrentVMR(const char* path, int flag) {
   return 1;
 }
 
-int HostModel::getHeaderOfVTCOfCurrentVMR(void* header) {
-  record("nkGetHeaderOfVTCOfCurrentVMR", {});
+int HostModel::nkGetHeaderOfVTCOfCurrentVMR(void* header) {
+  record(__func__, {});
   if (!linked_ || header == nullptr) return 0;
   ppi::host::VTCHeaderRecord record;
   std::memcpy(record.bytes, header, sizeof record.bytes);
@@ -244,20 +244,20 @@ int HostModel::getHeaderOfVTCOfCurrentVMR(void* header) {
   return 1;
 }
 
-short* HostModel::getVTCIntDataOfCurrentVMR() {
-  record("nkGetVTCIntDataOfCurrentVMR", {});
+short* HostModel::nkGetVTCIntDataOfCurrentVMR() {
+  record(__func__, {});
   if (!linked_ || linked_->dataType != 1) return nullptr;
   return intSamples_.data();
 }
 
-float* HostModel::getVTCFloatDataOfCurrentVMR() {
-  record("nkGetVTCFloatDataOfCurrentVMR", {});
+float* HostModel::nkGetVTCFloatDataOfCurrentVMR() {
+  record(__func__, {});
   if (!linked_ || linked_->dataType == 1) return nullptr;
   return floatSamples_.data();
 }
 
-int HostModel::loadProtocol(const char* path) {
-  record("nkLoadProtocol", {text(path)});
+int HostModel::nkLoadProtocol(const char* path) {
+  record(__func__, {text(path)});
   if (path == nullptr) return 0;
   auto found = protocols.find(path);
   if (found != protocols.end()) {
@@ -273,8 +273,8 @@ int HostModel::loadProtocol(const char* path) {
   return 0;
 }
 
-int HostModel::getProtocol(void* protocol) {
-  record("nkGetProtocol", {});
+int HostModel::nkGetProtocol(void* protocol) {
+  record(__func__, {});
   if (!protocol_ || protocol == nullptr) return 0;
   ppi::host::ProtocolRecord record;
   std::memcpy(record.bytes, protocol, sizeof record.bytes);
@@ -284,8 +284,8 @@ int HostModel::getProtocol(void* protocol) {
   return 1;
 }
 
-int HostModel::getProtocolCondition(int index, void* condition) {
-  record("nkGetProtocolCondition", {std::to_string(index)});
+int HostModel::nkGetProtocolCondition(int index, void* condition) {
+  record(__func__, {std::to_string(index)});
   if (!protocol_ || condition == nullptr || index < 0 ||
       index >= static_cast<int>(protocol_->conditions.size())) {
     return 0;
@@ -299,13 +299,13 @@ int HostModel::getProtocolCondition(int index, void* condition) {
   return 1;
 }
 
-void HostModel::clearDesignMatrix() {
-  record("nkClearDesignMatrix", {});
+void HostModel::nkClearDesignMatrix() {
+  record(__func__, {});
   design_.clear();
 }
 
-void HostModel::addPredictor(const char* name) {
-  record("nkAddPredictor", {text(name)});
+void HostModel::nkAddPredictor(const char* name) {
+  record(__func__, {text(name)});
   Predictor predictor;
   predictor.name = text(name);
   predictor.values.resize(linked_ ? static_cast<std::size_t>(std::max(linked_->nrOfVolumes, 0))
@@ -313,9 +313,8 @@ void HostModel::addPredictor(const char* name) {
   design_.push_back(std::move(predictor));
 }
 
-void HostModel::setPredictorValuesFromCondition(const char* name, int condition, float value) {
-  record("nkSetPredictorValuesFromCondition",
-         {text(name), std::to_string(condition), std::to_string(value)});
+void HostModel::nkSetPredictorValuesFromCondition(const char* name, int condition, float value) {
+  record(__func__, {text(name), std::to_string(condition), std::to_string(value)});
   Predictor* predictor = findPredictor(text(name));
   if (predictor == nullptr || !protocol_ || condition < 0 ||
       condition >= static_cast<int>(protocol_->conditions.size())) {
@@ -331,8 +330,8 @@ void HostModel::setPredictorValuesFromCondition(const char* name, int condition,
   }
 }
 
-void HostModel::applyTwoGammaHRFToPredictorWithName(const char* name) {
-  record("nkApplyTwoGammaHRFToPredictorWithName", {text(name)});
+void HostModel::nkApplyTwoGammaHRFToPredictorWithName(const char* name) {
+  record(__func__, {text(name)});
   Predictor* predictor = findPredictor(text(name));
   if (predictor == nullptr) return;
   double repetitionTime = linked_ ? linked_->repetitionTimeMs : 2000.0;
@@ -340,20 +339,20 @@ void HostModel::applyTwoGammaHRFToPredictorWithName(const char* name) {
                  twoGammaKernel(repetitionTime));
 }
 
-float* HostModel::getPredictorByName(const char* name) {
-  record("nkGetPredictorByName", {text(name)});
+float* HostModel::nkGetPredictorByName(const char* name) {
+  record(__func__, {text(name)});
   Predictor* predictor = findPredictor(text(name));
   return predictor != nullptr ? predictor->values.data() : nullptr;
 }
 
-void HostModel::saveSingleStudyGLMDesignMatrix(const char* path) {
-  record("nkSaveSingleStudyGLMDesignMatrix", {text(path)});
+void HostModel::nkSaveSingleStudyGLMDesignMatrix(const char* path) {
+  record(__func__, {text(path)});
   if (path == nullptr || !designMatrixWriter) return;
   if (designMatrixWriter(path, design_)) savedDesignMatrices.push_back(path);
 }
 
-int HostModel::loadVOIs(const char* path) {
-  record("nkLoadVOIs", {text(path)});
+int HostModel::nkLoadVOIs(const char* path) {
+  record(__func__, {text(path)});
   if (path == nullptr) return 0;
   std::optional<RegionFile> loaded;
   auto found = regionFiles.find(path);
@@ -369,8 +368,8 @@ int HostModel::loadVOIs(const char* path) {
   return 1;
 }
 
-int HostModel::getVOIs(void* voiSet) {
-  record("nkGetVOIs", {});
+int HostModel::nkGetVOIs(void* voiSet) {
+  record(__func__, {});
   if (!regions_ || voiSet == nullptr) return 0;
   ppi::host::VOISetRecord record;
   std::memcpy(record.bytes, voiSet, sizeof record.bytes);
@@ -382,8 +381,8 @@ int HostModel::getVOIs(void* voiSet) {
   return 1;
 }
 
-int* HostModel::getVOI(int index, void* voi) {
-  record("nkGetVOI", {std::to_string(index)});
+int* HostModel::nkGetVOI(int index, void* voi) {
+  record(__func__, {std::to_string(index)});
   if (!regions_ || voi == nullptr || index < 0 ||
       index >= static_cast<int>(regions_->regions.size())) {
     return nullptr;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "host/hostfunctions.h"
 #include "standin/guardedarray.h"
 
 namespace standin {
@@ -123,44 +124,19 @@ class HostModel {
   bool canariesIntact() const;
 
   // --- current documents ---------------------------------------------------
-  const TimeCourse* linkedTimeCourse() const { return linked_ ? &*linked_ : nullptr; }
-  std::string linkedTimeCoursePath() const { return linkedPath_; }
   const Protocol* currentProtocol() const { return protocol_ ? &*protocol_ : nullptr; }
   const std::vector<Predictor>& designMatrix() const { return design_; }
   const Predictor* predictor(const std::string& name) const;
 
   // --- the host functions --------------------------------------------------
-  void getVersion(int* major, int* minor, int* revision);
-  void showLogPane();
-  void logText(const char* text);
-  void messageBox(const char* text);
-  int yesNoMessageBox(const char* text);
-  int getIntegerInput(const char* prompt, int defaultValue, int minValue, int maxValue);
-  int getTextInput(const char* prompt, const char* defaultText, char* result);
-  int getOpenFileName(const char* title, const char* start, const char* filter, char* result);
-  int getSaveFileName(const char* title, const char* start, const char* filter, char* result);
-  void getStringParameter(const char* name, char* value);
-  void setStringParameter(const char* name, const char* value);
-  int getIntParameter(const char* name);
-  void setIntParameter(const char* name, int value);
-  void* getCurrentVMR(int* dimX, int* dimY, int* dimZ);
-  void updateActiveWindow();
-  int linkVTCToCurrentVMR(const char* path, int flag);
-  int getHeaderOfVTCOfCurrentVMR(void* header);
-  short* getVTCIntDataOfCurrentVMR();
-  float* getVTCFloatDataOfCurrentVMR();
-  int loadProtocol(const char* path);
-  int getProtocol(void* protocol);
-  int getProtocolCondition(int index, void* condition);
-  void clearDesignMatrix();
-  void addPredictor(const char* name);
-  void setPredictorValuesFromCondition(const char* name, int condition, float value);
-  void applyTwoGammaHRFToPredictorWithName(const char* name);
-  float* getPredictorByName(const char* name);
-  void saveSingleStudyGLMDesignMatrix(const char* path);
-  int loadVOIs(const char* path);
-  int getVOIs(void* voiSet);
-  int* getVOI(int index, void* voi);
+  // One method for each function the plug-in calls, with its name and
+  // signature (host/hostfunctions.h); the exported functions forward to the
+  // current model (standin/hostexports.cpp).
+#define STANDIN_HOST_METHOD(name, result, parameters, arguments) result name parameters;
+#define STANDIN_NO_METHOD(name)
+  PPI_HOST_FUNCTIONS(STANDIN_HOST_METHOD, STANDIN_NO_METHOD)
+#undef STANDIN_HOST_METHOD
+#undef STANDIN_NO_METHOD
 
  private:
   void record(const char* function, std::vector<std::string> arguments);

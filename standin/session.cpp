@@ -1,19 +1,13 @@
 #include "standin/session.h"
 
-#include <charconv>
 #include <fstream>
 #include <sstream>
 
 #include "standin/script/guiscript.h"
+#include "standin/textutil.h"
 
 namespace standin {
 namespace {
-
-bool parseInt(const std::string& text, int& value) {
-  const char* end = text.data() + text.size();
-  auto result = std::from_chars(text.data(), end, value);
-  return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
 
 // Splits off the first word of `rest` (words are separated by blanks or tabs).
 std::string takeWord(std::string& rest) {
@@ -60,134 +54,6 @@ bool unescape(const std::string& raw, std::string& text, std::string& why) {
   return true;
 }
 
-bool parseStep(std::string rest, SessionStep& step, std::string& why) {
-  const std::string keyword = takeWord(rest);
-  auto needWord = [&](std::string& into, const char* what) {
-    into = takeWord(rest);
-    if (into.empty()) why = std::string("missing ") + what;
-    return !into.empty();
-  };
-  auto needRest = [&](const char* what) {
-    step.text = rest;
-    if (rest.empty()) why = std::string("missing ") + what;
-    return !rest.empty();
-  };
-  auto noMore = [&]() {
-    if (!rest.empty()) why = "unexpected \"" + rest + "\" at the end";
-    return rest.empty();
-  };
-  auto escapedRest = [&]() { return unescape(rest, step.text, why); };
-  auto oneOf = [&](const char* yes, const char* no) {
-    std::string word;
-    if (!needWord(word, (std::string(yes) + " or " + no).c_str())) return false;
-    if (word != yes && word != no) {
-      why = "expected " + std::string(yes) + " or " + no + ", not \"" + word + "\"";
-      return false;
-    }
-    step.flag = word == yes;
-    return noMore();
-  };
-  auto number = [&]() {
-    std::string word;
-    if (!needWord(word, "number")) return false;
-    if (!parseInt(word, step.number)) {
-      why = "\"" + word + "\" is not an integer";
-      return false;
-    }
-    return noMore();
-  };
-
-  if (keyword == "int") {
-    step.kind = StepKind::setInt;
-    return needWord(step.name, "parameter name") && number();
-  }
-  if (keyword == "string") {
-    step.kind = StepKind::setString;
-    return needWord(step.name, "parameter name") && escapedRest();
-  }
-  if (keyword == "open-file" || keyword == "save-file") {
-    step.kind = keyword == "open-file" ? StepKind::openFile : StepKind::saveFile;
-    return needRest("path");
-  }
-  if (keyword == "text") {
-    step.kind = StepKind::text;
-    return escapedRest();
-  }
-  if (keyword == "cancel") {
-    step.kind = StepKind::cancel;
-    if (!needWord(step.name, "dialog (open-file, save-file or text)")) return false;
-    if (step.name != "open-file" && step.name != "save-file" && step.name != "text") {
-      why = "can cancel open-file, save-file or text, not \"" + step.name + "\"";
-      return false;
-    }
-    return noMore();
-  }
-  if (keyword == "integer") {
-    step.kind = StepKind::integer;
-    return number();
-  }
-  if (keyword == "answer") {
-    step.kind = StepKind::answer;
-    return oneOf("yes", "no");
-  }
-  if (keyword == "vmr") {
-    step.kind = StepKind::vmr;
-    return oneOf("open", "closed");
-  }
-  if (keyword == "command") {
-    step.kind = StepKind::command;
-    step.flag = true;
-    if (!needWord(step.name, "command name")) return false;
-    if (rest.empty()) return true;
-    std::string word = takeWord(rest);
-    if (word != "expect") {
-      why = "expected \"expect true\" or \"expect false\" after the command name";
-      return false;
-    }
-    return oneOf("true", "false");
-  }
-  if (keyword == "expect-int") {
-    step.kind = StepKind::expectInt;
-    return needWord(step.name, "parameter name") && number();
-  }
-  if (keyword == "expect-string") {
-    step.kind = StepKind::expectString;
-    return needWord(step.name, "parameter name") && escapedRest();
-  }
-  if (keyword == "write-string") {
-    step.kind = StepKind::writeString;
-    return needWord(step.name, "parameter name") && needRest("file path");
-  }
-  if (keyword == "expect-file") {
-    step.kind = StepKind::expectFile;
-    return needWord(step.target, "file path") && escapedRest();
-  }
-  if (keyword == "gui") {
-    step.kind = StepKind::gui;
-    if (!needWord(step.name, "GUI action")) return false;
-    const std::string& action = step.name;
-    if (action == "open" || action == "show") return noMore();
-    if (action == "click" || action == "tick" || action == "untick") {
-      return needWord(step.target, "control") && noMore();
-    }
-    if (action == "choose" || action == "move") {
-      return needWord(step.target, action == "move" ? "list" : "control") &&
-             needRest(action == "move" ? "item" : "option");
-    }
-    if (action == "type") return needWord(step.target, "control") && escapedRest();
-    why = "unknown GUI action \"" + action +
-          "\" (open, show, click, tick, untick, choose, type, move)";
-    return false;
-  }
-  if (keyword == "say") {
-    step.kind = StepKind::say;
-    step.text = rest;
-    return true;
-  }
-  why = "unknown step \"" + keyword + "\"";
-  return false;
-}
-
 std::string showText(const std::string& text) {
   std::string shown;
   for (char c : text) {
@@ -202,41 +68,351 @@ std::string showText(const std::string& text) {
   return "\"" + shown + "\"";
 }
 
-// Performs one gui step; false with `why` when it could not be done.
-bool runGuiStep(const SessionStep& step, const SessionGui* gui, std::ostream& out,
-                std::string& why) {
-  if (gui == nullptr || gui->script == nullptr) {
-    why = "this host runs no GUI script";
-    return false;
+// The arguments of a step, after its keyword, read from the left. A reader
+// that finds what it reads missing or wrong returns false and says why.
+class Arguments {
+ public:
+  explicit Arguments(std::string rest) : rest_(std::move(rest)) {}
+
+  std::string why;
+
+  // The next word.
+  bool word(std::string& into, const std::string& what) {
+    into = takeWord(rest_);
+    if (into.empty()) why = "missing " + what;
+    return !into.empty();
   }
-  script::GuiScript& script = *gui->script;
-  const std::string& action = step.name;
-  bool done = false;
-  if (action == "open") {
-    out << "[gui] open " << gui->scriptPath << "\n";
-    done = script.loadFile(gui->scriptPath);
-  } else if (action == "show") {
-    std::istringstream rendered(script.render());
-    for (std::string line; std::getline(rendered, line);) out << "[gui] " << line << "\n";
+  // The next word, if any.
+  std::string optionalWord() { return takeWord(rest_); }
+  // The rest of the line as written, which must not be empty.
+  bool rest(std::string& into, const char* what) {
+    into = rest_;
+    if (rest_.empty()) why = std::string("missing ") + what;
+    return !rest_.empty();
+  }
+  // The rest of the line as written, maybe empty.
+  bool anyRest(std::string& into) {
+    into = rest_;
     return true;
-  } else {
-    out << "[gui] " << action << " " << step.target;
-    if (!step.text.empty()) out << " " << showText(step.text);
-    out << "\n";
-    if (action == "click") {
-      done = script.click(step.target);
-    } else if (action == "tick" || action == "untick") {
-      done = script.setChecked(step.target, action == "tick");
-    } else if (action == "choose") {
-      done = script.choose(step.target, step.text);
-    } else if (action == "type") {
-      done = script.type(step.target, step.text);
-    } else if (action == "move") {
-      done = script.moveItem(step.text, step.target);
-    }
   }
-  if (!done) why = "gui " + action + ": " + script.error();
-  return done;
+  // The rest of the line with its escapes, maybe empty.
+  bool escapedRest(std::string& into) { return unescape(rest_, into, why); }
+  bool atEnd() const { return rest_.empty(); }
+  bool noMore() {
+    if (!rest_.empty()) why = "unexpected \"" + rest_ + "\" at the end";
+    return rest_.empty();
+  }
+  // An integer, the last word.
+  bool number(int& into) {
+    std::string word;
+    if (!this->word(word, "number")) return false;
+    if (!parseInt(word, into)) {
+      why = "\"" + word + "\" is not an integer";
+      return false;
+    }
+    return noMore();
+  }
+  // `yes` or `no`, the last word; `flag` tells which.
+  bool oneOf(const char* yes, const char* no, bool& flag) {
+    std::string word;
+    if (!this->word(word, std::string(yes) + " or " + no)) return false;
+    if (word != yes && word != no) {
+      why = "expected " + std::string(yes) + " or " + no + ", not \"" + word + "\"";
+      return false;
+    }
+    flag = word == yes;
+    return noMore();
+  }
+
+ private:
+  std::string rest_;
+};
+
+// A session being played: where its steps act, and how it went so far.
+struct Player {
+  HostModel& model;
+  const std::function<bool()>& execute;
+  std::ostream& out;
+  const SessionGui* gui;
+  SessionResult result;
+
+  void problem(const SessionStep& step, const std::string& what) {
+    std::string line = "line " + std::to_string(step.line) + ": " + what;
+    out << "[session] " << line << "\n";
+    result.problems.push_back(line);
+  }
+  void failedCheck(const SessionStep& step, const std::string& what) {
+    ++result.failedChecks;
+    problem(step, what);
+  }
+};
+
+// The gui step's actions: the action's word, how its arguments are read (into
+// the step's target and text), and what it does to the dialog: false, with the
+// script's error(), when the dialog refuses it or the script fails. Every
+// action but show acts on the dialog.
+struct GuiAction {
+  const char* name;
+  bool (*parse)(Arguments& arguments, SessionStep& step);
+  bool (*run)(Player& player, const SessionStep& step);
+  bool acts;
+};
+
+// Prints a user action on a control, then gives the script to act on.
+script::GuiScript& echoed(Player& p, const SessionStep& s) {
+  p.out << "[gui] " << s.name << " " << s.target;
+  if (!s.text.empty()) p.out << " " << showText(s.text);
+  p.out << "\n";
+  return *p.gui->script;
+}
+
+bool controlOnly(Arguments& a, SessionStep& s) { return a.word(s.target, "control") && a.noMore(); }
+
+const GuiAction kGuiActions[] = {
+    {"open", [](Arguments& a, SessionStep&) { return a.noMore(); },
+     [](Player& p, const SessionStep&) {
+       p.out << "[gui] open " << p.gui->scriptPath << "\n";
+       return p.gui->script->loadFile(p.gui->scriptPath);
+     },
+     true},
+    {"show", [](Arguments& a, SessionStep&) { return a.noMore(); },
+     [](Player& p, const SessionStep&) {
+       std::istringstream rendered(p.gui->script->render());
+       for (std::string line; std::getline(rendered, line);) p.out << "[gui] " << line << "\n";
+       return true;
+     },
+     false},
+    {"click", &controlOnly,
+     [](Player& p, const SessionStep& s) { return echoed(p, s).click(s.target); }, true},
+    {"tick", &controlOnly,
+     [](Player& p, const SessionStep& s) { return echoed(p, s).setChecked(s.target, true); }, true},
+    {"untick", &controlOnly,
+     [](Player& p, const SessionStep& s) { return echoed(p, s).setChecked(s.target, false); },
+     true},
+    {"choose",
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.target, "control") && a.rest(s.text, "option");
+     },
+     [](Player& p, const SessionStep& s) { return echoed(p, s).choose(s.target, s.text); }, true},
+    {"type",
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.target, "control") && a.escapedRest(s.text);
+     },
+     [](Player& p, const SessionStep& s) { return echoed(p, s).type(s.target, s.text); }, true},
+    {"move",
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.target, "list") && a.rest(s.text, "item");
+     },
+     [](Player& p, const SessionStep& s) { return echoed(p, s).moveItem(s.text, s.target); }, true},
+};
+
+const GuiAction* findGuiAction(const std::string& name) {
+  for (const GuiAction& action : kGuiActions) {
+    if (name == action.name) return &action;
+  }
+  return nullptr;
+}
+
+bool parseGuiStep(Arguments& a, SessionStep& s) {
+  if (!a.word(s.name, "GUI action")) return false;
+  if (const GuiAction* action = findGuiAction(s.name)) return action->parse(a, s);
+  a.why = "unknown GUI action \"" + s.name + "\" (";
+  for (const GuiAction& action : kGuiActions) {
+    a.why += std::string(&action == kGuiActions ? "" : ", ") + action.name;
+  }
+  a.why += ")";
+  return false;
+}
+
+void runGuiStep(Player& p, const SessionStep& s) {
+  if (p.gui == nullptr || p.gui->script == nullptr) {
+    p.failedCheck(s, "this host runs no GUI script");
+    return;
+  }
+  const GuiAction* action = findGuiAction(s.name);
+  if (action == nullptr) {
+    p.failedCheck(s, "unknown GUI action \"" + s.name + "\"");
+  } else if (!action->run(p, s)) {
+    p.failedCheck(s, "gui " + s.name + ": " + p.gui->script->error());
+  } else if (action->acts) {
+    ++p.result.guiActions;
+  }
+}
+
+void runCommand(Player& p, const SessionStep& s) {
+  p.out << "[session] command " << s.name << "\n";
+  p.model.stringParameters["Command"] = s.name;
+  const bool returned = p.execute();
+  ++p.result.commands;
+  const char* expected = s.flag ? "true" : "false";
+  if (returned == s.flag) {
+    p.out << "[session] " << s.name << " returned " << expected << ", as expected\n";
+  } else {
+    ++p.result.mismatches;
+    p.problem(s, s.name + " returned " + (returned ? "true" : "false") + ", expected " + expected);
+  }
+}
+
+void expectInt(Player& p, const SessionStep& s) {
+  auto found = p.model.intParameters.find(s.name);
+  if (found == p.model.intParameters.end() || found->second != s.number) {
+    p.failedCheck(s, "int parameter " + s.name + " is " +
+                         (found == p.model.intParameters.end() ? std::string("not set")
+                                                               : std::to_string(found->second)) +
+                         ", expected " + std::to_string(s.number));
+  }
+}
+
+void expectString(Player& p, const SessionStep& s) {
+  auto found = p.model.stringParameters.find(s.name);
+  if (found == p.model.stringParameters.end() || found->second != s.text) {
+    p.failedCheck(s, "string parameter " + s.name + " is " +
+                         (found == p.model.stringParameters.end() ? std::string("not set")
+                                                                  : showText(found->second)) +
+                         ", expected " + showText(s.text));
+  }
+}
+
+void writeString(Player& p, const SessionStep& s) {
+  auto found = p.model.stringParameters.find(s.name);
+  if (found == p.model.stringParameters.end()) {
+    p.failedCheck(s, "string parameter " + s.name + " is not set");
+    return;
+  }
+  std::ofstream file(s.text);
+  file << found->second << "\n";
+  file.close();
+  if (!file) {
+    p.failedCheck(s, "cannot write " + s.text);
+  } else {
+    p.out << "[session] " << s.name << " written to " << s.text << "\n";
+  }
+}
+
+void expectFile(Player& p, const SessionStep& s) {
+  std::ifstream file(s.target);
+  std::ostringstream content;
+  content << file.rdbuf();
+  if (!file) {
+    p.failedCheck(s, "file " + s.target + " cannot be read");
+  } else if (content.str() != s.text) {
+    p.failedCheck(s, "file " + s.target + " holds " + showText(content.str()) + ", expected " +
+                         showText(s.text));
+  }
+}
+
+std::deque<DialogAnswer>& answersToCancel(HostModel& model, const std::string& dialog) {
+  if (dialog == "open-file") return model.openFileAnswers;
+  if (dialog == "save-file") return model.saveFileAnswers;
+  return model.textAnswers;
+}
+
+// The session language: each step's keyword, the kind of step it makes, how
+// its arguments are read into the step, and what the step does when played.
+struct StepType {
+  const char* keyword;
+  StepKind kind;
+  bool (*parse)(Arguments& arguments, SessionStep& step);
+  void (*run)(Player& player, const SessionStep& step);
+};
+
+const StepType kStepTypes[] = {
+    {"int", StepKind::setInt,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.name, "parameter name") && a.number(s.number);
+     },
+     [](Player& p, const SessionStep& s) { p.model.intParameters[s.name] = s.number; }},
+    {"string", StepKind::setString,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.name, "parameter name") && a.escapedRest(s.text);
+     },
+     [](Player& p, const SessionStep& s) { p.model.stringParameters[s.name] = s.text; }},
+    {"open-file", StepKind::openFile,
+     [](Arguments& a, SessionStep& s) { return a.rest(s.text, "path"); },
+     [](Player& p, const SessionStep& s) {
+       p.model.openFileAnswers.push_back({true, s.text});
+     }},
+    {"save-file", StepKind::saveFile,
+     [](Arguments& a, SessionStep& s) { return a.rest(s.text, "path"); },
+     [](Player& p, const SessionStep& s) {
+       p.model.saveFileAnswers.push_back({true, s.text});
+     }},
+    {"text", StepKind::text, [](Arguments& a, SessionStep& s) { return a.escapedRest(s.text); },
+     [](Player& p, const SessionStep& s) {
+       p.model.textAnswers.push_back({true, s.text});
+     }},
+    {"cancel", StepKind::cancel,
+     [](Arguments& a, SessionStep& s) {
+       if (!a.word(s.name, "dialog (open-file, save-file or text)")) return false;
+       if (s.name != "open-file" && s.name != "save-file" && s.name != "text") {
+         a.why = "can cancel open-file, save-file or text, not \"" + s.name + "\"";
+         return false;
+       }
+       return a.noMore();
+     },
+     [](Player& p, const SessionStep& s) {
+       answersToCancel(p.model, s.name).push_back({false, std::string()});
+     }},
+    {"integer", StepKind::integer, [](Arguments& a, SessionStep& s) { return a.number(s.number); },
+     [](Player& p, const SessionStep& s) { p.model.integerAnswers.push_back(s.number); }},
+    {"answer", StepKind::answer,
+     [](Arguments& a, SessionStep& s) { return a.oneOf("yes", "no", s.flag); },
+     [](Player& p, const SessionStep& s) { p.model.yesNoAnswers.push_back(s.flag); }},
+    {"vmr", StepKind::vmr,
+     [](Arguments& a, SessionStep& s) { return a.oneOf("open", "closed", s.flag); },
+     [](Player& p, const SessionStep& s) {
+       p.model.vmrOpen = s.flag;
+       p.out << "[session] VMR " << (s.flag ? "open" : "closed") << "\n";
+     }},
+    {"command", StepKind::command,
+     [](Arguments& a, SessionStep& s) {
+       s.flag = true;
+       if (!a.word(s.name, "command name")) return false;
+       if (a.atEnd()) return true;
+       if (a.optionalWord() != "expect") {
+         a.why = "expected \"expect true\" or \"expect false\" after the command name";
+         return false;
+       }
+       return a.oneOf("true", "false", s.flag);
+     },
+     &runCommand},
+    {"expect-int", StepKind::expectInt,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.name, "parameter name") && a.number(s.number);
+     },
+     &expectInt},
+    {"expect-string", StepKind::expectString,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.name, "parameter name") && a.escapedRest(s.text);
+     },
+     &expectString},
+    {"write-string", StepKind::writeString,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.name, "parameter name") && a.rest(s.text, "file path");
+     },
+     &writeString},
+    {"expect-file", StepKind::expectFile,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.target, "file path") && a.escapedRest(s.text);
+     },
+     &expectFile},
+    {"say", StepKind::say, [](Arguments& a, SessionStep& s) { return a.anyRest(s.text); },
+     [](Player& p, const SessionStep& s) { p.out << "[session] " << s.text << "\n"; }},
+    {"gui", StepKind::gui, &parseGuiStep, &runGuiStep},
+};
+
+bool parseStep(std::string line, SessionStep& step, std::string& why) {
+  const std::string keyword = takeWord(line);
+  for (const StepType& type : kStepTypes) {
+    if (keyword != type.keyword) continue;
+    step.kind = type.kind;
+    Arguments arguments(line);
+    const bool parsed = type.parse(arguments, step);
+    if (!parsed) why = arguments.why;
+    return parsed;
+  }
+  why = "unknown step \"" + keyword + "\"";
+  return false;
 }
 
 }  // namespace
@@ -281,129 +457,13 @@ std::optional<std::vector<SessionStep>> readSessionFile(const std::string& path,
 SessionResult runSession(const std::vector<SessionStep>& steps, HostModel& model,
                          const std::function<bool()>& execute, std::ostream& out,
                          const SessionGui* gui) {
-  SessionResult result;
-  auto problem = [&](const SessionStep& step, const std::string& what) {
-    std::string line = "line " + std::to_string(step.line) + ": " + what;
-    out << "[session] " << line << "\n";
-    result.problems.push_back(line);
-  };
+  Player player{model, execute, out, gui, SessionResult()};
   for (const SessionStep& step : steps) {
-    switch (step.kind) {
-      case StepKind::setInt:
-        model.intParameters[step.name] = step.number;
-        break;
-      case StepKind::setString:
-        model.stringParameters[step.name] = step.text;
-        break;
-      case StepKind::openFile:
-        model.openFileAnswers.push_back({true, step.text});
-        break;
-      case StepKind::saveFile:
-        model.saveFileAnswers.push_back({true, step.text});
-        break;
-      case StepKind::text:
-        model.textAnswers.push_back({true, step.text});
-        break;
-      case StepKind::cancel:
-        (step.name == "open-file"   ? model.openFileAnswers
-         : step.name == "save-file" ? model.saveFileAnswers
-                                    : model.textAnswers)
-            .push_back({false, std::string()});
-        break;
-      case StepKind::integer:
-        model.integerAnswers.push_back(step.number);
-        break;
-      case StepKind::answer:
-        model.yesNoAnswers.push_back(step.flag);
-        break;
-      case StepKind::vmr:
-        model.vmrOpen = step.flag;
-        out << "[session] VMR " << (step.flag ? "open" : "closed") << "\n";
-        break;
-      case StepKind::command: {
-        out << "[session] command " << step.name << "\n";
-        model.stringParameters["Command"] = step.name;
-        const bool returned = execute();
-        ++result.commands;
-        const char* expected = step.flag ? "true" : "false";
-        if (returned == step.flag) {
-          out << "[session] " << step.name << " returned " << expected << ", as expected\n";
-        } else {
-          ++result.mismatches;
-          problem(step, step.name + " returned " + (returned ? "true" : "false") + ", expected " +
-                            expected);
-        }
-        break;
-      }
-      case StepKind::expectInt: {
-        auto found = model.intParameters.find(step.name);
-        if (found == model.intParameters.end() || found->second != step.number) {
-          ++result.failedChecks;
-          problem(step, "int parameter " + step.name + " is " +
-                            (found == model.intParameters.end() ? std::string("not set")
-                                                                : std::to_string(found->second)) +
-                            ", expected " + std::to_string(step.number));
-        }
-        break;
-      }
-      case StepKind::expectString: {
-        auto found = model.stringParameters.find(step.name);
-        if (found == model.stringParameters.end() || found->second != step.text) {
-          ++result.failedChecks;
-          problem(step, "string parameter " + step.name + " is " +
-                            (found == model.stringParameters.end() ? std::string("not set")
-                                                                   : showText(found->second)) +
-                            ", expected " + showText(step.text));
-        }
-        break;
-      }
-      case StepKind::writeString: {
-        auto found = model.stringParameters.find(step.name);
-        if (found == model.stringParameters.end()) {
-          ++result.failedChecks;
-          problem(step, "string parameter " + step.name + " is not set");
-          break;
-        }
-        std::ofstream file(step.text);
-        file << found->second << "\n";
-        file.close();
-        if (!file) {
-          ++result.failedChecks;
-          problem(step, "cannot write " + step.text);
-        } else {
-          out << "[session] " << step.name << " written to " << step.text << "\n";
-        }
-        break;
-      }
-      case StepKind::expectFile: {
-        std::ifstream file(step.target);
-        std::ostringstream content;
-        content << file.rdbuf();
-        if (!file) {
-          ++result.failedChecks;
-          problem(step, "file " + step.target + " cannot be read");
-        } else if (content.str() != step.text) {
-          ++result.failedChecks;
-          problem(step, "file " + step.target + " holds " + showText(content.str()) +
-                            ", expected " + showText(step.text));
-        }
-        break;
-      }
-      case StepKind::say:
-        out << "[session] " << step.text << "\n";
-        break;
-      case StepKind::gui: {
-        std::string why;
-        if (runGuiStep(step, gui, out, why)) {
-          if (step.name != "show") ++result.guiActions;
-        } else {
-          ++result.failedChecks;
-          problem(step, why);
-        }
-        break;
-      }
+    for (const StepType& type : kStepTypes) {
+      if (type.kind == step.kind) type.run(player, step);
     }
   }
+  SessionResult& result = player.result;
   result.unusedAnswers = static_cast<int>(model.openFileAnswers.size() +
                                           model.saveFileAnswers.size() + model.textAnswers.size() +
                                           model.integerAnswers.size() + model.yesNoAnswers.size());

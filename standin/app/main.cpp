@@ -20,6 +20,7 @@
 #include "standin/hostmodel.h"
 #include "standin/script/guiscript.h"
 #include "standin/session.h"
+#include "standin/textutil.h"
 
 namespace {
 
@@ -39,11 +40,6 @@ std::string block(const std::string& text, std::size_t indent) {
     if (c == '\n') shown.append(indent, ' ');
   }
   return shown;
-}
-
-std::string folderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 std::string defaultPluginPath() {
@@ -136,7 +132,8 @@ int runHost(const std::string& libraryPath, const std::string& sessionPath) {
   } else {
     // The plug-in's GUI script, which the host runs from the library's folder.
     standin::script::GuiScript gui(model, [plugin] { return plugin->execute(); });
-    const standin::SessionGui sessionGui{&gui, folderOf(libraryPath) + "/" + guiScriptName};
+    const standin::SessionGui sessionGui{&gui,
+                                         standin::folderOf(libraryPath) + "/" + guiScriptName};
     standin::SessionResult result = standin::runSession(
         steps, model, [plugin] { return plugin->execute(); }, std::cout, &sessionGui);
     std::cout << "[session] " << result.commands << " command(s) sent, " << result.guiActions

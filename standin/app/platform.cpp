@@ -1,5 +1,7 @@
 #include "standin/app/platform.h"
 
+#include "standin/textutil.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -9,14 +11,6 @@
 #endif
 
 namespace standin {
-namespace {
-
-std::string folderOf(const std::string& file) {
-  std::size_t slash = file.find_last_of("/\\");
-  return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
-}
-
-}  // namespace
 
 #if defined(_WIN32)
 

@@ -94,7 +94,7 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
     SCOPED_TRACE(row.logged);
     testsupport::PluginHarness harness;
     harness.model.protocols["p.prt"].conditions = {{"Faces", {{1, 2}}}};
-    ASSERT_EQ(harness.model.loadProtocol("p.prt"), 1);
+    ASSERT_EQ(harness.model.nkLoadProtocol("p.prt"), 1);
     for (std::size_t n = 0; n < row.entries.size(); ++n) {
       harness.model.stringParameters["CondID-" + std::to_string(n)] = row.entries[n];
     }

@@ -27,7 +27,7 @@ TEST(DesignMatrixFile, HostSaveWritesTheLayoutTheMergeReads) {
   standin::TimeCourse tc;
   tc.nrOfVolumes = 3;
   model.timeCourses["t.vtc"] = tc;
-  ASSERT_EQ(model.linkVTCToCurrentVMR("t.vtc", 1), 1);
+  ASSERT_EQ(model.nkLinkVTCToCurrentVMR("t.vtc", 1), 1);
   struct Row {
     std::vector<const char*> names;
     int hasConstant;
@@ -39,14 +39,14 @@ TEST(DesignMatrixFile, HostSaveWritesTheLayoutTheMergeReads) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.names.size());
-    model.clearDesignMatrix();
+    model.nkClearDesignMatrix();
     for (const char* name : row.names) {
-      model.addPredictor(name);
-      float* values = model.getPredictorByName(name);
+      model.nkAddPredictor(name);
+      float* values = model.nkGetPredictorByName(name);
       for (int t = 0; t < 3; ++t)
         values[t] = std::string(name) == "Constant" ? 1.0f : 0.5f * t - 0.125f;
     }
-    model.saveSingleStudyGLMDesignMatrix("d.sdm");
+    model.nkSaveSingleStudyGLMDesignMatrix("d.sdm");
     const std::vector<std::string> l = lines(testsupport::readFile("d.sdm"));
     ASSERT_EQ(l.size(), 12u);
     EXPECT_EQ(l[0], "Version: 1");

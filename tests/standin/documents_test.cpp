@@ -7,34 +7,14 @@
 #include <tuple>
 
 #include "tests/support/fakehost.h"
+#include "tests/support/standinfixtures.h"
 
 namespace {
 
 using testsupport::readFile;
 using testsupport::ScopedWorkingDirectory;
+using testsupport::smallTimeCourse;
 using testsupport::writeFile;
-
-standin::TimeCourse smallTimeCourse(int dataType) {
-  standin::TimeCourse tc;
-  tc.nrOfVolumes = 3;
-  tc.xStart = 10;
-  tc.xEnd = 16;  // 2 cells of 3
-  tc.yStart = 20;
-  tc.yEnd = 23;  // 1 cell
-  tc.zStart = -6;
-  tc.zEnd = 0;  // 2 cells
-  tc.resolution = 3;
-  tc.dataType = dataType;
-  tc.repetitionTimeMs = 1500.5;
-  for (int i = 0; i < 12; ++i) {
-    if (dataType == 1) {
-      tc.intSamples.push_back(static_cast<std::int16_t>(i * 1000 - 6000));
-    } else {
-      tc.floatSamples.push_back(static_cast<float>(i) * 0.25f - 1.0f);
-    }
-  }
-  return tc;
-}
 
 TEST(TimeCourseFile, RoundTripsBothSampleTypesAndTheProtocolLink) {
   ScopedWorkingDirectory dir;
@@ -53,9 +33,6 @@ TEST(TimeCourseFile, RoundTripsBothSampleTypesAndTheProtocolLink) {
       EXPECT_EQ(read->linkedProtocol, protocol);
       EXPECT_EQ(read->intSamples, written.intSamples);
       EXPECT_EQ(read->floatSamples, written.floatSamples);
-      // Cell (x 1, y 0, z 1) is cell 3; volume 2 is sample 3 * 3 + 2.
-      EXPECT_EQ(standin::sampleAt(*read, 1, 0, 1, 2),
-                dataType == 1 ? 11 * 1000 - 6000 : 11 * 0.25 - 1.0);
     }
   }
   // The samples are little-endian whatever the machine.
@@ -192,43 +169,6 @@ TEST(RegionFile, RoundTripsAndRefusesShortOrBrokenRegions) {
   }
 }
 
-TEST(RegionMeanTimeCourse, MapsVoxelsToCellsAsTheHostGridDoes) {
-  standin::TimeCourse tc = smallTimeCourse(2);  // cells of 3 from x 10, y 20, z -6
-  // Samples of cell c at volume t: (3c + t) * 0.25 - 1.
-  auto cellMean = [](std::vector<int> cells, int t) {
-    double sum = 0.0;
-    for (int c : cells) sum += (3 * c + t) * 0.25 - 1.0;
-    return sum / static_cast<double>(cells.size());
-  };
-  struct Row {
-    std::vector<std::array<std::int32_t, 3>> voxels;
-    int coordinateSystem;
-    std::vector<int> cells;  // empty: outside the grid
-  };
-  const Row rows[] = {
-      {{{10, 20, -6}}, 1, {0}},
-      {{{11, 21, -5}}, 1, {0}},  // +1 of 3 rounds down
-      {{{12, 20, -6}}, 1, {1}},  // +2 of 3 rounds up
-      {{{13, 20, -3}, {10, 20, -6}}, 1, {3, 0}},
-      {{{9, 20, -6}}, 1, {0}},      // -1 of 3 is still cell 0
-      {{{8, 20, -6}}, 1, {}},       // -2 of 3 is cell -1
-      {{{16, 20, -6}}, 1, {}},      // one past the last cell
-      {{{134, 115, 108}}, 3, {1}},  // (128 - 115, 128 - 108, 128 - 134) = (13, 20, -6)
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(::testing::Message()
-                 << row.voxels[0][0] << " " << row.voxels[0][1] << " " << row.voxels[0][2]);
-    auto mean = standin::regionMeanTimeCourse(tc, {"R", row.voxels}, row.coordinateSystem);
-    if (row.cells.empty()) {
-      EXPECT_FALSE(mean);
-      continue;
-    }
-    ASSERT_TRUE(mean);
-    for (int t = 0; t < 3; ++t) EXPECT_DOUBLE_EQ((*mean)[t], cellMean(row.cells, t)) << t;
-  }
-  EXPECT_FALSE(standin::regionMeanTimeCourse(tc, {"Empty", {}}, 1));
-}
-
 TEST(DocumentLoaders, ServeTheModelAndReportUnreadableFiles) {
   ScopedWorkingDirectory dir;
   standin::TimeCourse tc = smallTimeCourse(1);
@@ -239,11 +179,11 @@ TEST(DocumentLoaders, ServeTheModelAndReportUnreadableFiles) {
   standin::HostModel model;
   std::vector<std::string> problems;
   standin::useDocumentFiles(model, [&](const std::string& why) { problems.push_back(why); });
-  EXPECT_EQ(model.linkVTCToCurrentVMR("tc.vtc", 1), 1);
+  EXPECT_EQ(model.nkLinkVTCToCurrentVMR("tc.vtc", 1), 1);
   ASSERT_NE(model.currentProtocol(), nullptr);
   EXPECT_EQ(model.currentProtocol()->conditions[0].name, "A");
-  EXPECT_EQ(model.loadVOIs("bad.voi"), 0);
-  EXPECT_EQ(model.linkVTCToCurrentVMR("missing.vtc", 1), 0);
+  EXPECT_EQ(model.nkLoadVOIs("bad.voi"), 0);
+  EXPECT_EQ(model.nkLinkVTCToCurrentVMR("missing.vtc", 1), 0);
   ASSERT_EQ(problems.size(), 2u);
   EXPECT_NE(problems[0].find("not a TYNK-REGIONS file"), std::string::npos);
   EXPECT_NE(problems[1].find("cannot open missing.vtc"), std::string::npos);

@@ -206,9 +206,9 @@ TEST(RunSession, QueuesAnswersSendsCommandsAndCountsWhatWentOtherwise) {
     EXPECT_FALSE(model.vmrOpen);
     if (command == "AddSubject") {
       char path[8192];
-      EXPECT_EQ(model.getOpenFileName("t", ".", "*.vtc", path), 1);
+      EXPECT_EQ(model.nkGetOpenFileName("t", ".", "*.vtc", path), 1);
       EXPECT_STREQ(path, "./a.vtc");
-      EXPECT_EQ(model.getOpenFileName("t", ".", "*.prt", path), 0);
+      EXPECT_EQ(model.nkGetOpenFileName("t", ".", "*.prt", path), 0);
       return true;
     }
     model.intParameters["nr_subs"] = 2;

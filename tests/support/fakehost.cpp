@@ -18,7 +18,7 @@ void untypedHostFunction() {}
 
 std::map<std::string, ppi::host::RawFunction> allHostExports() {
   std::map<std::string, ppi::host::RawFunction> exports;
-#define PPI_FAKE_TYPED(name, result, parameters) \
+#define PPI_FAKE_TYPED(name, result, parameters, arguments) \
   exports[#name] = reinterpret_cast<ppi::host::RawFunction>(&::name);
 #define PPI_FAKE_UNTYPED(name) exports[#name] = &untypedHostFunction;
   PPI_HOST_FUNCTIONS(PPI_FAKE_TYPED, PPI_FAKE_UNTYPED)

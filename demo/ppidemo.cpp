@@ -9,12 +9,12 @@
 // planted interaction was found in every subject's Target and the Null
 // region shows none at the group level, 1 when not, 3 when there are no design matrices to check, 2
 // on any other problem.
-#include <charconv>
 #include <cstring>
 #include <iostream>
 #include <string>
 
-#include "standin/study.h"
+#include "demo/study.h"
+#include "standin/textutil.h"
 
 namespace {
 
@@ -25,23 +25,18 @@ int usage() {
   return 2;
 }
 
-bool parseInt(const char* text, int& value) {
-  const char* end = text + std::strlen(text);
-  auto result = std::from_chars(text, end, value);
-  return result.ec == std::errc() && result.ptr == end;
-}
-
 int generate(const std::string& folder, int argc, char** argv) {
-  standin::StudyOptions options;
+  demo::StudyOptions options;
   for (int i = 3; i < argc; ++i) {
     const std::string option = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (option == "--subjects" && hasValue && parseInt(argv[i + 1], options.subjects)) {
+    if (option == "--subjects" && hasValue && standin::parseInt(argv[i + 1], options.subjects)) {
       ++i;
-    } else if (option == "--volumes" && hasValue && parseInt(argv[i + 1], options.volumes)) {
+    } else if (option == "--volumes" && hasValue &&
+               standin::parseInt(argv[i + 1], options.volumes)) {
       ++i;
     } else if (option == "--coordinates" && hasValue &&
-               parseInt(argv[i + 1], options.coordinateSystem)) {
+               standin::parseInt(argv[i + 1], options.coordinateSystem)) {
       ++i;
     } else if (option == "--z-motion") {
       options.zTransformMotion = 1;
@@ -50,7 +45,7 @@ int generate(const std::string& folder, int argc, char** argv) {
     }
   }
   std::string why;
-  if (!standin::generateStudy(folder, options, &why)) {
+  if (!demo::generateStudy(folder, options, &why)) {
     std::cerr << "ppidemo: " << why << "\n";
     return 2;
   }
@@ -70,14 +65,14 @@ int check(const std::string& folder, int argc, char** argv) {
     }
   }
   std::string why;
-  auto result = standin::checkStudy(folder, &why);
+  auto result = demo::checkStudy(folder, &why);
   if (!result) {
     std::cout << "Nothing to check: " << why << "\n";
     return why.rfind("no design matrices", 0) == 0 ? 3 : 2;
   }
-  standin::printStudyCheck(*result, std::cout);
+  demo::printStudyCheck(*result, std::cout);
   if (!figure.empty()) {
-    if (!standin::writeRegressorFigure(folder, figure, &why)) {
+    if (!demo::writeRegressorFigure(folder, figure, &why)) {
       std::cerr << "ppidemo: " << why << "\n";
       return 2;
     }

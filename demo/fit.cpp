@@ -1,8 +1,8 @@
-#include "standin/fit.h"
+#include "demo/fit.h"
 
 #include <cmath>
 
-namespace standin {
+namespace demo {
 
 std::optional<LeastSquaresFit> fitLeastSquares(const std::vector<std::vector<double>>& columns,
                                                const std::vector<double>& y) {
@@ -63,4 +63,4 @@ std::optional<LeastSquaresFit> fitLeastSquares(const std::vector<std::vector<dou
   return fit;
 }
 
-}  // namespace standin
+}  // namespace demo

@@ -1,4 +1,4 @@
-#include "standin/study.h"
+#include "demo/study.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,10 @@
 #include <sstream>
 #include <string>
 
+#include "demo/fit.h"
+#include "demo/regionmean.h"
 #include "standin/designfile.h"
 #include "standin/documents.h"
-#include "standin/fit.h"
 #include "standin/hrf.h"
 #include "tests/support/fakehost.h"
 
@@ -26,7 +27,7 @@ TEST(FitLeastSquares, RecoversExactCoefficientsAndTheTextbookTValue) {
     one.push_back(1.0);
     y.push_back(3.0 + 2.0 * t + residuals[t]);
   }
-  auto fit = standin::fitLeastSquares({x, one}, y);
+  auto fit = demo::fitLeastSquares({x, one}, y);
   ASSERT_TRUE(fit);
   // The residual pattern is orthogonal to both columns, so the estimates are exact.
   EXPECT_NEAR(fit->estimates[0], 2.0, 1e-12);
@@ -36,10 +37,10 @@ TEST(FitLeastSquares, RecoversExactCoefficientsAndTheTextbookTValue) {
   // Simple regression: se(slope) = sqrt(s2 / sum (x - mean)^2), sum = 42.
   EXPECT_NEAR(fit->tValues[0], 2.0 / std::sqrt((8.0 / 6.0) / 42.0), 1e-9);
 
-  EXPECT_FALSE(standin::fitLeastSquares({x, x}, y));             // dependent columns
-  EXPECT_FALSE(standin::fitLeastSquares({x, one}, {1.0, 2.0}));  // lengths differ
-  EXPECT_FALSE(standin::fitLeastSquares({{1.0, 2.0}, {0.0, 1.0}}, {1.0, 2.0}));  // no residual
-  EXPECT_FALSE(standin::fitLeastSquares({}, y));
+  EXPECT_FALSE(demo::fitLeastSquares({x, x}, y));                             // dependent columns
+  EXPECT_FALSE(demo::fitLeastSquares({x, one}, {1.0, 2.0}));                  // lengths differ
+  EXPECT_FALSE(demo::fitLeastSquares({{1.0, 2.0}, {0.0, 1.0}}, {1.0, 2.0}));  // no residual
+  EXPECT_FALSE(demo::fitLeastSquares({}, y));
 }
 
 // A subject's PPI design rebuilt from the study's files alone (not by the
@@ -64,7 +65,7 @@ standin::DesignMatrixFile rebuiltDesign(const std::string& folder, int subject) 
     return std::vector<double>(box.begin(), box.end());
   };
   const auto attend = convolvedBox(1), passive = convolvedBox(2);
-  auto seed = *standin::regionMeanTimeCourse(*tc, regions->regions[0], regions->coordinateSystem);
+  auto seed = *demo::regionMeanTimeCourse(*tc, regions->regions[0], regions->coordinateSystem);
   double mean = 0.0, squares = 0.0;
   for (double v : seed) mean += v / seed.size();
   for (double v : seed) squares += (v - mean) * (v - mean);
@@ -95,13 +96,13 @@ standin::DesignMatrixFile rebuiltDesign(const std::string& folder, int subject) 
 // (here the rebuilt ones, the second without motion predictors).
 TEST(DemoStudy, PlantsARecoverableInteractionThatTheCheckFinds) {
   testsupport::ScopedWorkingDirectory dir;
-  standin::StudyOptions options;
+  demo::StudyOptions options;
   options.subjects = 2;
   options.volumes = 120;
   options.coordinateSystem = 3;
   std::string why;
-  ASSERT_TRUE(standin::generateStudy("s", options, &why)) << why;
-  ASSERT_TRUE(standin::generateStudy("b", options, &why)) << why;
+  ASSERT_TRUE(demo::generateStudy("s", options, &why)) << why;
+  ASSERT_TRUE(demo::generateStudy("b", options, &why)) << why;
   for (const char* file : {"study.ppi", "regions.voi", "demo.session", "sub-02/sub-02_task.vtc",
                            "sub-01/sub-01_task_3DMC.sdm"}) {
     EXPECT_EQ(readFile(std::string("s/") + file), readFile(std::string("b/") + file)) << file;
@@ -109,7 +110,7 @@ TEST(DemoStudy, PlantsARecoverableInteractionThatTheCheckFinds) {
   EXPECT_EQ(readFile("s/study.ppi").substr(0, 40), "./sub-01/sub-01_task.vtc\t./regions.voi\t0");
   EXPECT_EQ(standin::readTimeCourseFile("s/sub-02/sub-02_task.vtc")->linkedProtocol,
             "./sub-02/sub-02_task.prt");
-  auto noList = standin::checkStudy("s", &why);
+  auto noList = demo::checkStudy("s", &why);
   EXPECT_FALSE(noList);
   EXPECT_EQ(why.rfind("no design matrices were listed", 0), 0u) << why;
 
@@ -117,13 +118,12 @@ TEST(DemoStudy, PlantsARecoverableInteractionThatTheCheckFinds) {
   standin::DesignMatrixFile second = rebuiltDesign("s", 2);
   ASSERT_EQ(first.columns.size(), 11u);
   // The motion weights come back within four standard errors.
-  auto target =
-      standin::regionMeanTimeCourse(*standin::readTimeCourseFile("s/sub-01/sub-01_task.vtc"),
-                                    standin::readRegionFile("s/regions.voi")->regions[1], 3);
-  auto fit = standin::fitLeastSquares(first.columns, *target);
+  auto target = demo::regionMeanTimeCourse(*standin::readTimeCourseFile("s/sub-01/sub-01_task.vtc"),
+                                           standin::readRegionFile("s/regions.voi")->regions[1], 3);
+  auto fit = demo::fitLeastSquares(first.columns, *target);
   ASSERT_TRUE(fit);
   for (std::size_t k = 4; k < 10; ++k) {
-    EXPECT_NEAR(fit->estimates[k], standin::kPlantedMotionWeights[k - 4],
+    EXPECT_NEAR(fit->estimates[k], demo::kPlantedMotionWeights[k - 4],
                 4.0 * std::fabs(fit->estimates[k] / fit->tValues[k]))
         << k;
   }
@@ -134,7 +134,7 @@ TEST(DemoStudy, PlantsARecoverableInteractionThatTheCheckFinds) {
   ASSERT_TRUE(standin::writeDesignMatrixFile("s/results/two.sdm", second));
   testsupport::writeFile("s/results/sdm-files.txt", "./results/one.sdm\n./results/two.sdm\n");
 
-  auto check = standin::checkStudy("s", &why);
+  auto check = demo::checkStudy("s", &why);
   ASSERT_TRUE(check) << why;
   ASSERT_EQ(check->subjects.size(), 2u);
   EXPECT_TRUE(check->subjects[0].withMotion);
@@ -151,10 +151,10 @@ TEST(DemoStudy, PlantsARecoverableInteractionThatTheCheckFinds) {
   EXPECT_EQ(check->nullGroupCritical, 12.706);  // one degree of freedom
   EXPECT_TRUE(check->recovered);
   std::ostringstream table;
-  standin::printStudyCheck(*check, table);
+  demo::printStudyCheck(*check, table);
   EXPECT_NE(table.str().find("sub-02   two.sdm"), std::string::npos) << table.str();
 
-  ASSERT_TRUE(standin::writeRegressorFigure("s", "figure.svg", &why)) << why;
+  ASSERT_TRUE(demo::writeRegressorFigure("s", "figure.svg", &why)) << why;
   const std::string svg = readFile("figure.svg");
   EXPECT_EQ(svg.rfind("<svg", 0), 0u);
   std::size_t curves = 0;  // three regressors, six motion predictors
@@ -165,15 +165,15 @@ TEST(DemoStudy, PlantsARecoverableInteractionThatTheCheckFinds) {
   // A listed design matrix with fewer rows than volumes is refused.
   for (auto& column : second.columns) column.pop_back();
   ASSERT_TRUE(standin::writeDesignMatrixFile("s/results/two.sdm", second));
-  EXPECT_FALSE(standin::checkStudy("s", &why));
+  EXPECT_FALSE(demo::checkStudy("s", &why));
   EXPECT_NE(why.find("119 rows for 120 volumes"), std::string::npos) << why;
 
   options.volumes = 15;
-  EXPECT_FALSE(standin::generateStudy("x", options, &why));
+  EXPECT_FALSE(demo::generateStudy("x", options, &why));
   EXPECT_EQ(why, "a study needs a subject and two blocks of volumes");
   options.subjects = 0;
   options.volumes = 120;
-  EXPECT_FALSE(standin::generateStudy("x", options, &why));
+  EXPECT_FALSE(demo::generateStudy("x", options, &why));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "standin/study.h"
+#include "demo/study.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,15 +7,22 @@
 #include <fstream>
 #include <sstream>
 
+#include "demo/regionmean.h"
 #include "standin/designfile.h"
 #include "standin/documents.h"
-#include "standin/fit.h"
 #include "standin/hrf.h"
 
-namespace standin {
+namespace demo {
 namespace {
 
 namespace fs = std::filesystem;
+
+using standin::Condition;
+using standin::DesignMatrixFile;
+using standin::Protocol;
+using standin::Region;
+using standin::RegionFile;
+using standin::TimeCourse;
 
 // Grid of every subject's time course: 8 x 8 x 8 cells of 3 units from 100.
 constexpr int kGridStart = 100;
@@ -54,7 +61,7 @@ using Series = std::vector<double>;
 
 Series convolved(const Series& input, double repetitionTimeMs) {
   std::vector<float> values(input.begin(), input.end());
-  convolveCausal(values.data(), values.size(), twoGammaKernel(repetitionTimeMs));
+  standin::convolveCausal(values.data(), values.size(), standin::twoGammaKernel(repetitionTimeMs));
   return Series(values.begin(), values.end());
 }
 
@@ -268,11 +275,11 @@ bool writeSubject(const std::string& folder, int s, const StudyOptions& options,
 
   const std::string base = folder + "/" + id + "/" + id + "_task";
   fs::create_directories(folder + "/" + id);
-  if (!writeTimeCourseFile(base + ".vtc", tc, error) ||
-      !writeProtocolFile(base + ".prt", protocol, error)) {
+  if (!standin::writeTimeCourseFile(base + ".vtc", tc, error) ||
+      !standin::writeProtocolFile(base + ".prt", protocol, error)) {
     return false;
   }
-  if (!writeDesignMatrixFile(base + "_3DMC.sdm", motionFile)) {
+  if (!standin::writeDesignMatrixFile(base + "_3DMC.sdm", motionFile)) {
     if (error != nullptr) *error = "cannot write " + base + "_3DMC.sdm";
     return false;
   }
@@ -358,7 +365,7 @@ bool generateStudy(const std::string& folder, const StudyOptions& options, std::
   for (const RegionBox& box : kRegions) {
     regions.regions.push_back(regionVoxels(box, options.coordinateSystem));
   }
-  if (!writeRegionFile(folder + "/regions.voi", regions, error)) return false;
+  if (!standin::writeRegionFile(folder + "/regions.voi", regions, error)) return false;
   std::string list;
   for (int s = 0; s < options.subjects; ++s) {
     if (!writeSubject(folder, s, options, regions, error)) return false;
@@ -375,4 +382,4 @@ bool generateStudy(const std::string& folder, const StudyOptions& options, std::
          writeText(folder + "/planted.txt", planted.str(), error);
 }
 
-}  // namespace standin
+}  // namespace demo

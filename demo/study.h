@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-namespace standin {
+namespace demo {
 
 struct StudyOptions {
   int subjects = 4;
@@ -81,4 +81,4 @@ void printStudyCheck(const StudyCheck& check, std::ostream& out);
 bool writeRegressorFigure(const std::string& folder, const std::string& svgPath,
                           std::string* error = nullptr);
 
-}  // namespace standin
+}  // namespace demo

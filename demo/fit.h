@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-namespace standin {
+namespace demo {
 
 struct LeastSquaresFit {
   std::vector<double> estimates;  // one per column
@@ -19,4 +19,4 @@ struct LeastSquaresFit {
 std::optional<LeastSquaresFit> fitLeastSquares(const std::vector<std::vector<double>>& columns,
                                                const std::vector<double>& y);
 
-}  // namespace standin
+}  // namespace demo

@@ -7,13 +7,18 @@
 #include <map>
 #include <sstream>
 
+#include "demo/fit.h"
+#include "demo/regionmean.h"
+#include "demo/study.h"
 #include "standin/designfile.h"
 #include "standin/documents.h"
-#include "standin/fit.h"
-#include "standin/study.h"
 
-namespace standin {
+namespace demo {
 namespace {
+
+using standin::DesignMatrixFile;
+using standin::Region;
+using standin::RegionFile;
 
 struct ListedSubject {
   std::string timeCourse, regionFile;
@@ -166,11 +171,11 @@ std::optional<StudyCheck> checkStudy(const std::string& folder, std::string* err
       setError(error, fileName(listed[s].timeCourse) + ": " + what);
       return std::nullopt;
     };
-    auto design = readDesignMatrixFile(resolve(folder, designs[s]), &why);
+    auto design = standin::readDesignMatrixFile(resolve(folder, designs[s]), &why);
     if (!design) return fail("design matrix " + designs[s] + ": " + why);
-    auto tc = readTimeCourseFile(resolve(folder, listed[s].timeCourse), &why);
+    auto tc = standin::readTimeCourseFile(resolve(folder, listed[s].timeCourse), &why);
     if (!tc) return fail(why);
-    auto regions = readRegionFile(resolve(folder, listed[s].regionFile), &why);
+    auto regions = standin::readRegionFile(resolve(folder, listed[s].regionFile), &why);
     if (!regions) return fail(why);
     const Region* target = findRegion(*regions, "Target");
     const Region* null = findRegion(*regions, "Null");
@@ -271,10 +276,10 @@ bool writeRegressorFigure(const std::string& folder, const std::string& svgPath,
   }
   if (designs.empty()) return setError(error, "no design matrix to draw");
   std::string why;
-  auto design = readDesignMatrixFile(resolve(folder, designs[0]), &why);
-  auto tc = readTimeCourseFile(resolve(folder, listed[0].timeCourse), &why);
+  auto design = standin::readDesignMatrixFile(resolve(folder, designs[0]), &why);
+  auto tc = standin::readTimeCourseFile(resolve(folder, listed[0].timeCourse), &why);
   if (!design || !tc) return setError(error, why);
-  auto protocol = readProtocolFile(resolve(folder, tc->linkedProtocol), &why);
+  auto protocol = standin::readProtocolFile(resolve(folder, tc->linkedProtocol), &why);
   if (!protocol) return setError(error, why);
 
   struct Panel {
@@ -368,4 +373,4 @@ bool writeRegressorFigure(const std::string& folder, const std::string& svgPath,
   return true;
 }
 
-}  // namespace standin
+}  // namespace demo

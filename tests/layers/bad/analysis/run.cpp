@@ -1,0 +1,3 @@
+#include "analysis/run.h"
+
+#include "confounds/merge.h"

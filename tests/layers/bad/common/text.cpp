@@ -1,0 +1,3 @@
+// Formats text.
+#include "common/text.h"
+#include "host/table.h"

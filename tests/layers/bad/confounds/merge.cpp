@@ -1,0 +1,5 @@
+#include "confounds/merge.h"
+
+#include <vector>
+
+#include "analysis/run.h"

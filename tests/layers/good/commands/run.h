@@ -1,0 +1,4 @@
+#pragma once
+
+#include "../common/text.h"
+#include "host/table.h"

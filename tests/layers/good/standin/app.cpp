@@ -1,0 +1,2 @@
+// Not a library folder: may include anything.
+#include "plugin/entry.h"
