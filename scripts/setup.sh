@@ -5,9 +5,9 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-  duktape-dev)
+  duktape-dev libeigen3-dev)
 if [[ ${1:-} == --windows ]]; then
-  packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64)
+  packages=(cmake make duktape-dev libeigen3-dev g++-mingw-w64-x86-64-posix wine wine64)
 fi
 
 missing=()
