@@ -4,6 +4,7 @@
 #include <Eigen/SparseCore>
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <utility>
 
 namespace ppi::analysis {
@@ -184,9 +185,15 @@ class SelectedInverse {
   Eigen::VectorXd column_;
 };
 
-NeuralEstimate failed(const char* format, std::size_t number) {
+NeuralEstimate failed(const char* format, ...) PPI_PRINTF_FORMAT(1, 2);
+NeuralEstimate failed(const char* format, ...) {
+  char line[kMessageLimit + 1];
+  std::va_list arguments;
+  va_start(arguments, format);
+  formatBoundedV(line, sizeof line, format, arguments);
+  va_end(arguments);
   NeuralEstimate estimate;
-  estimate.why.format(format, number);
+  estimate.why.assignCut(line);
   return estimate;
 }
 
@@ -282,8 +289,8 @@ NeuralEstimate deconvolve(const std::vector<float>& bold, const std::vector<doub
         "the fit reproduces all %zu volumes at every penalty weight, so GCV cannot choose one", n);
   }
   if (!best.ok) {
-    return failed("the penalised normal equations broke down at every penalty weight tried (%zu)",
-                  static_cast<std::size_t>(kGcvGridPoints / 2 + 1));
+    return failed("the penalised normal equations broke down at every penalty weight tried (%d)",
+                  kGcvGridPoints / 2 + 1);
   }
   best.values.resize(n);
   for (std::size_t t = 0; t < n; ++t) {
