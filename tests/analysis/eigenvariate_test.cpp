@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/analysis/signals.h"
+
 namespace {
 
 using ppi::analysis::Eigenvariate;
@@ -34,45 +36,24 @@ struct Region {
   Eigenvariate eigenvariate() const { return firstEigenvariate(samples.data(), offsets, volumes); }
 };
 
-std::vector<double> gaussian(std::size_t count, std::uint32_t seed) {
-  std::mt19937 engine(seed);
-  auto uniform = [&engine] { return (static_cast<double>(engine()) + 0.5) / 4294967296.0; };
-  std::vector<double> values(count);
-  for (double& v : values) {
-    v = std::sqrt(-2.0 * std::log(uniform())) * std::cos(6.283185307179586 * uniform());
-  }
-  return values;
-}
+using signals::correlation;
+using signals::gaussian;
+using signals::widened;
 
-double correlation(const std::vector<float>& a, const std::vector<double>& b) {
-  double ma = 0.0, mb = 0.0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    ma += a[i];
-    mb += b[i];
-  }
-  ma /= static_cast<double>(a.size());
-  mb /= static_cast<double>(b.size());
-  double ab = 0.0, aa = 0.0, bb = 0.0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    ab += (a[i] - ma) * (b[i] - mb);
-    aa += (a[i] - ma) * (a[i] - ma);
-    bb += (b[i] - mb) * (b[i] - mb);
-  }
-  return ab / std::sqrt(aa * bb);
-}
-
-std::vector<double> regionMean(const Region& region) {
-  std::vector<double> mean(region.volumes, 0.0);
+Eigen::VectorXd regionMean(const Region& region) {
+  Eigen::VectorXd mean = Eigen::VectorXd::Zero(static_cast<Eigen::Index>(region.volumes));
   for (std::size_t offset : region.offsets) {
-    for (std::size_t t = 0; t < region.volumes; ++t) mean[t] += region.samples[offset + t];
+    for (std::size_t t = 0; t < region.volumes; ++t) {
+      mean[static_cast<Eigen::Index>(t)] += region.samples[offset + t];
+    }
   }
   return mean;
 }
 
 // A slow wave and blocks: the signal planted in the regions below.
-std::vector<double> plantedSignal(std::size_t volumes) {
-  std::vector<double> s(volumes);
-  for (std::size_t t = 0; t < volumes; ++t) {
+Eigen::VectorXd plantedSignal(std::size_t volumes) {
+  Eigen::VectorXd s(static_cast<Eigen::Index>(volumes));
+  for (Eigen::Index t = 0; t < s.size(); ++t) {
     s[t] = std::sin(0.07 * static_cast<double>(t)) + ((t / 15) % 2 == 0 ? 0.8 : -0.8);
   }
   return s;
@@ -95,17 +76,13 @@ class Planted : public testing::TestWithParam<PlantedRow> {};
 TEST_P(Planted, RecoversTheSignalSignedByTheMean) {
   const PlantedRow& row = GetParam();
   Region region(row.voxels, row.volumes);
-  const std::vector<double> signal = plantedSignal(row.volumes);
-  const std::vector<double> noise = gaussian(row.voxels * row.volumes, 3);
+  const Eigen::VectorXd signal = plantedSignal(row.volumes);
+  const Eigen::VectorXd noise = gaussian(row.voxels * row.volumes, 3);
   std::mt19937 engine(5);
   // The planted share of variance: the loadings' squares times the signal's
   // variance, over that plus the noise's.
-  double signalMean = 0.0, signalVariance = 0.0, loadingSquares = 0.0;
-  for (double value : signal) signalMean += value / static_cast<double>(row.volumes);
-  for (double value : signal) {
-    signalVariance +=
-        (value - signalMean) * (value - signalMean) / static_cast<double>(row.volumes);
-  }
+  const double signalVariance = (signal.array() - signal.mean()).square().mean();
+  double loadingSquares = 0.0;
   for (std::size_t i = 0; i < row.voxels; ++i) {
     const double size = 0.5 + static_cast<double>(engine() % 1000) / 1000.0;
     const bool negative = static_cast<double>(i) < row.negativeShare * row.voxels;
@@ -121,9 +98,9 @@ TEST_P(Planted, RecoversTheSignalSignedByTheMean) {
   ASSERT_TRUE(e.ok) << e.why.c_str();
   EXPECT_TRUE(e.why.empty());
   ASSERT_EQ(e.values.size(), row.volumes);
-  const double withSignal = correlation(e.values, signal);
+  const double withSignal = correlation(widened(e.values), signal);
   EXPECT_GT(std::fabs(withSignal), row.minCorrelation);
-  EXPECT_GT(correlation(e.values, regionMean(region)), 0.0);
+  EXPECT_GT(correlation(widened(e.values), regionMean(region)), 0.0);
   // Mostly negative loadings: the mean, and so the eigenvariate, is the
   // signal turned over.
   EXPECT_EQ(withSignal<0.0, row.negativeShare> 0.5);
@@ -163,8 +140,8 @@ TEST(Eigenvariate, AgreesWithTheDenseEigenDecomposition) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Region region(row.voxels, row.volumes);
-    const std::vector<double> noise = gaussian(row.voxels * row.volumes, 17);
-    const std::vector<double> loadings = gaussian(2 * row.voxels, 19);
+    const Eigen::VectorXd noise = gaussian(row.voxels * row.volumes, 17);
+    const Eigen::VectorXd loadings = gaussian(2 * row.voxels, 19);
     for (std::size_t i = 0; i < row.voxels; ++i) {
       for (std::size_t t = 0; t < row.volumes; ++t) {
         const double first = std::sin(0.2 * static_cast<double>(t));
@@ -206,7 +183,7 @@ TEST(Eigenvariate, AgreesWithTheDenseEigenDecomposition) {
 TEST(Eigenvariate, SingleVoxelConstantVoxelsAndSampleTypes) {
   const std::size_t volumes = 90;
   Region single(1, volumes);
-  const std::vector<double> noise = gaussian(volumes, 23);
+  const Eigen::VectorXd noise = gaussian(volumes, 23);
   double sum = 0.0;
   for (std::size_t t = 0; t < volumes; ++t) {
     single.at(0, t) = static_cast<float>(std::round(500.0 + 40.0 * noise[t]));
