@@ -70,7 +70,7 @@ class Problem {
     double diagonalSum = 0.0;
     for (std::size_t j = 0; j < n; ++j) {
       for (std::size_t o = std::min(band_, j) + 1; o-- > 0;) {
-        // (H^T H)(j - o, j) = (H^T H)(j, j - o): column j - o of the lower band.
+        // Row i = j - o of column j: by symmetry, (H^T H)(i + o, i) above.
         const std::size_t i = j - o;
         const double value = o < w ? prefix[o][std::min(w - 1 - o, n - 1 - i - o)] : 0.0;
         matrix_.insert(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j)) = value;

@@ -9,13 +9,17 @@
 //
 //   |y - H s - c 1|^2 + lambda |D s|^2
 //
-// over s and an offset c, D the first differences (s[t+1] - s[t]). A difference penalty rather than
-// a plain ridge: it leaves the signal's level free (the kernel passes it, so the data fix it), and
-// it carries the estimate smoothly into the last volumes, which the kernel sees little or (when
-// h[0] is 0) not at all, where a ridge would pull them to 0. The normal equations M s = H^T (y - c
-// 1), with M = H^T H + lambda D^T D, are banded, of half-bandwidth kernel length - 1, and are
-// solved by a sparse LDL^T factorisation in natural order, whose factor keeps that band; c follows
-// from the solutions for y and for 1.
+// over s and an offset c, D the first differences (s[t+1] - s[t]). A
+// difference penalty rather than a plain ridge: it does not pull the signal
+// towards 0 but towards smoothness, which carries the estimate evenly into
+// the last volumes, which the kernel sees little or (when h[0] is 0) not at
+// all. The normal equations M s = H^T (y - c 1), M = H^T H + lambda D^T D,
+// are banded, of half-bandwidth kernel length - 1 (at least 1), and are
+// solved by a sparse LDL^T factorisation in natural order, whose factor keeps
+// that band; c follows from the solutions for y and for 1. (The kernel passes
+// a constant whole once past its own length, so the offset and the signal's
+// level are told apart by the run's first volumes and the penalty: the
+// estimate's level means little, its course everything.)
 //
 // lambda is chosen by generalized cross-validation,
 //

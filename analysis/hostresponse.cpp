@@ -85,18 +85,21 @@ HostResponse measureHostResponse(int nrOfVolumes) {
   host::clearDesignMatrix();
   host::addPredictor(kResponseProbeName);
   std::vector<float> unit, pair;
-  const bool unitRead = convolveImpulses({{0, 1.0f}}, volumes, unit);
-  // A second impulse a third of the kernel after the first, so that their
-  // responses overlap.
   std::vector<Impulse> impulses{{1, 2.5f}};
-  std::size_t length = volumes;
-  while (length > 0 && unit.size() == volumes && unit[length - 1] == 0.0f) --length;
-  const std::size_t second = 1 + std::max<std::size_t>(1, length / 3);
-  if (second < volumes) impulses.push_back({second, -0.75f});
-  const bool pairRead = unitRead && convolveImpulses(impulses, volumes, pair);
+  std::size_t length = 0;
+  bool read = convolveImpulses({{0, 1.0f}}, volumes, unit);
+  if (read) {
+    length = volumes;
+    while (length > 0 && unit[length - 1] == 0.0f) --length;
+    // A second impulse a third of the kernel after the first, so that their
+    // responses overlap.
+    const std::size_t second = 1 + std::max<std::size_t>(1, length / 3);
+    if (second < volumes) impulses.push_back({second, -0.75f});
+    read = convolveImpulses(impulses, volumes, pair);
+  }
   host::clearDesignMatrix();
 
-  if (!unitRead || !pairRead) {
+  if (!read) {
     return failed("the host hands out no values for the scratch predictor \"%s\"",
                   kResponseProbeName);
   }
