@@ -11,8 +11,10 @@ double gammaDensity(double t, double shape) {
   return std::exp((shape - 1.0) * std::log(t) - t - std::lgamma(shape));
 }
 
-constexpr double kResponsePeakS = 6.0;
-constexpr double kUndershootPeakS = 16.0;
+// Shapes of the response and the undershoot; with unit scale a gamma density
+// peaks at shape - 1, so at 5 s and 15 s.
+constexpr double kResponseShape = 6.0;
+constexpr double kUndershootShape = 16.0;
 constexpr double kUndershootRatio = 1.0 / 6.0;
 constexpr double kKernelLengthS = 32.0;
 
@@ -28,9 +30,8 @@ std::vector<double> twoGammaKernel(double repetitionTimeMs) {
   double sum = 0.0;
   for (std::size_t k = 0; k < count; ++k) {
     const double t = static_cast<double>(k) * step;
-    // With unit scale a gamma density peaks at shape - 1.
-    kernel[k] = gammaDensity(t, kResponsePeakS + 1.0) -
-                kUndershootRatio * gammaDensity(t, kUndershootPeakS + 1.0);
+    kernel[k] =
+        gammaDensity(t, kResponseShape) - kUndershootRatio * gammaDensity(t, kUndershootShape);
     sum += kernel[k];
   }
   if (sum != 0.0) {

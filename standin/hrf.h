@@ -1,7 +1,8 @@
-// The host's two-gamma haemodynamic response: a response peaking at 6 s minus
-// an undershoot peaking at 16 s at one sixth of its size (gamma densities with
-// unit dispersion), over 32 s, sampled at the repetition time and scaled to a
-// unit sum. It is applied by causal convolution cut at the end of the run.
+// The host's canonical two-gamma haemodynamic response: a response peaking at
+// 5 s minus an undershoot peaking at 15 s at one sixth of its size (gamma
+// densities of shapes 6 and 16 with unit dispersion), over 32 s, sampled at
+// the repetition time and scaled to a unit sum. It is applied by causal
+// convolution cut at the end of the run.
 #pragma once
 
 #include <cstddef>

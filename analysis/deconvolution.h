@@ -1,0 +1,69 @@
+// Deconvolution of a region signal: an estimate of the neural signal s behind
+// a BOLD signal y, given the causal response kernel h the host convolves with,
+//
+//   y[t] = sum over k <= t of h[k] s[t - k]      (cut at the start of the run),
+//
+// that is y = H s with H lower-triangular Toeplitz. The BOLD signal's own
+// level is free (a z-normalised region signal has its zero at its mean, not
+// where the neural signal's is), so the estimate minimises
+//
+//   |y - H s - c 1|^2 + lambda |D s|^2
+//
+// over s and an offset c, D the first differences (s[t+1] - s[t]). A
+// difference penalty rather than a plain ridge: it does not pull the signal
+// towards 0 but towards smoothness, which carries the estimate evenly into
+// the last volumes, which the kernel sees little or (when h[0] is 0) not at
+// all. The normal equations M s = H^T (y - c 1), M = H^T H + lambda D^T D,
+// are banded, of half-bandwidth kernel length - 1 (at least 1), and are
+// solved by a sparse LDL^T factorisation in natural order, whose factor keeps
+// that band; c follows from the solutions for y and for 1. (The kernel passes
+// a constant whole once past its own length, so the offset and the signal's
+// level are told apart by the run's first volumes and the penalty: the
+// estimate's level means little, its course everything.)
+//
+// lambda is chosen by generalized cross-validation,
+//
+//   GCV(lambda) = n |y - H s - c 1|^2 / (n - tr A)^2,
+//
+// A the hat matrix of the fit (offset included), on a log grid relative to
+// the data's own scale (see kGcvGridPoints). Its trace is exact: without the
+// offset it is tr(H M^-1 H^T) = n - lambda tr(M^-1 D^T D), where only M^-1's
+// three central diagonals enter, computed from the factor by selected
+// inversion; the offset adds one rank-one term. Ties go to the larger lambda.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "common/boundedtext.h"
+
+namespace ppi::analysis {
+
+// The grid: lambda = rho * (mean diagonal of H^T H) / (mean diagonal of D^T D),
+// rho = 10^(kGcvLowestExponent + k * kGcvExponentStep), k = 0 .. kGcvGridPoints - 1,
+// so rho runs from 1e-4 to 1e2 in quarter decades. GCV is evaluated at every
+// half decade (even k) first, then at the quarter decades on either side of
+// the best of those: 15 factorisations, and the same choice as the whole grid
+// wherever GCV falls and rises only once along it.
+constexpr int kGcvGridPoints = 25;
+constexpr double kGcvLowestExponent = -4.0;
+constexpr double kGcvExponentStep = 0.25;
+
+struct NeuralEstimate {
+  bool ok = false;
+  std::vector<float> values;  // one per volume of the BOLD signal
+  double lambda = 0.0;        // the penalty weight chosen
+  double gcv = 0.0;           // its GCV score
+  double hatTrace = 0.0;      // tr A at that weight: the fit's effective parameters
+  double offset = 0.0;        // c: the BOLD signal's level the fit took apart
+  MessageText why;            // empty when ok; otherwise why there is no estimate
+};
+
+// Estimates the neural signal behind `bold` (one value per volume, e.g. the
+// z-normalised region signal) for the kernel `kernel` (one value per volume of
+// lag, from lag 0; longer than the run: cut to it). Fails, saying why, for
+// fewer than 2 volumes, a kernel that is empty or all zero, values that are
+// not finite, or a factorisation that breaks down.
+NeuralEstimate deconvolve(const std::vector<float>& bold, const std::vector<double>& kernel);
+
+}  // namespace ppi::analysis
