@@ -2,12 +2,16 @@
 # Installs the Debian packages the build and the tests need (once; quick when
 # they are already there). With --windows: what the Windows build and its tests
 # need instead, the mingw-w64 cross compiler (posix thread model) and wine.
+# With --fuzz: what the libFuzzer targets need (scripts/fuzz.sh), clang and its
+# fuzzer and sanitizer runtimes.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
   duktape-dev)
 if [[ ${1:-} == --windows ]]; then
   packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64)
+elif [[ ${1:-} == --fuzz ]]; then
+  packages=(cmake make clang libclang-rt-14-dev)
 fi
 
 missing=()
@@ -15,7 +19,7 @@ for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # node runs the GUI script's unit tests; any node will do, else Debian's.
-command -v node >/dev/null 2>&1 || missing+=(nodejs)
+[[ ${1:-} == --fuzz ]] || command -v node >/dev/null 2>&1 || missing+=(nodejs)
 if ((${#missing[@]})); then
   if [[ $(id -u) -ne 0 ]]; then
     echo "setup: please install: ${missing[*]}" >&2
