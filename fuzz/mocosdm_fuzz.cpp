@@ -9,25 +9,37 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "confounds/mocosdm.h"
 #include "host/hostapi.h"
 
 namespace {
 
-std::string inputPath() {
-  namespace fs = std::filesystem;
-  const fs::path shared = "/dev/shm";  // memory-backed where there is one
-  const fs::path base = fs::is_directory(shared) ? shared : fs::temp_directory_path();
-  const fs::path folder = base / ("ppi-fuzz-mocosdm-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
-  return (folder / "motion.sdm").string();
-}
+namespace fs = std::filesystem;
+
+// The file each input is written to, in a folder removed when the process ends.
+struct InputFile {
+  InputFile() {
+    const fs::path shared = "/dev/shm";  // memory-backed where there is one
+    folder = (fs::is_directory(shared) ? shared : fs::temp_directory_path()) /
+             ("ppi-fuzz-mocosdm-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    path = (folder / "motion.sdm").string();
+  }
+  ~InputFile() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+  fs::path folder;
+  std::string path;
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string path = inputPath();
+  static const InputFile input;
+  const std::string& path = input.path;
   if (ppi::host::hasHostFunction(ppi::host::HostFunction::nkLogText)) std::abort();
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) {
