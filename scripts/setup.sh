@@ -3,6 +3,8 @@
 # they are already there). With --windows: what the Windows build and its tests
 # need instead, the mingw-w64 cross compiler (posix thread model) and wine.
 # Eigen, nlohmann/json and xxHash are header-only and compiled into the library.
+# With --fuzz: what the libFuzzer targets need (scripts/fuzz.sh), clang and its
+# fuzzer and sanitizer runtimes.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -12,6 +14,8 @@ if [[ ${1:-} == --windows ]]; then
   windows=true
   packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64
     libeigen3-dev nlohmann-json3-dev libxxhash-dev)
+elif [[ ${1:-} == --fuzz ]]; then
+  packages=(cmake make clang libclang-rt-14-dev libeigen3-dev nlohmann-json3-dev libxxhash-dev)
 fi
 
 missing=()
@@ -19,9 +23,9 @@ for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # node runs the GUI script's unit tests; any node will do, else Debian's.
-command -v node >/dev/null 2>&1 || missing+=(nodejs)
+[[ ${1:-} == --fuzz ]] || command -v node >/dev/null 2>&1 || missing+=(nodejs)
 # Headless Chromium renders the QC report in its render check; any chromium will do.
-if ! $windows && ! command -v chromium >/dev/null 2>&1; then missing+=(chromium); fi
+if ! $windows && [[ ${1:-} != --fuzz ]] && ! command -v chromium >/dev/null 2>&1; then missing+=(chromium); fi
 if ((${#missing[@]})); then
   if [[ $(id -u) -ne 0 ]]; then
     echo "setup: please install: ${missing[*]}" >&2

@@ -1,0 +1,284 @@
+// The plug-in's file layer: every file the plug-in writes, and the files it
+// reads whole, go through here.
+//
+// Primitive operations sit behind a FileSystem object: the platform's real one,
+// one held in memory (fuzzing, fast tests), or a decorator that makes a chosen
+// operation fail. The operations callers use are built on the primitives:
+//
+//   replaceFile      a file replaced whole: written to "<target>.part" in the
+//                    same folder, flushed to disk, closed, renamed over the
+//                    target, the folder flushed. Any failure removes the
+//                    temporary file and leaves the old target byte for byte.
+//   ReplacingWriter  the same for large outputs written in pieces.
+//   appendToFile     a text added at the end of a file (which a failure can
+//                    leave with a fragment of the text at its end).
+//   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile.
+//
+// Each returns a FileResult: ok, or one line that names the file and the step
+// that failed, e.g. "could not write autosaveList.ppi.part: No space left on
+// device".
+//
+// Text mode: every line feed is written as the platform's line end (CR LF on
+// Windows, LF elsewhere); every other byte as it is. Binary mode and reading
+// take the bytes as they are.
+//
+// The current file system is process-wide: the real one unless a
+// ScopedFileSystem overrides it (tests, fuzzing, benchmarks).
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ppi {
+
+enum class TextMode { text, binary };
+enum class OpenMode { read, write, append };  // write creates or empties the file
+enum class PathKind { missing, regularFile, directory, other };
+
+// What a primitive operation reports: ok, or the system's message for the failure.
+class IoStatus {
+ public:
+  IoStatus() = default;  // ok
+  static IoStatus failure(std::string message) {
+    IoStatus status;
+    status.failed_ = true;
+    status.message_ = std::move(message);
+    return status;
+  }
+  bool ok() const { return !failed_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  bool failed_ = false;
+  std::string message_;
+};
+
+// An open file. Destroying one that is still open closes it without a check.
+class File {
+ public:
+  virtual ~File() = default;
+  // Writes all of `data`. On failure `written` tells how many of its bytes went
+  // out first (it equals data.size() on success).
+  virtual IoStatus write(std::string_view data, std::size_t& written) = 0;
+  // Reads up to `capacity` bytes into `buffer`; `got` is 0 at the end of the file.
+  virtual IoStatus read(char* buffer, std::size_t capacity, std::size_t& got) = 0;
+  // Puts what was written on the disk (unless the file system's flushing is off).
+  virtual IoStatus flushToDisk() = 0;
+  virtual IoStatus close() = 0;
+};
+
+// The primitive operations.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Opens a regular file; a folder at the path fails to open. Text mode applies
+  // to writing only.
+  virtual IoStatus open(const std::string& path, OpenMode mode, TextMode text,
+                        std::unique_ptr<File>& file) = 0;
+  // Renames a regular file, replacing a regular file of the new name.
+  virtual IoStatus renameReplacing(const std::string& from, const std::string& to) = 0;
+  // Removes a regular file; never a folder.
+  virtual IoStatus removeFile(const std::string& path) = 0;
+  // Puts the folder holding `path` (its entries: a rename) on the disk.
+  virtual IoStatus flushFolder(const std::string& path) = 0;
+  virtual PathKind kind(const std::string& path) = 0;
+};
+
+// Whether the real file system puts data on the disk when asked to (fsync,
+// FlushFileBuffers). Off only for benchmarks of the layer's own cost.
+enum class DiskFlush { on, off };
+
+// The platform's file system.
+std::unique_ptr<FileSystem> makeRealFileSystem(DiskFlush flush = DiskFlush::on);
+// The process's real file system (flushing on), the default current one.
+FileSystem& realFileSystem();
+
+// The file system the high-level operations use.
+FileSystem& currentFileSystem();
+
+// Makes `fileSystem` the current one for the guard's lifetime, then restores
+// the one before. Guards nest; end them in reverse order.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& fileSystem);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+// The platform's text-mode line end, and `data` as text mode writes it.
+#if defined(_WIN32)
+constexpr std::string_view kTextLineEnd = "\r\n";
+#else
+constexpr std::string_view kTextLineEnd = "\n";
+#endif
+std::string widenLineEnds(std::string_view data);
+
+// A file system held in memory that answers as a POSIX one does. Paths are
+// texts compared as they are; a path's folder is the text before its last '/'
+// (or '\\'), and the current folder "" and the root "/" always exist. Open
+// files follow their file through renames, as descriptors do. Folders are not
+// renamed.
+class MemoryFileSystem : public FileSystem {
+ public:
+  MemoryFileSystem();
+
+  // Adds a folder (its parents must exist).
+  void addFolder(const std::string& path);
+  // Creating, renaming or removing entries in a read-only folder fails.
+  void setReadOnly(const std::string& folder, bool readOnly = true);
+  // Creates or replaces a regular file (its folder must exist).
+  void setFile(const std::string& path, std::string content);
+  // A regular file's content; false when there is none at the path.
+  bool fileContent(const std::string& path, std::string& content) const;
+  // Every regular file's path, in order.
+  std::vector<std::string> filePaths() const;
+
+  IoStatus open(const std::string& path, OpenMode mode, TextMode text,
+                std::unique_ptr<File>& file) override;
+  IoStatus renameReplacing(const std::string& from, const std::string& to) override;
+  IoStatus removeFile(const std::string& path) override;
+  IoStatus flushFolder(const std::string& path) override;
+  PathKind kind(const std::string& path) override;
+
+ private:
+  IoStatus checkFolderWritable(const std::string& path) const;
+
+  std::map<std::string, std::shared_ptr<std::string>> files_;
+  std::set<std::string> folders_;
+  std::set<std::string> readOnly_;
+};
+
+// A file system that passes every operation to another and makes a chosen one
+// fail. Opens, writes, flushes and closes of files, renames and flushes of
+// folders are counted separately, from 1; a fault names the kind and the count
+// at which it strikes, once. A short write writes the first half of its bytes,
+// then fails; a failed close closes the file all the same.
+class FaultyFileSystem : public FileSystem {
+ public:
+  enum class Operation { open, write, flush, close, rename, folderFlush };
+  static constexpr int kOperationCount = 6;
+  struct Fault {
+    Operation operation = Operation::open;
+    int nth = 0;  // 0: no fault
+    bool shortWrite = false;
+  };
+
+  explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  // Sets the one fault to inject and restarts the counts.
+  void inject(Fault fault);
+  // Operations of the kind passed on or failed since the last inject.
+  int count(Operation operation) const { return counts_[static_cast<int>(operation)]; }
+  // True once the fault has struck.
+  bool struck() const { return struck_; }
+
+  IoStatus open(const std::string& path, OpenMode mode, TextMode text,
+                std::unique_ptr<File>& file) override;
+  IoStatus renameReplacing(const std::string& from, const std::string& to) override;
+  IoStatus removeFile(const std::string& path) override { return inner_.removeFile(path); }
+  IoStatus flushFolder(const std::string& path) override;
+  PathKind kind(const std::string& path) override { return inner_.kind(path); }
+
+ private:
+  class FaultyFile;
+  // Counts the operation; true when the fault strikes it.
+  bool strikes(Operation operation);
+
+  FileSystem& inner_;
+  Fault fault_;
+  int counts_[kOperationCount] = {};
+  bool struck_ = false;
+};
+
+// The outcome of a high-level operation: ok, or one line saying why not.
+class FileResult {
+ public:
+  FileResult() = default;  // ok
+  static FileResult failure(std::string reason) {
+    FileResult result;
+    result.failed_ = true;
+    result.reason_ = std::move(reason);
+    return result;
+  }
+  bool ok() const { return !failed_; }
+  // Empty when ok.
+  const std::string& reason() const { return reason_; }
+
+ private:
+  bool failed_ = false;
+  std::string reason_;
+};
+
+// The temporary file a replacement writes first.
+std::string partPath(const std::string& target);
+
+// Replaces a file, or creates it, with `content` as a whole (see above).
+FileResult replaceFile(const std::string& target, std::string_view content, TextMode mode);
+
+// Replaces a file with what is written to it in pieces, as replaceFile does:
+//   ReplacingWriter out;
+//   FileResult result = out.begin(path, TextMode::text);
+//   ... out.write(piece) ...
+//   if (result.ok()) result = out.commit();
+// Pieces are gathered into blocks of kBlockSize bytes. After a failure every
+// later write, and commit, return that failure and do nothing. A writer left
+// without a commit (destroyed, an early return, an exception) removes its
+// temporary file and leaves the target as it was.
+class ReplacingWriter {
+ public:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+
+  ReplacingWriter() = default;
+  ~ReplacingWriter() { abandon(); }
+  ReplacingWriter(const ReplacingWriter&) = delete;
+  ReplacingWriter& operator=(const ReplacingWriter&) = delete;
+
+  // Opens the temporary file in the current file system (abandoning a
+  // replacement under way). A folder at the target fails here.
+  FileResult begin(const std::string& target, TextMode mode);
+  FileResult write(std::string_view piece);
+  // Puts the written text in the target's place.
+  FileResult commit();
+  // Drops the replacement: the temporary file is removed.
+  void abandon();
+
+ private:
+  FileResult fail(const char* step, const std::string& path, const std::string& why);
+  FileResult writeOut(std::string_view data);
+
+  FileSystem* fileSystem_ = nullptr;
+  std::string target_;
+  std::string part_;
+  std::unique_ptr<File> file_;  // open from begin until commit or a failure
+  std::string buffer_;
+  FileResult failure_;
+};
+
+// Appends `text` to a file, creating it when there is none: opened, written,
+// flushed to disk and closed. A failed or short write is reported, but can
+// leave part of the text at the file's end: a caller that needs the file whole
+// replaces it whole after a failure.
+FileResult appendToFile(const std::string& path, std::string_view text, TextMode mode);
+
+// Reads a file's bytes whole into `content` (unchanged on failure).
+FileResult readFileBytes(const std::string& path, std::string& content);
+
+PathKind pathKind(const std::string& path);
+bool isRegularFile(const std::string& path);
+// True when anything (a file, a folder, ...) is at the path.
+bool pathExists(const std::string& path);
+
+// Removes a regular file. Nothing at the path counts as removed; a folder, or
+// anything else that is not a regular file, is left and reported.
+FileResult removeRegularFile(const std::string& path);
+
+}  // namespace ppi

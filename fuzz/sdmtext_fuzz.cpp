@@ -1,0 +1,93 @@
+// The design-matrix text reader: reads a design as the motion merge does (the
+// header, the colours, the ninth line's names, the rows of values), writes what
+// it read with the format's writer, and reads that back: the same items must
+// come out, values as "%g" writes them.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "confounds/sdmtext.h"
+
+namespace {
+
+namespace sdm = ppi::confounds::sdm;
+
+// Counts from a header are followed at most this far (reads end with the input anyway).
+constexpr std::int64_t kItemLimit = 1 << 16;
+
+struct Design {
+  std::vector<std::pair<std::string, std::int32_t>> header;
+  std::vector<sdm::Colour> colours;
+  std::vector<std::string> names;
+  std::vector<std::string> values;  // as formatValue writes them
+  std::int64_t predictors = 0;
+};
+
+Design readDesign(const std::string& text) {
+  std::istringstream in(text);
+  sdm::TokenReader reader(in);
+  Design design;
+  std::string key;
+  std::int32_t number = 0;
+  while (design.header.size() < 5 && reader.readHeaderItem(key, number)) {
+    design.header.emplace_back(key, number);
+  }
+  if (design.header.size() < 5) return design;
+  design.predictors = std::clamp<std::int64_t>(design.header[1].second, 0, kItemLimit);
+  const std::int64_t rows = std::clamp<std::int64_t>(design.header[2].second, 0, kItemLimit);
+  for (std::int64_t p = 0; p < design.predictors; ++p) {
+    sdm::Colour colour{};
+    if (!reader.readColour(colour)) break;
+    design.colours.push_back(colour);
+  }
+  std::string line;
+  if (!reader.rewindAndSkipLines(8) || !reader.readLine(line)) return design;
+  design.names = sdm::takeQuotedNames(line);
+  const std::int64_t values = std::min(design.predictors * rows, kItemLimit);
+  for (std::int64_t i = 0; i < values; ++i) {
+    double value = 0.0;
+    if (!reader.readValue(value)) break;
+    char formatted[sdm::kValueTextCapacity];
+    design.values.emplace_back(formatted, sdm::formatValue(value, formatted));
+  }
+  return design;
+}
+
+std::string writeDesign(const Design& design) {
+  std::ostringstream out;
+  sdm::Writer writer(out);
+  for (std::size_t i = 0; i < design.header.size(); ++i) {
+    writer.headerLine(design.header[i].first, design.header[i].second);
+    if (i == 0 || i == 4) writer.emptyLine();
+  }
+  for (const sdm::Colour& colour : design.colours) writer.colour(colour);
+  writer.endLine();
+  for (const std::string& name : design.names) writer.name(name);
+  writer.endLine();
+  for (std::size_t i = 0; i < design.values.size(); ++i) {
+    double value = 0.0;
+    if (!sdm::parseValue(design.values[i], value)) std::abort();  // the writer's own text
+    writer.value(value);
+    if ((i + 1) % static_cast<std::size_t>(design.predictors) == 0) writer.endLine();
+  }
+  writer.endLine();
+  return out.str();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const Design design = readDesign(std::string(reinterpret_cast<const char*>(data), size));
+  if (design.header.size() < 5 || design.names.empty()) return 0;
+  const Design again = readDesign(writeDesign(design));
+  if (again.header != design.header || again.colours != design.colours ||
+      again.names != design.names || again.values != design.values) {
+    std::abort();
+  }
+  return 0;
+}
