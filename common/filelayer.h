@@ -173,6 +173,9 @@ class FaultyFileSystem : public FileSystem {
   };
 
   explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+  // Not copied: FaultyFileSystem(other) must wrap `other`, not copy it.
+  FaultyFileSystem(const FaultyFileSystem&) = delete;
+  FaultyFileSystem& operator=(const FaultyFileSystem&) = delete;
 
   // Sets the one fault to inject and restarts the counts.
   void inject(Fault fault);

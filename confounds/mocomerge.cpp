@@ -1,11 +1,13 @@
 #include "confounds/mocomerge.h"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <ostream>
+#include <sstream>
+#include <streambuf>
+#include <string_view>
 #include <vector>
 
+#include "common/filelayer.h"
 #include "confounds/sdmtext.h"
 
 namespace ppi::confounds {
@@ -129,30 +131,35 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
   return true;
 }
 
-// The merged file while it is written: removed when the merge ends without
-// having renamed it, whichever way it ends.
-class PartFile {
+// Hands what a stream writes to the file layer's writer: the merged file is
+// written to its temporary file and put in place only when complete.
+class LayerStreamBuffer : public std::streambuf {
  public:
-  explicit PartFile(std::string path) : path_(std::move(path)) {}
-  PartFile(const PartFile&) = delete;
-  PartFile& operator=(const PartFile&) = delete;
-  ~PartFile() {
-    if (!renamed_) {
-      std::error_code ignored;
-      std::filesystem::remove(path_, ignored);
-    }
+  explicit LayerStreamBuffer(ReplacingWriter& out) : out_(out) { setp(buffer_, buffer_ + kSize); }
+
+ protected:
+  int_type overflow(int_type character) override {
+    if (!drain()) return traits_type::eof();
+    if (traits_type::eq_int_type(character, traits_type::eof()))
+      return traits_type::not_eof(character);
+    *pptr() = traits_type::to_char_type(character);
+    pbump(1);
+    return character;
   }
-  const std::string& path() const { return path_; }
-  bool renameTo(const std::string& target) const {
-    std::error_code error;
-    std::filesystem::rename(path_, target, error);
-    renamed_ = !error;
-    return renamed_;
-  }
+  int sync() override { return drain() ? 0 : -1; }
 
  private:
-  std::string path_;
-  mutable bool renamed_ = false;
+  static constexpr std::size_t kSize = 8192;
+  bool drain() {
+    const std::string_view pending(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(buffer_, buffer_ + kSize);
+    if (!pending.empty() && !out_.write(pending).ok()) failed_ = true;
+    return !failed_;
+  }
+
+  ReplacingWriter& out_;
+  char buffer_[kSize];
+  bool failed_ = false;
 };
 
 }  // namespace
@@ -226,27 +233,32 @@ MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_
     if (zTransform != 0 && !zTransformMoCo(moco, log)) {
       log.text("Error while z-transforming motion correction predictors.");
     }
-    std::ifstream design(designPath);
+    std::string designText;
+    const bool designRead = readFileBytes(designPath, designText).ok();
     result.mergedPath =
         insertFileSuffix(designPath, moco.zTransformed ? kMoCoZSuffix : kMoCoSuffix);
     log.lineLimited(kNewFileNameLimit, "New filename: %s", result.mergedPath.c_str());
-    if (!design) {
+    if (!designRead) {
       log.text("Unable to open the design matrix file.");
       return result;
     }
-    const PartFile part(result.mergedPath + ".part");
-    std::ofstream merged(part.path(), std::ios::out | std::ios::trunc);
-    if (!merged) {
+    // Written through the file layer: the merged name holds nothing until the
+    // whole file is on disk; a merge that stops removes its temporary file.
+    ReplacingWriter out;
+    if (!out.begin(result.mergedPath, TextMode::text).ok()) {
       log.text("Unable to open a file for writing.");
       return result;
     }
+    std::istringstream design(designText);
+    LayerStreamBuffer buffer(out);
+    std::ostream merged(&buffer);
     if (!mergeDesign(design, merged, moco, log)) return result;
-    merged.close();
-    if (merged.fail()) {
+    merged.flush();
+    if (!merged) {
       log.text(kMergeProblem);
       return result;
     }
-    if (!part.renameTo(result.mergedPath)) {
+    if (!out.commit().ok()) {
       log.text("Unable to open a file for writing.");
       return result;
     }

@@ -1,8 +1,9 @@
 #include "model/listfile.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
+
+#include "common/filelayer.h"
 
 namespace ppi::model {
 
@@ -32,34 +33,15 @@ std::vector<ListFileLine> readListFileText(std::string_view text) {
 }
 
 bool readWholeFile(const std::string& path, std::string& content) {
-  std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in.is_open()) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  // An empty file leaves the copy failed without being an error.
-  if (in.bad()) return false;
-  content = buffer.str();
-  return true;
+  return readFileBytes(path, content).ok();
 }
-
-namespace {
-
-bool writeFileInMode(const std::string& path, std::string_view content, std::ios::openmode mode) {
-  std::ofstream out(path, std::ios::out | std::ios::trunc | mode);
-  if (!out.is_open()) return false;
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  out.close();
-  return !out.fail();
-}
-
-}  // namespace
 
 bool writeWholeFile(const std::string& path, std::string_view content) {
-  return writeFileInMode(path, content, std::ios::binary);
+  return replaceFile(path, content, TextMode::binary).ok();
 }
 
 bool writeListFile(const std::string& path, std::string_view lines) {
-  return writeFileInMode(path, lines, std::ios::openmode{});
+  return replaceFile(path, lines, TextMode::text).ok();
 }
 
 }  // namespace ppi::model

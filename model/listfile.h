@@ -32,13 +32,13 @@ std::vector<ListFileLine> readListFileText(std::string_view text);
 // Reads a whole file byte for byte; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& content);
 
-// Creates or empties the file and writes `content` byte for byte; false when
-// anything of it did not reach the file.
+// Replaces the file, or creates it, with `content` byte for byte, through the
+// file layer: an old file stays whole unless the new one is complete. False
+// when the new file could not be put in place.
 bool writeWholeFile(const std::string& path, std::string_view content);
 
-// Creates or empties the list file and writes the lines in text mode, so that
-// each line ends as the platform's text files end theirs; false when anything
-// of it did not reach the file.
+// The same for a list file, written in text mode, so that each line ends as
+// the platform's text files end theirs.
 bool writeListFile(const std::string& path, std::string_view lines);
 
 }  // namespace ppi::model

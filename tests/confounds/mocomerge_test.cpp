@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/filelayer.h"
 #include "standin/designfile.h"
 #include "tests/confounds/sdmfiles.h"
 
@@ -213,6 +214,48 @@ TEST(InsertFileSuffix, GoesBeforeTheLastFourCharacters) {
       {"", "_3DMC"},
   };
   for (const auto& row : rows) EXPECT_EQ(ppi::confounds::insertFileSuffix(row[0], "_3DMC"), row[1]);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MoCoMerge, AFaultAtAnyWriteLeavesTheEarlierMergedFileAndNoTemporaryFile) {
+  using Operation = ppi::FaultyFileSystem::Operation;
+  const std::string design = designFile(5, 300, true, -7);
+  ppi::FaultyFileSystem faulty(ppi::realFileSystem());
+  {
+    ppi::ScopedFileSystem scope(faulty);
+    faulty.inject({});
+    ASSERT_TRUE(merge(design, motionRecord(300)).complete);
+  }
+  const std::string whole = readText("subject1_3DMC.sdm");
+  int counts[ppi::FaultyFileSystem::kOperationCount];
+  for (int kind = 0; kind < ppi::FaultyFileSystem::kOperationCount; ++kind) {
+    counts[kind] = faulty.count(static_cast<Operation>(kind));
+  }
+  ASSERT_GE(counts[static_cast<int>(Operation::write)], 1);
+  for (int kind = 0; kind < ppi::FaultyFileSystem::kOperationCount; ++kind) {
+    const auto operation = static_cast<Operation>(kind);
+    if (operation == Operation::folderFlush) continue;  // the merged file is in place by then
+    for (int nth = 1; nth <= counts[kind]; ++nth) {
+      for (bool shortWrite : {false, true}) {
+        if (shortWrite && operation != Operation::write) continue;
+        SCOPED_TRACE(std::to_string(kind) + "#" + std::to_string(nth) +
+                     (shortWrite ? " short" : ""));
+        testsupport::writeFile("subject1_3DMC.sdm", "an earlier merge");
+        ppi::ScopedFileSystem scope(faulty);
+        faulty.inject({operation, nth, shortWrite});
+        EXPECT_FALSE(merge(design, motionRecord(300)).complete);
+        EXPECT_TRUE(faulty.struck());
+        EXPECT_EQ(readText("subject1_3DMC.sdm"), "an earlier merge");
+        EXPECT_FALSE(fs::exists("subject1_3DMC.sdm.part"));
+        ASSERT_FALSE(log.empty());
+        EXPECT_NE(log.back().find("Unable"), std::string::npos) << log.back();
+      }
+    }
+  }
+  EXPECT_FALSE(whole.empty());
 }
 
 }  // namespace
