@@ -1,7 +1,10 @@
 #include "confounds/mocosdm.h"
 
 #include <algorithm>
-#include <fstream>
+#include <istream>
+#include <sstream>
+
+#include "common/filelayer.h"
 
 namespace ppi::confounds {
 namespace {
@@ -14,7 +17,7 @@ constexpr std::int32_t kReservedRowsLimit = 1 << 16;
 
 // Reads the record's fields from an open file; false at the first item that
 // cannot be read, after the reading problem has been logged.
-bool readMotionEstimates(std::ifstream& in, MoCoSDM& moco, LogSink& log) {
+bool readMotionEstimates(std::istream& in, MoCoSDM& moco, LogSink& log) {
   sdm::TokenReader reader(in);
   std::string key;
   if (!reader.readHeaderItem(key, moco.fileVersion)) return false;
@@ -64,14 +67,15 @@ bool readMotionEstimates(std::ifstream& in, MoCoSDM& moco, LogSink& log) {
 
 MoCoSDM readMoCoSDM(const std::string& path, LogSink& log) {
   MoCoSDM moco;
-  std::ifstream in(path);
-  if (!in) {
+  std::string text;
+  if (!readFileBytes(path, text).ok()) {
     log.text("Unable to open the motion estimates file.");
     moco.valid = false;
     return moco;
   }
   bool read = false;
   try {
+    std::istringstream in(text);
     read = readMotionEstimates(in, moco, log);
   } catch (...) {
     read = false;

@@ -1,0 +1,119 @@
+// The autosave list survives the host being killed (SIGKILL) at any moment of
+// a session that adds many subjects: it holds, in order, the subjects whose
+// "AddSubject" got as far as their line, and never a partial line.
+#include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "demo/study.h"
+#include "model/listfile.h"
+#include "tests/support/fakehost.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSubjects = 60;
+const char* const kAdded =
+    "Plugin> VTC file: ";  // logged just before the subject's line is written
+
+struct KilledRun {
+  int announced = 0;  // subjects whose "VTC file" line the host printed before it died
+  bool killed = false;
+};
+
+// Plays `session` in `folder`, kills the host once it has announced `killAfter`
+// subjects and `delay` has passed, and counts the announcements it printed.
+KilledRun playAndKill(const std::string& folder, int killAfter, std::chrono::microseconds delay) {
+  int out[2];
+  if (pipe(out) != 0) return {};
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    if (chdir(folder.c_str()) != 0) _exit(3);
+    execl(STANDIN_APP_PATH, STANDIN_APP_PATH, "--plugin", STANDIN_PLUGIN_PATH, "many.session",
+          static_cast<char*>(nullptr));
+    _exit(4);
+  }
+  close(out[1]);
+  KilledRun run;
+  std::FILE* stream = fdopen(out[0], "r");
+  char line[4096];
+  while (std::fgets(line, sizeof line, stream) != nullptr) {
+    if (std::string(line).rfind(kAdded, 0) != 0) continue;
+    if (++run.announced == killAfter && !run.killed) {
+      std::this_thread::sleep_for(delay);
+      run.killed = kill(child, SIGKILL) == 0;
+    }
+  }
+  std::fclose(stream);
+  int status = 0;
+  waitpid(child, &status, 0);
+  run.killed = run.killed && WIFSIGNALED(status);
+  return run;
+}
+
+TEST(AutosaveUnderKill, HoldsEveryAnnouncedSubjectWholeAndInOrder) {
+  testsupport::ScopedWorkingDirectory directory;
+  demo::StudyOptions options;
+  options.volumes = 40;
+  std::string why;
+  ASSERT_TRUE(demo::generateStudy("study", options, &why)) << why;
+
+  std::vector<std::string> expected;
+  std::ofstream session("study/many.session");
+  session << "vmr open\nint whichapproach 1\n";
+  for (int i = 0; i < kSubjects; ++i) {
+    const std::string vtc = "./sub-0" + std::to_string(1 + i % options.subjects) + "/sub-0" +
+                            std::to_string(1 + i % options.subjects) + "_task.vtc";
+    session << "open-file " << vtc << "\nopen-file ./regions.voi\ninteger 0\ncommand AddSubject\n";
+    expected.push_back(ppi::model::formatListLine(vtc, "./regions.voi", 0));
+  }
+  session.close();
+
+  std::mt19937 random(20261208);  // fixed before the first run
+  std::uniform_int_distribution<int> announcement(1, kSubjects);
+  std::uniform_int_distribution<int> microseconds(0, 4000);
+  int killedRuns = 0;
+  for (int trial = 0; trial < 16; ++trial) {
+    fs::remove("study/autosaveList.ppi");
+    const int killAfter = announcement(random);
+    const std::chrono::microseconds delay(microseconds(random));
+    SCOPED_TRACE("killed after " + std::to_string(killAfter) + " subjects and " +
+                 std::to_string(delay.count()) + " us");
+    const KilledRun run = playAndKill("study", killAfter, delay);
+    ASSERT_GE(run.announced, killAfter);
+    killedRuns += run.killed;
+
+    std::string file;
+    if (fs::exists("study/autosaveList.ppi"))
+      file = testsupport::readFile("study/autosaveList.ppi");
+    ASSERT_TRUE(file.empty() || file.back() == '\n') << "a partial line: " << file;
+    std::string whole;
+    int lines = 0;
+    while (whole.size() < file.size() && lines < kSubjects) whole += expected[lines++];
+    EXPECT_EQ(file, whole) << "not the first subjects in order";
+    // The subject in flight when the host died may or may not have its line.
+    EXPECT_TRUE(lines == run.announced || lines == run.announced - 1)
+        << lines << " lines for " << run.announced << " announced subjects";
+  }
+  EXPECT_GT(killedRuns, 8);  // most runs died before the session's end
+}
+
+}  // namespace
+
+#endif
