@@ -5,6 +5,7 @@
 
 #include "analysis/designmatrix.h"
 #include "analysis/regiontimecourse.h"
+#include "analysis/runreport.h"
 #include "analysis/runsettings.h"
 #include "analysis/savedesign.h"
 #include "common/paths.h"
@@ -278,8 +279,10 @@ bool runAnalysis(model::PluginState& state) {
 
   RunSettings settings;
   std::string vtcList;
-  if (!startRun(settings, vtcList)) return false;
-  if (!listMatchesSubjects(vtcList, state.subjects)) return false;
+  if (!startRun(settings, vtcList) || !listMatchesSubjects(vtcList, state.subjects)) {
+    summarizeRun(state, 0);
+    return false;
+  }
 
   const std::size_t count = state.subjects.size();
   if (count > 1) {
@@ -289,6 +292,8 @@ bool runAnalysis(model::PluginState& state) {
         state.subjectCount());
     if (!host::askYesNo(question.c_str())) {
       host::logText("Plugin> Prepare PPI Plugin aborted");
+      summarizeRun(state, 0);
+      state.report.note({}, "The run was cancelled at the question.");
       return false;
     }
   }
@@ -297,9 +302,15 @@ bool runAnalysis(model::PluginState& state) {
   state.savedDesignFiles.clear();
   RunOutputs outputs{{}, state.savedDesignFiles};
   for (std::size_t i = 0; i < count; ++i) {
-    if (!runSubject(state.subjects[i], i + 1, settings, outputs)) return false;
+    if (!runSubject(state.subjects[i], i + 1, settings, outputs)) {
+      reportSubjectStopped(state, i + 1);
+      summarizeRun(state, state.savedDesignFiles.size());
+      return false;
+    }
   }
-  return publishResults(state);
+  const bool published = publishResults(state);
+  summarizeRun(state, state.savedDesignFiles.size());
+  return published;
 }
 
 }  // namespace ppi::analysis

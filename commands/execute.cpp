@@ -1,12 +1,80 @@
 #include "commands/execute.h"
 
 #include <string>
+#include <utility>
 
 #include "analysis/runanalysis.h"
 #include "commands/subjectlist.h"
 #include "host/hostapi.h"
 
 namespace ppi::commands {
+namespace {
+
+// Feeds the command's log lines to its report.
+class ReportTap final : public LogSink {
+ public:
+  explicit ReportTap(Report& report) : report_(report) {}
+  void text(const char* line) override { report_.noteLogLine(line); }
+
+ private:
+  Report& report_;
+};
+
+// Holds the log tap for a command's duration and, at its end, publishes the
+// report in "PPIReport".
+class CommandReport {
+ public:
+  CommandReport(Report& report, std::string command)
+      : report_(report), tap_(report), command_(std::move(command)) {
+    report_.clear();
+    // Never leaves an older report showing, also when the command is refused.
+    publish("");
+    host::setLogTap(&tap_);
+  }
+  ~CommandReport() {
+    host::setLogTap(nullptr);
+    publish(report_.text().c_str());
+  }
+  CommandReport(const CommandReport&) = delete;
+  CommandReport& operator=(const CommandReport&) = delete;
+
+  // A handler that stopped without saying why in its report leaves the reason
+  // of its last log line there.
+  bool finish(bool completed) {
+    if (!completed && report_.count(Report::Kind::error) == 0) {
+      report_.error({}, report_.lastLogLine().empty() ? "stopped" : report_.lastLogLine());
+    }
+    if (report_.summary().empty()) {
+      report_.setSummary(command_ + (completed ? ": finished" : ": stopped"));
+    }
+    return completed;
+  }
+
+ private:
+  static void publish(const char* text) {
+    if (host::hasHostFunction(host::HostFunction::nkSetStringParameter)) {
+      host::setStringParameter("PPIReport", text);
+    }
+  }
+
+  Report& report_;
+  ReportTap tap_;
+  std::string command_;
+};
+
+bool dispatch(model::PluginState& state, const std::string& command) {
+  if (command == "AddSubject") return handleAddSubject(state, command.c_str());
+  if (command == "Start") return analysis::runAnalysis(state);
+  if (command == "Load") return handleLoad(state, command.c_str());
+  if (command == "Save") return handleSave(state, command.c_str());
+  if (command == "Clear") return handleClear(state, command.c_str());
+
+  host::logLine("Plugin> Received unknown command: \"%s\".", command.c_str());
+  state.report.setSummary(command.substr(0, 64) + ": unknown command; nothing done");
+  return true;
+}
+
+}  // namespace
 
 bool executeCommand(model::PluginState& state) {
   using host::HostFunction;
@@ -17,23 +85,18 @@ bool executeCommand(model::PluginState& state) {
   // A text longer than the command name's limit names no command; it is kept
   // whole so that it is never cut into one.
   const std::string command = host::getStringParameter("Command");
+  CommandReport report(state.report, command.substr(0, 64));
   host::logLine("Plugin> Command received: %s", command.c_str());
 
   if (!host::hasCurrentVMR()) {
     host::messageBox(
         "This plugin requires a VMR to operate. Make sure that a VMR is open and that its window "
         "is selected.");
-    return false;
+    state.report.setSummary(command.substr(0, 64) + ": refused");
+    state.report.error({}, "No VMR is open.", "Open a VMR, select its window and retry.");
+    return report.finish(false);
   }
-
-  if (command == "AddSubject") return handleAddSubject(state, command.c_str());
-  if (command == "Start") return analysis::runAnalysis(state);
-  if (command == "Load") return handleLoad(state, command.c_str());
-  if (command == "Save") return handleSave(state, command.c_str());
-  if (command == "Clear") return handleClear(state, command.c_str());
-
-  host::logLine("Plugin> Received unknown command: \"%s\".", command.c_str());
-  return true;
+  return report.finish(dispatch(state, command));
 }
 
 bool handleClear(model::PluginState& state, const char* command) {
@@ -42,6 +105,7 @@ bool handleClear(model::PluginState& state, const char* command) {
   state.clearSubjects();
   // The GUI's lists and condition parameters are left as they are.
   state.autosave.mirror(state.subjects);
+  state.report.setSummary("Clear: the subject list is empty");
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands/choosesubject.h"
+#include "commands/conditioncheck.h"
 #include "host/hostapi.h"
 #include "model/listfile.h"
 
@@ -29,8 +30,18 @@ bool completeSubject(model::PluginState& state, bool fromList,
   model::Subject subject{timeCourse, {}};
   // The lists are extended before any is set, so that they stay in step.
   if (!extendListParameter("VTCFileList", vtcName, vtcFileList) ||
-      !extendListParameter("VTCFileNameList", timeCourse.vtcPath.view(), vtcFileNameList) ||
-      !chooseVOI(fromList, voiPath, voiFileList, chosenVOI, subject.region)) {
+      !extendListParameter("VTCFileNameList", timeCourse.vtcPath.view(), vtcFileNameList)) {
+    return false;
+  }
+  const std::string voiFileListBefore =
+      fromList ? std::string() : host::getStringParameter("VOIFileList");
+  if (!chooseVOI(fromList, voiPath, voiFileList, chosenVOI, subject.region)) return false;
+  // A region file the list cannot hold is found once it is chosen: its entry
+  // in the GUI's list is taken back.
+  if (!fromList && !model::listCanHoldPath(voiPath.view())) {
+    host::setStringParameter("VOIFileList", voiFileListBefore.c_str());
+    host::logLine("Plugin> A list file cannot hold this path (it holds a tab or a line break): %s",
+                  voiPath.c_str());
     return false;
   }
   host::logLine("Plugin> VTC file: %s", vtcName.c_str());
@@ -68,9 +79,32 @@ bool handleAddSubject(model::PluginState& state, const char*) {
   PathText vtcPath, voiPath;
   int chosenVOI = -1;
   model::SubjectRecord timeCourse;
-  if (!chooseTimeCourseAndProtocol(state.saveWeights, false, vtcPath, timeCourse)) return true;
-  if (!completeSubject(state, false, timeCourse, voiPath, chosenVOI)) return true;
+  const std::string number = "subject " + std::to_string(state.subjects.size() + 1);
+  const auto refused = [&](const std::string& where, const char* todo) {
+    state.report.setSummary("AddSubject: no subject added; " +
+                            counted(state.subjects.size(), "subject") + " in the list");
+    state.report.error(where, state.report.lastLogLine(), todo);
+    return true;
+  };
+  if (!chooseTimeCourseAndProtocol(state.saveWeights, false, vtcPath, timeCourse)) {
+    return refused(number + (vtcPath.view().empty() ? "" : " (" + vtcPath.str() + ")"),
+                   "Choose a time course (.vtc) the host can open, with its protocol, and add "
+                   "the subject again.");
+  }
+  if (!model::listCanHoldPath(vtcPath.view())) {
+    host::logLine("Plugin> A list file cannot hold this path (it holds a tab or a line break): %s",
+                  vtcPath.c_str());
+    return refused(number, "Rename the file or its folder and add the subject again.");
+  }
+  if (!completeSubject(state, false, timeCourse, voiPath, chosenVOI)) {
+    return refused(number + " (" + vtcPath.str() + ")",
+                   "Choose a region file (.voi) and one of its regions, and add the subject "
+                   "again.");
+  }
   state.autosave.subjectAdded(state.subjects);
+  state.report.setSummary("AddSubject: " + number + " added (" + fileNameOf(vtcPath.view()) +
+                          "); " + counted(state.subjects.size(), "subject") + " in the list");
+  noteConditionNamesDiffer(state, state.subjects.size() - 1);
   return true;
 }
 
@@ -93,12 +127,15 @@ bool handleLoad(model::PluginState& state, const char* command) {
   if (!host::getOpenFileName("Select a PPI file ", ".", "*.ppi", chosen)) {
     host::logText("Plugin> No PPI file loaded. Please retry.");
     state.autosave.mirror(state.subjects);
+    state.report.setSummary("Load: no list file chosen; the subject list is empty");
     return false;
   }
   if (!acceptPath(chosen, "PPI", listPath)) {
     state.autosave.mirror(state.subjects);
+    state.report.setSummary("Load: list file refused; the subject list is empty");
     return false;
   }
+  const std::string listName = fileNameOf(listPath.view());
 
   // The whole file is read before the autosave list is rewritten, which may
   // be the very file being loaded.
@@ -108,23 +145,47 @@ bool handleLoad(model::PluginState& state, const char* command) {
   if (lines.empty()) {
     host::logText("Unable to open the PPI file.");
     state.autosave.mirror(state.subjects);
+    state.report.setSummary("Load: 0 subjects loaded from " + listName);
+    state.report.error(listName, "cannot be opened or holds no subject line.",
+                       "Choose a list file saved by the plug-in's Save.");
     return true;
   }
 
   std::vector<std::string> conditionNames;
-  int chosenVOI = -1;  // carried to a line whose index cannot be read
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const model::ListFileLine& line = lines[i];
-    if (line.chosenVOI) chosenVOI = *line.chosenVOI;
+    const std::string where = listName + " line " + std::to_string(line.lineNumber);
+    if (line.rejected()) {
+      host::logLine("Plugin> Line %d of the PPI file rejected: it %s.", line.lineNumber,
+                    line.problem.c_str());
+      state.report.error(where, "rejected: it " + line.problem + ".",
+                         "Write the line as <time course> TAB <region file> TAB <region index>.");
+      continue;
+    }
+    int chosenVOI = *line.chosenVOI;
     host::logLine("\tSubject \t%i\n\t%s\n\t%s\n\t%i", static_cast<int>(i), line.vtcPath.c_str(),
                   line.voiPath.c_str(), chosenVOI);
     PathText vtcPath, voiPath;
     model::SubjectRecord timeCourse;
-    if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath) ||
-        !chooseTimeCourseAndProtocol(state.saveWeights, true, vtcPath, timeCourse) ||
-        !completeSubject(state, true, timeCourse, voiPath, chosenVOI)) {
+    if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath)) {
+      state.report.error(where, state.report.lastLogLine(), "Shorten the path.");
       continue;
     }
+    if (!chooseTimeCourseAndProtocol(state.saveWeights, true, vtcPath, timeCourse)) {
+      state.report.error(where + " (" + line.vtcPath + ")", state.report.lastLogLine(),
+                         "Check that the time course exists and has a protocol, or correct the "
+                         "line.");
+      continue;
+    }
+    if (!completeSubject(state, true, timeCourse, voiPath, chosenVOI)) {
+      state.report.error(
+          where + " (" + line.voiPath + ", region " + std::to_string(chosenVOI) + ")",
+          state.report.lastLogLine(),
+          "Check that the region file exists and holds the region index, or "
+          "correct the line.");
+      continue;
+    }
+    noteConditionNamesDiffer(state, state.subjects.size() - 1);
     // This subject's, as read while its protocol was the host's current one:
     // a later line that fails may leave another protocol behind.
     if (!state.saveWeights) conditionNames = state.subjects.back().timeCourse.conditionNames;
@@ -139,6 +200,8 @@ bool handleLoad(model::PluginState& state, const char* command) {
     host::setIntParameter("saveWeights", state.saveWeights ? 1 : 0);
     if (!state.saveWeights) publishConditionNames(conditionNames);
   }
+  state.report.setSummary("Load: " + std::to_string(state.subjects.size()) + " of " +
+                          counted(lines.size(), "subject") + " loaded from " + listName);
   return true;
 }
 
@@ -151,9 +214,16 @@ bool handleSave(model::PluginState& state, const char*) {
   if (!host::getSaveFileName("Choose a filename to save the ppi list(.*ppi)", ".", "*.ppi",
                              chosen)) {
     host::logText("PPI Plugin> Could not save file. Please retry.");
+    state.report.setSummary("Save: no file chosen; nothing saved");
     return false;
   }
-  if (!acceptPath(chosen, "PPI", target)) return false;
+  if (!acceptPath(chosen, "PPI", target)) {
+    state.report.setSummary("Save: nothing saved");
+    return false;
+  }
+  const std::string targetName = fileNameOf(target.view());
+  const std::string saved =
+      "Save: " + counted(state.subjects.size(), "subject") + " saved to " + targetName;
 
   // Once this object has a list, the list itself is saved: the autosave file
   // mirrors it, but a file can be removed or fail to be written. Before that,
@@ -166,18 +236,25 @@ bool handleSave(model::PluginState& state, const char*) {
   } else if (!state.autosave.recoveredText(lines)) {
     host::logLine("PPI Plugin> Could not read %s; the list was not saved.",
                   model::kAutosaveFileName);
+    state.report.setSummary("Save: nothing saved");
     return false;
   }
   if (sameFile(target.str(), model::kAutosaveFileName)) {
     if (ownList) state.autosave.mirror(state.subjects);  // it holds the list, now for certain
+    state.report.setSummary(ownList ? saved : "Save: the autosave list is kept as it is");
     return true;
   }
   // The list is written as text; an earlier session's file is copied byte for byte.
   if (!(ownList ? model::writeListFile(target.str(), lines)
                 : model::writeWholeFile(target.str(), lines))) {
     host::logLine("PPI Plugin> Could not write %s. Please retry.", target.c_str());
+    state.report.setSummary("Save: nothing saved");
+    state.report.error(target.str(), "cannot be written.",
+                       "Choose a folder you may write to, or free some disk space.");
     return false;
   }
+  state.report.setSummary(ownList ? saved
+                                  : "Save: the list of an earlier session copied to " + targetName);
   return true;
 }
 

@@ -53,8 +53,15 @@ void getVersion(int& major, int& minor, int& revision) {
 
 void showLogPane() { PPI_HOST(nkShowLogPane)(); }
 
+namespace {
+LogSink* logTap = nullptr;
+}  // namespace
+
+void setLogTap(LogSink* tap) { logTap = tap; }
+
 void logText(const char* text) {
   if (hasHostFunction(HostFunction::nkLogText)) PPI_HOST(nkLogText)(text);
+  if (logTap != nullptr) logTap->text(text);
 }
 
 void logLine(const char* format, ...) {

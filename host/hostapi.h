@@ -46,6 +46,10 @@ void logLine(const char* format, ...) PPI_PRINTF_FORMAT(1, 2);
 // Formats a log line of at most `limit` characters (cut at the end).
 void logLineLimited(std::size_t limit, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
 void messageBox(const char* text);
+// While set, every log line also goes to `tap` (nullptr: none). The command
+// frame sets it for a command's duration, so the command's report learns the
+// reasons its steps gave.
+void setLogTap(LogSink* tap);
 
 // The host's log pane as a sink, for code that logs through one.
 class HostLog final : public LogSink {

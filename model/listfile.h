@@ -2,8 +2,11 @@
 //
 // A list file holds one line per subject and nothing else:
 //   <VTC path> TAB <VOI path> TAB <index of the chosen VOI, from 0> LF
-// The last line ends with a line feed too. Readers split at any whitespace, so a
-// carriage return before the line feed does no harm, and a path holding a blank
+// The last line ends with a line feed too. The reader takes the file line by
+// line: fields split at tabs, so a path may hold blanks; a line without a tab
+// (one written by hand) is split at runs of blanks instead. A carriage return
+// before the line feed does no harm, and a last line without a line feed is
+// read all the same. A path holding a tab, a line feed or a carriage return
 // cannot be stored.
 #pragma once
 
@@ -18,16 +21,23 @@ namespace ppi::model {
 std::string formatListLine(std::string_view vtcPath, std::string_view voiPath, int chosenVOI);
 
 struct ListFileLine {
-  std::string vtcPath;           // empty when the read failed
-  std::string voiPath;           // empty when the read failed
-  std::optional<int> chosenVOI;  // none when the read failed
+  int lineNumber = 0;            // in the file, from 1
+  std::string vtcPath;           // empty when the line is rejected
+  std::string voiPath;           // empty when the line is rejected
+  std::optional<int> chosenVOI;  // none when the line is rejected
+  std::string problem;           // why the line is rejected; empty when it is not
+
+  bool rejected() const { return !problem.empty(); }
 };
 
-// The subject lines of a list file's text: one attempt per line feed in the
-// text (a last line without one is not read). Each attempt reads a word, a word
-// and a decimal integer, skipping whitespace before each. Once a read has
-// failed, every later read fails too.
+// The subject lines of a list file's text, one per line that holds more than
+// blanks (blank lines are skipped). A line whose fields are not exactly a time
+// course, a region file and a decimal index from 0 is rejected alone, with its
+// reason; the next line is read as if it were the first.
 std::vector<ListFileLine> readListFileText(std::string_view text);
+
+// True when the list format can hold `path` (no tab, line feed or carriage return).
+bool listCanHoldPath(std::string_view path);
 
 // Reads a whole file byte for byte; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& content);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/boundedtext.h"
+#include "common/report.h"
 #include "model/autosave.h"
 #include "model/subjectlist.h"
 
@@ -19,6 +20,8 @@ struct PluginState {
   // The design matrices of the latest run that stand for its subjects, in list order.
   std::vector<PathText> savedDesignFiles;
   AutosaveList autosave;
+  // The running command's report; emptied when a command begins.
+  Report report;
 
   std::int32_t subjectCount() const { return static_cast<std::int32_t>(subjects.size()); }
 

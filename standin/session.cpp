@@ -1,5 +1,6 @@
 #include "standin/session.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -301,6 +302,45 @@ void expectFile(Player& p, const SessionStep& s) {
   }
 }
 
+void expectAbsent(Player& p, const SessionStep& s) {
+  std::ifstream file(s.target);
+  if (file.is_open()) p.failedCheck(s, "file " + s.target + " exists, expected none");
+}
+
+// Writes the text as it stands, without a line feed of its own.
+void writeFile(Player& p, const SessionStep& s) {
+  std::ofstream file(s.target, std::ios::binary);
+  file << s.text;
+  file.close();
+  if (!file) p.failedCheck(s, "cannot write " + s.target);
+}
+
+// Copies a file, making the target's folder first.
+void copyFile(Player& p, const SessionStep& s) {
+  std::error_code error;
+  const std::filesystem::path target(s.text);
+  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), error);
+  std::filesystem::copy_file(s.target, target, std::filesystem::copy_options::overwrite_existing,
+                             error);
+  if (error) p.failedCheck(s, "cannot copy " + s.target + " to " + s.text);
+}
+
+// A string parameter holds the text as one of its lines.
+void expectLine(Player& p, const SessionStep& s) {
+  auto found = p.model.stringParameters.find(s.name);
+  if (found == p.model.stringParameters.end()) {
+    p.failedCheck(s, "string parameter " + s.name + " is not set");
+    return;
+  }
+  std::istringstream lines(found->second);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line == s.text) return;
+  }
+  p.failedCheck(s, "string parameter " + s.name + " has no line " + showText(s.text) + "; it is " +
+                       showText(found->second));
+}
+
 std::deque<DialogAnswer>& answersToCancel(HostModel& model, const std::string& dialog) {
   if (dialog == "open-file") return model.openFileAnswers;
   if (dialog == "save-file") return model.saveFileAnswers;
@@ -396,6 +436,24 @@ const StepType kStepTypes[] = {
        return a.word(s.target, "file path") && a.escapedRest(s.text);
      },
      &expectFile},
+    {"expect-absent", StepKind::expectAbsent,
+     [](Arguments& a, SessionStep& s) { return a.word(s.target, "file path") && a.noMore(); },
+     &expectAbsent},
+    {"write-file", StepKind::writeFile,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.target, "file path") && a.escapedRest(s.text);
+     },
+     &writeFile},
+    {"copy-file", StepKind::copyFile,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.target, "file path") && a.escapedRest(s.text);
+     },
+     &copyFile},
+    {"expect-line", StepKind::expectLine,
+     [](Arguments& a, SessionStep& s) {
+       return a.word(s.name, "parameter name") && a.escapedRest(s.text);
+     },
+     &expectLine},
     {"say", StepKind::say, [](Arguments& a, SessionStep& s) { return a.anyRest(s.text); },
      [](Player& p, const SessionStep& s) { p.out << "[session] " << s.text << "\n"; }},
     {"gui", StepKind::gui, &parseGuiStep, &runGuiStep},

@@ -44,6 +44,10 @@ enum class StepKind {
   expectString,  // expect-string NAME [TEXT]
   writeString,   // write-string NAME PATH
   expectFile,    // expect-file PATH TEXT
+  expectAbsent,  // expect-absent PATH
+  writeFile,     // write-file PATH TEXT
+  copyFile,      // copy-file FROM TO
+  expectLine,    // expect-line NAME TEXT
   say,           // say TEXT
   gui,           // gui open|show|click|tick|untick|choose|type|move ...
 };

@@ -130,6 +130,7 @@ TEST(AutosaveList, IsLeftAloneUntilTheFirstSubjectAndThenHoldsExactlyTheList) {
   auto strings = model.stringParameters;
   const auto ints = model.intParameters;
   strings["Command"] = "Clear";
+  strings["PPIReport"] = "Clear: the subject list is empty";
   model.log.clear();
   ASSERT_TRUE(harness.run("Clear") && harness.run("Clear"));
   EXPECT_EQ(model.log,
@@ -237,20 +238,26 @@ TEST(Load, ListFileEdgeCases) {
   const std::string a3 = "/d/a.vtc\t/d/three.voi";
   // file; "autosaveList.ppi" afterwards ("-": the earlier session's, untouched); the lines
   // that skip a subject (U: no line to read, L: linking failed, N: no region, P: path refused,
-  // Z: path refused for its NUL character)
+  // Z: path refused for its NUL character, R: the line itself rejected, by its number)
   const std::string cases[][3] = {
       {kA + kB, kA + kB, ""},
       {"", "-", "U"},
-      {"/d/a.vtc\t/d/one.voi\t0", "-", "U"},
+      {"\n \t\n", "-", "U"},
+      {"/d/a.vtc\t/d/one.voi\t0", kA, ""},  // the only line, without a line feed
       {"/d/a.vtc\t/d/one.voi\t0\r\n/d/b.vtc\t/d/three.voi\t1\r\n", kA + kB, ""},
-      {kA + "/d/b.vtc\t/d/three.voi\t1", kA, ""},  // no final line feed
-      {"\n" + kA + "\n" + kB, kA + kB, "LL"},
-      {"/d/my a.vtc\t/d/one.voi\t0\n" + kB, "-", "LL"},
-      {a3 + "\t-1\n" + kA, kA, "N"},
+      {kA + "/d/b.vtc\t/d/three.voi\t1", kA + kB, ""},  // no final line feed
+      {"\n" + kA + "\n" + kB, kA + kB, ""},             // blank lines are skipped
+      {"/d/a.vtc  /d/one.voi 0\n" + kB, kA + kB, ""},   // no tab: split at blanks
+      {"/d/my a.vtc\t/d/one.voi\t0\n" + kB, kB, "L"},   // a blank inside a path
+      {"/d/my a.vtc /d/one.voi 0\n" + kB, kB, "R"},     // without tabs, four fields
+      {a3 + "\t-1\n" + kA, kA, "R"},
+      {a3 + "\tx1\n" + kA, kA, "R"},
+      {a3 + "\t99999999999\n" + kA, kA, "R"},
       {a3 + "\t3\n" + kA, kA, "N"},
       {"/d/a.vtc\t/d/one.voi\t4\n", kA, ""},
-      {kB + a3 + "\n", kB + a3 + "\t1\n", ""},  // a missing index is the line before's
-      {a3 + "\n", "-", "N"},
+      {kB + a3 + "\n" + kA, kB + kA, "R"},  // a missing index swallows no later line
+      {"\t/d/one.voi\t0\n" + kA, kA, "R"},
+      {a3 + "\t1\textra\n", "-", "R"},
       {"/d/c.vtc\t/d/one.voi\t0\n", "/d/c.vtc\t/d/one.voi\t0\n", ""},  // protocol asked for
       {longPath + "\t/d/one.voi\t0\n" + kB, kB, "P"},
       {std::string("/d/a\0.vtc\t/d/one.voi\t0\n", 23) + kB, kB, "Z"},
@@ -272,11 +279,17 @@ TEST(Load, ListFileEdgeCases) {
     EXPECT_EQ(harness.plugin.state.subjectCount(), accepted);
     EXPECT_EQ(harness.plugin.state.subjects.size(), static_cast<std::size_t>(accepted));
     Strings expectedSkips, skipped;
-    for (char skip : skips) expectedSkips.push_back(skipLines[std::string("ULNPZ").find(skip)]);
-    std::copy_if(model.log.begin(), model.log.end(), std::back_inserter(skipped), [](auto& line) {
-      return line.find("Please retry.") != line.npos || line.find("refused") != line.npos ||
-             line.find("Unable") != line.npos;
-    });
+    for (char skip : skips) {
+      expectedSkips.push_back(skip == 'R' ? "R" : skipLines[std::string("ULNPZ").find(skip)]);
+    }
+    for (const std::string& line : model.log) {
+      if (line.find("of the PPI file rejected: it ") != line.npos) {
+        skipped.push_back("R");
+      } else if (line.find("Please retry.") != line.npos || line.find("refused") != line.npos ||
+                 line.find("Unable") != line.npos) {
+        skipped.push_back(line);
+      }
+    }
     EXPECT_EQ(skipped, expectedSkips);
     EXPECT_EQ(readFile("autosaveList.ppi"), autosave == "-" ? "earlier\n" : autosave);
     // With no subject accepted the GUI's conditions stay as they were.
