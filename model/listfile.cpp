@@ -73,7 +73,11 @@ ListFileLine readLine(std::string_view text, int lineNumber) {
                    " fields; a line holds the time course, the region file and the region's "
                    "index (a path with blanks needs tabs between the fields)";
   } else if (trimmed(fields[0]).empty() || trimmed(fields[1]).empty()) {
-    line.problem = fields[0].empty() ? "has no time course path" : "has no region file path";
+    line.problem =
+        trimmed(fields[0]).empty() ? "has no time course path" : "has no region file path";
+  } else if (!listCanHoldPath(fields[0]) || !listCanHoldPath(fields[1])) {
+    // Only the line's own end may carry a carriage return.
+    line.problem = "has a carriage return inside a path";
   } else if (const std::optional<int> index = parseIndex(trimmed(fields[2]))) {
     line.vtcPath = std::string(fields[0]);
     line.voiPath = std::string(fields[1]);

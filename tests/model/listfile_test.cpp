@@ -68,6 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadRow{"IndexPastInt", "a.vtc\tr.voi\t2147483648\n", {{1, "!"}}},
         ReadRow{"LargestIndexRead", "a.vtc\tr.voi\t999999999\n", {{1, "a.vtc|r.voi|999999999"}}},
         ReadRow{"EmptyPathField", "\tr.voi\t0\na.vtc\t\t0\n", {{1, "!"}, {2, "!"}}},
+        ReadRow{"CarriageReturnInsidePath", "a.vtc\tr\r.voi\t0\r\n", {{1, "!"}}},
         ReadRow{"FourFields", "a.vtc\tr.voi\t0\t9\n", {{1, "!"}}},
         ReadRow{"BlankInPathWithoutTabs", "My Data/a.vtc r.voi 0\n", {{1, "!"}}}),
     [](const testing::TestParamInfo<ReadRow>& info) { return std::string(info.param.name); });
