@@ -230,8 +230,7 @@ bool runPlugin(const Subject& s, const OptionSet& options, Design& design) {
   model.stringParameters["CondID-1"] = "B list0";
   model.intParameters["interactionLevel"] = options.level;
   model.intParameters["regionSummary"] = options.summary;
-  static const std::string saved =
-      (std::filesystem::temp_directory_path() / "ppimethod-design.sdm").string();
+  static const std::string saved = (std::filesystem::current_path() / "design.sdm").string();
   model.saveFileAnswers = {{true, saved}};
   model.stringParameters["Command"] = "Start";
   const bool ok = plugin.execute();
@@ -398,6 +397,12 @@ int main(int argc, char** argv) {
     }
   }
   if ((argc - 2) % 2 != 0 || subjects < 2 || low < 0 || high < low) return usage();
+  // The plug-in writes its autosave list and the design matrices into the
+  // working directory: a folder of the tool's own.
+  const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                     ("ppimethod-" + action + "-" + std::to_string(subjects));
+  std::filesystem::create_directories(work);
+  std::filesystem::current_path(work);
   if (action == "study") return study(subjects);
   if (action == "null") return nullCheck(subjects, low, high);
   return usage();
