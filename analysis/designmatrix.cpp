@@ -15,11 +15,13 @@ std::string removeFirstOccurrence(std::string_view fileName, std::string_view ex
 }
 
 bool assembleDesignMatrix(const SubjectSettings& settings, const std::string& label,
-                          const RegionTimeCourse& region, PredictorNames& names) {
+                          const RegionTimeCourse& region, const InteractionInputs& interaction,
+                          PredictorNames& names) {
   names.clear();
-  const bool built = settings.generalized()
-                         ? buildGeneralizedRegressors(label.c_str(), settings, region.values, names)
-                         : buildStandardRegressors(label.c_str(), settings, region.values, names);
+  const bool built =
+      settings.generalized()
+          ? buildGeneralizedRegressors(label.c_str(), settings, region.values, interaction, names)
+          : buildStandardRegressors(label.c_str(), settings, region.values, interaction, names);
   if (!built) return false;
 
   PredictorName physiological;

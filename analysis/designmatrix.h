@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/neuralppi.h"
 #include "analysis/regiontimecourse.h"
 #include "analysis/regressors.h"
 #include "analysis/runsettings.h"
@@ -23,11 +24,13 @@ using DefaultNameText = FixedText<kDefaultNameLimit>;
 // unchanged when it has none.
 std::string removeFirstOccurrence(std::string_view fileName, std::string_view extension);
 
-// Fills the host's design matrix, which the caller has cleared, and gives the
-// predictors' names in order. False, after one log line, when a name does not
-// fit or the host hands out no values.
+// Fills the host's design matrix, which the caller has cleared, with the PPI
+// terms formed as `interaction` says, and gives the predictors' names in
+// order. False, after one log line, when a name does not fit or the host hands
+// out no values.
 bool assembleDesignMatrix(const SubjectSettings& settings, const std::string& label,
-                          const RegionTimeCourse& region, PredictorNames& names);
+                          const RegionTimeCourse& region, const InteractionInputs& interaction,
+                          PredictorNames& names);
 
 // "<gen|stand>PPI_<VTC file name without .vtc>_<label, or VOI file name without
 // .voi>", from the time course's split path. False, after one log line, when it

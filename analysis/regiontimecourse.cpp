@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "analysis/eigenvariate.h"
 #include "analysis/regionsum.h"
 #include "host/hostapi.h"
 
@@ -59,6 +60,27 @@ std::vector<std::size_t> sampleOffsets(const std::int32_t* voxels, std::int32_t 
   return offsets;
 }
 
+// The region's first eigenvariate into `values`, with one log line of the
+// share of variance it explains. False, after one log line, when there is none.
+bool regionEigenvariate(const std::int16_t* intSamples, const float* floatSamples, bool sixteenBit,
+                        const std::vector<std::size_t>& offsets, std::size_t volumes,
+                        const char* voiName, const char* vtcPath, std::vector<float>& values) {
+  Eigenvariate component = sixteenBit ? firstEigenvariate(intSamples, offsets, volumes)
+                                      : firstEigenvariate(floatSamples, offsets, volumes);
+  if (!component.ok) {
+    host::logLine(
+        "Plugin> The VOI \"%s\" in %s has no first eigenvariate: %s. Prepare PPI Plugin aborted.",
+        voiName, vtcPath, component.why.c_str());
+    return false;
+  }
+  host::logLine(
+      "Plugin> The first eigenvariate of the VOI \"%s\" explains %.1f %% of its %zu voxels' "
+      "variance.",
+      voiName, 100.0 * component.explainedShare, offsets.size());
+  values = std::move(component.values);
+  return true;
+}
+
 // Z-normalises in place with the sample standard deviation, in single
 // precision with the volumes in order. Returns the standard deviation.
 float zNormalise(std::vector<float>& values) {
@@ -79,7 +101,8 @@ float zNormalise(std::vector<float>& values) {
 
 }  // namespace
 
-bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region) {
+bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,
+                             bool firstEigenvariate) {
   const model::SubjectRecord& timeCourse = subject.timeCourse;
   const model::SubjectVOIRecord& subjectVOI = subject.region;
   const host::VTCHeaderRecord& header = timeCourse.header;
@@ -147,13 +170,20 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
   }
 
   std::vector<float> sums(volumes, 0.0f);
-  if (sixteenBit) {
-    analysis::sumOverVoxels(intSamples, offsets, sums);
+  if (firstEigenvariate) {
+    if (!regionEigenvariate(intSamples, floatSamples, sixteenBit, offsets, volumes,
+                            region.voiName.c_str(), vtcPath.c_str(), sums)) {
+      return false;
+    }
   } else {
-    analysis::sumOverVoxels(floatSamples, offsets, sums);
+    if (sixteenBit) {
+      analysis::sumOverVoxels(intSamples, offsets, sums);
+    } else {
+      analysis::sumOverVoxels(floatSamples, offsets, sums);
+    }
+    const float count = static_cast<float>(offsets.size());
+    for (float& sum : sums) sum /= count;
   }
-  const float count = static_cast<float>(offsets.size());
-  for (float& sum : sums) sum /= count;
 
   const float sd = zNormalise(sums);
   if (!(std::isfinite(sd) && sd > 0.0f)) {

@@ -21,6 +21,12 @@ struct RegionTimeCourse {
 // one log line naming the time course, when no sound signal can be formed: no
 // voxel inside the grid, fewer than 2 volumes, a constant or non-finite
 // signal, or data the host does not hand out.
-bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region);
+//
+// With `firstEigenvariate`, the region's first eigenvariate takes the mean's
+// place (analysis/eigenvariate.h: the voxels centred over time, the sign that
+// correlates positively with the mean), z-normalised as the mean is; one log
+// line gives the share of the voxels' variance it explains.
+bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,
+                             bool firstEigenvariate = false);
 
 }  // namespace ppi::analysis

@@ -22,14 +22,6 @@ const char* conditionName(const SubjectSettings& settings, int index) {
   return settings.conditionNames[static_cast<std::size_t>(index)].c_str();
 }
 
-// Multiplies a predictor's values, volume by volume, by the region signal.
-bool multiplyByRegion(const PredictorName& name, const std::vector<float>& region) {
-  float* values = predictorValues(name);
-  if (values == nullptr) return false;
-  for (std::size_t t = 0; t < region.size(); ++t) values[t] *= region[t];
-  return true;
-}
-
 // -1 for "list0", 0 for "list1", +1 for "list2", the last found winning; -2
 // when the entry names no list.
 std::int32_t weightOfEntry(const std::string& entry) {
@@ -104,7 +96,8 @@ ConditionWeights assignConditionWeights(const PredictorName& ppiName,
 }
 
 bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
-                             const std::vector<float>& region, PredictorNames& names) {
+                             const std::vector<float>& region, const InteractionInputs& interaction,
+                             PredictorNames& names) {
   PredictorName ppiName;
   if (!formatPredictorName(ppiName, "PPI_%s", regionLabel)) return false;
   addPredictor(names, ppiName.c_str());
@@ -113,8 +106,7 @@ bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& set
   const ConditionWeights weights = assignConditionWeights(ppiName, settings);
 
   host::applyTwoGammaHRFToPredictorWithName(kPsychological);
-  host::applyTwoGammaHRFToPredictorWithName(ppiName.c_str());
-  if (!multiplyByRegion(ppiName, region)) return false;
+  if (!formInteraction(ppiName.c_str(), region, interaction)) return false;
 
   if (weights.hasPositive && weights.hasNegative) {
     addPredictor(names, kComplementary);
@@ -129,7 +121,8 @@ bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& set
 }
 
 bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
-                                const std::vector<float>& region, PredictorNames& names) {
+                                const std::vector<float>& region,
+                                const InteractionInputs& interaction, PredictorNames& names) {
   const int nrOfConditions = conditionCount(settings);
   int baseline = settings.baseline;
   if (baseline < 0) {
@@ -143,8 +136,7 @@ bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& 
     }
     addPredictor(names, name.c_str());
     host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
-    host::applyTwoGammaHRFToPredictorWithName(name.c_str());
-    if (!multiplyByRegion(name, region)) return false;
+    if (!formInteraction(name.c_str(), region, interaction)) return false;
   }
   for (int c = baseline; c < nrOfConditions; ++c) {
     PredictorName name;

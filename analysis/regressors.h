@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/neuralppi.h"
 #include "analysis/runsettings.h"
 #include "common/boundedtext.h"
 
@@ -47,15 +48,18 @@ ConditionWeights assignConditionWeights(const PredictorName& ppiName,
                                         const SubjectSettings& settings);
 
 // Standard approach: "PPI_<label>", "Psychological regressor" and, when both
-// weight signs occur, "Complementary regressor". False, after one log line,
-// when a name does not fit or the host hands out no values.
+// weight signs occur, "Complementary regressor"; the PPI term is formed as
+// `interaction` says. False, after one log line, when a name does not fit or
+// the host hands out no values.
 bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
-                             const std::vector<float>& region, PredictorNames& names);
+                             const std::vector<float>& region, const InteractionInputs& interaction,
+                             PredictorNames& names);
 
 // Generalized approach: for every condition from the baseline on,
 // "PPI_<condition>_<label>", then, in a second pass, one predictor named after
 // each condition.
 bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
-                                const std::vector<float>& region, PredictorNames& names);
+                                const std::vector<float>& region,
+                                const InteractionInputs& interaction, PredictorNames& names);
 
 }  // namespace ppi::analysis

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/designmatrix.h"
+#include "analysis/neuralppi.h"
 #include "analysis/regiontimecourse.h"
 #include "analysis/runreport.h"
 #include "analysis/runsettings.h"
@@ -55,6 +56,12 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
   settings.mdmMode = host::getIntParameter("saveMDM") != 0;
   settings.motionFlag = host::getIntParameter("addMoCo");
   vtcList = host::getStringParameter("VTCFileList");
+  const MethodOptionsRead method = readMethodOptions();
+  if (!method.ok) {
+    host::logLine("Plugin> %s. Prepare PPI Plugin aborted.", method.why.c_str());
+    return false;
+  }
+  settings.method = method.options;
 
   if (settings.labelFlag) {
     settings.labelText =
@@ -217,13 +224,17 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   host::logLine("Plugin> Number of volumes in VTC: %i", timeCourse.nrOfVolumes);
 
   RegionTimeCourse region;
-  if (!computeRegionTimeCourse(subject, region)) return false;
+  if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return false;
+  InteractionInputs interaction;
+  if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
+    return false;
+  }
 
   host::clearDesignMatrix();
   const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
   PredictorNames predictors;
-  if (!assembleDesignMatrix(subjectSettings, label, region, predictors)) return false;
+  if (!assembleDesignMatrix(subjectSettings, label, region, interaction, predictors)) return false;
 
   const SplitPath vtc = splitPath(vtcPath);
   DefaultNameText defaultName;

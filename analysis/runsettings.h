@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/methodoptions.h"
 #include "common/boundedtext.h"
 
 namespace ppi::analysis {
@@ -23,6 +24,7 @@ struct RunSettings {
   PathText mdmPath;        // the multi-study file's path, in MDM mode
   int motionFlag = 0;      // "addMoCo": only 1 merges the motion predictors
   int zFlag = 0;           // "zMC", passed on to the motion merge
+  MethodOptions method;    // "interactionLevel", "regionSummary", "centrePsych"
 };
 
 // The search for "CondID-%d" entries ends at the first empty entry and never

@@ -344,6 +344,10 @@ var PpiLogic = (function () {
     return { errors: errors, warnings: warnings };
   }
 
+  // The method options: each 0 (the original recipe) or 1 (see the help
+  // page's "Method" section).
+  var METHOD_PARAMETERS = ['interactionLevel', 'regionSummary', 'centrePsych'];
+
   // The host parameters a run reads: the integers and, under the standard
   // approach, the "CondID-%d" entries. Entries from an earlier, longer
   // contrast (up to previousEntryCount) are emptied.
@@ -357,6 +361,10 @@ var PpiLogic = (function () {
       addMoCo: state.options.addMoCo ? 1 : 0,
       zMC: state.options.zMC ? 1 : 0
     };
+    var method = state.method || {};
+    for (var m = 0; m < METHOD_PARAMETERS.length; m++) {
+      ints[METHOD_PARAMETERS[m]] = method[METHOD_PARAMETERS[m]] === 1 ? 1 : 0;
+    }
     var strings = {};
     var entryCount = 0;
     if (state.approach === STANDARD) {
@@ -433,6 +441,7 @@ var PpiLogic = (function () {
     parseBaseline: parseBaseline,
     runChecks: runChecks,
     runSettings: runSettings,
+    METHOD_PARAMETERS: METHOD_PARAMETERS,
     multiStudyFile: multiStudyFile,
     subjectLines: subjectLines,
     formatWeight: formatWeight
@@ -449,6 +458,14 @@ var PpiDialog = (function (host, logic) {
     ['saveMDM', 'Multi-study mode: save every design matrix beside a multi-study file'],
     ['addMoCo', 'Add the six motion-correction predictors to each design matrix'],
     ['zMC', 'z-transform the motion-correction predictors']
+  ];
+  // The method controls: parameter, label, and the choices for 0 and 1.
+  var METHODS = [
+    ['interactionLevel', 'Interaction formed at',
+     'BOLD level: convolved task times region signal\n' +
+     'Neural level: deconvolved region signal times task, convolved'],
+    ['regionSummary', 'Region signal', 'Mean of the voxels\nFirst eigenvariate'],
+    ['centrePsych', 'Psychological factor', 'As it is\nCentred over the run']
   ];
   var LIST_LABELS = {
     list0: 'list0 (weight -1)',
@@ -469,6 +486,7 @@ var PpiDialog = (function (host, logic) {
       baselineText: '0',
       contrast: { names: [], lists: [] },
       options: { changePredName: false, saveMDM: false, addMoCo: false, zMC: false },
+      method: { interactionLevel: 0, regionSummary: 0, centrePsych: 0 },
       subjectCount: 0,
       publishedConditionCount: 0,
       saveWeights: 0
@@ -633,6 +651,9 @@ var PpiDialog = (function (host, logic) {
     } else if (logic.LIST_WEIGHTS.hasOwnProperty(id)) {
       state.contrast = logic.moveCondition(state.contrast, text, id);
       showContrast();
+    } else if (state.method.hasOwnProperty(id)) {
+      state.method[id] = text === '1' ? 1 : 0;
+      showChecks();
     } else if (state.options.hasOwnProperty(id)) {
       state.options[id] = text === '1';
       showChecks();
@@ -672,6 +693,11 @@ var PpiDialog = (function (host, logic) {
     host.addControl('section', 'optionsSection', 'Options');
     for (var k = 0; k < OPTIONS.length; k++) {
       host.addControl('checkbox', OPTIONS[k][0], OPTIONS[k][1], '0');
+    }
+
+    host.addControl('section', 'methodSection', 'Method');
+    for (var n = 0; n < METHODS.length; n++) {
+      host.addControl('choice', METHODS[n][0], METHODS[n][1], '0', METHODS[n][2]);
     }
 
     host.addControl('section', 'runSection', 'Run');

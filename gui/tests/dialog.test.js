@@ -88,7 +88,8 @@ test('the dialog offers every control and starts with empty subject lists', () =
   const host = openDialog(fakePlugin([]));
   assert.equal(host.title, 'PPI plugin');
   for (const id of ['addSubject', 'loadList', 'saveList', 'clearList', 'subjects', 'approach', 'baseline',
-                    'list0', 'list1', 'list2', 'changePredName', 'saveMDM', 'addMoCo', 'zMC', 'start']) {
+                    'list0', 'list1', 'list2', 'changePredName', 'saveMDM', 'addMoCo', 'zMC',
+                    'interactionLevel', 'regionSummary', 'centrePsych', 'start']) {
     assert.ok(host.controls[id], id);
   }
   assert.deepEqual([host.strings.VTCFileList, host.controls.list1.value, host.ints.saveWeights], ['', '', 0]);
@@ -122,6 +123,23 @@ test('a full study: two subjects, a contrast, Start in multi-study mode', () => 
                '"/data/s1/run1.vtc" "/data/group/standPPI_run1_roi.sdm"\n' +
                '"/data/s2/run2.vtc" "/data/group/standPPI_run2_roi.sdm"\n');
   assert.match(host.controls.status.value, /multi-study file written/);
+});
+
+test('the method choices reach the run as 0 or 1, and a choice taken back is 0 again', () => {
+  const host = openDialog(fakePlugin(['Faces', 'Rest']));
+  for (const id of ['interactionLevel', 'regionSummary', 'centrePsych']) {
+    assert.equal(host.controls[id].kind, 'choice', id);
+    assert.equal(host.controls[id].value, '0', id);
+    assert.equal(host.controls[id].extra.split('\n').length, 2, id);
+  }
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('list2', 'Faces');
+  gui.onControlEvent('interactionLevel', '1');
+  gui.onControlEvent('regionSummary', '1');
+  gui.onControlEvent('centrePsych', '1');
+  gui.onControlEvent('regionSummary', '0');
+  gui.onControlEvent('start', '');
+  assert.deepEqual([host.ints.interactionLevel, host.ints.regionSummary, host.ints.centrePsych], [1, 0, 1]);
 });
 
 test('generalized approach: baseline field, checks and settings', () => {

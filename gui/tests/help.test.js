@@ -38,3 +38,19 @@ test('the help page shows one subject\'s regressors as an inline figure', () => 
   assert.ok(figure, 'figure present');
   assert.match(figure[1], /<svg\b[\s\S]*<\/svg>/);
 });
+
+test('the help page explains every method choice with its parameter, formulas and references', () => {
+  const script = fs.readFileSync(path.join(__dirname, '..', 'ppi_gui.js'), 'utf8');
+  const controls = script.match(/var METHODS = \[[\s\S]*?\n  \];/)[0];
+  const method = page.match(/<h2 id="method">[\s\S]*$/);
+  assert.ok(method, 'a Method section');
+  for (const parameter of ['interactionLevel', 'regionSummary', 'centrePsych']) {
+    const label = controls.match(new RegExp("\\['" + parameter + "', '([^']+)'"))[1];
+    assert.ok(page.includes('<em>' + label + '</em>'), parameter + ': ' + label);
+    assert.ok(method[0].includes('<code>' + parameter + '</code>'), parameter + ' in the Method section');
+  }
+  for (const reference of ['NeuroImage</i>\n  19', 'NeuroImage</i> 61', 'Human Brain Mapping</i> 38',
+                           'Affective Neuroscience</i> 7']) {
+    assert.ok(method[0].includes(reference), reference);
+  }
+});

@@ -161,7 +161,8 @@ test('runSettings: the integers and the ordered CondID entries, emptying an earl
   const standard = logic.runSettings(checkState({ contrast: contrast([['Faces', 'list2'], ['Face', 'list0']]),
                                                   options }), 3);
   assert.deepEqual(standard, {
-    ints: { whichapproach: 0, baseline: 0, changePredName: 1, saveMDM: 1, addMoCo: 1, zMC: 0 },
+    ints: { whichapproach: 0, baseline: 0, changePredName: 1, saveMDM: 1, addMoCo: 1, zMC: 0,
+            interactionLevel: 0, regionSummary: 0, centrePsych: 0 },
     strings: { 'CondID-0': 'Face\tlist0', 'CondID-1': 'Faces\tlist2', 'CondID-2': '' },
     entryCount: 2
   });
@@ -169,6 +170,19 @@ test('runSettings: the integers and the ordered CondID entries, emptying an earl
   assert.deepEqual(generalized.strings, { 'CondID-0': '', 'CondID-1': '' });
   assert.equal(generalized.entryCount, 0);
   assert.deepEqual([generalized.ints.whichapproach, generalized.ints.baseline], [1, 2]);
+});
+
+test('runSettings: each method option is 1 only when chosen as 1', () => {
+  const cases = [
+    ['none chosen', undefined, [0, 0, 0]],
+    ['neural level', { interactionLevel: 1, regionSummary: 0, centrePsych: 0 }, [1, 0, 0]],
+    ['eigenvariate and centred', { interactionLevel: 0, regionSummary: 1, centrePsych: 1 }, [0, 1, 1]],
+    ['unknown values count as 0', { interactionLevel: 2, regionSummary: '1', centrePsych: -1 }, [0, 0, 0]]
+  ];
+  for (const [what, method, expected] of cases) {
+    const ints = logic.runSettings(checkState(method ? { method } : {}), 0).ints;
+    assert.deepEqual(logic.METHOD_PARAMETERS.map((name) => ints[name]), expected, what);
+  }
 });
 
 test('multiStudyFile pairs each time course with its design matrix', () => {

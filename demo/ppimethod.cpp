@@ -1,0 +1,409 @@
+// ppimethod: checks the plug-in's method options on simulated subjects, run
+// in process against the stand-in host model (the plug-in's own code, the
+// host's own convolution; the simulation shares neither).
+//
+//   ppimethod study [--subjects N]
+//       An event-related study (jittered events of two conditions, onsets
+//       between volumes) with an interaction planted at the neural level on a
+//       grid 16 times finer than the volumes, through a response slightly
+//       different from the host's, and a Null region with the task's main
+//       effects and coupling to the seed but no interaction. Prints, per
+//       option set, the Target's mean PPI t and the Null's group t; exit
+//       status 1 unless the neural-level mean Target t is at least 0.95 times
+//       the BOLD level's and every Null group |t| is below the two-sided 5 %
+//       critical value.
+//   ppimethod null [--subjects N] [--low SHARE] [--high SHARE]
+//       Null subjects (white noise; Null region with main effects and coupling,
+//       no interaction) per design (block, event-related) and option set:
+//       the share with |t| > 1.96. Exit status 1 unless every share lies in
+//       [low, high] (default 0.025 .. 0.075).
+//
+// The random seed is fixed (kSeed) before the first subject.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo/fit.h"
+#include "host/hostprototypes.h"
+#include "host/hosttable.h"
+#include "plugin/ppiplugin.h"
+#include "standin/hostmodel.h"
+
+namespace {
+
+constexpr std::uint64_t kSeed = 20250115;
+constexpr int kVolumes = 200;
+constexpr double kTr = 2.0;
+constexpr int kFine = 16;  // simulation steps per volume
+constexpr int kSeedVoxels = 6;
+
+struct OptionSet {
+  const char* name;
+  int level, summary;
+};
+constexpr OptionSet kOptionSets[] = {
+    {"BOLD level, mean", 0, 0},
+    {"neural level, mean", 1, 0},
+    {"neural level, eigenvariate", 1, 1},
+};
+
+// The simulation's own response: two gammas of shapes 6.5 and 16 (the
+// host's are 6 and 16), undershoot 1/6, 32 s, on the fine grid.
+std::vector<double> simulationResponse() {
+  const double dt = kTr / kFine;
+  std::vector<double> h;
+  double sum = 0.0;
+  for (double t = 0.0; t < 32.0; t += dt) {
+    auto gamma = [t](double shape) {
+      return t <= 0.0 ? 0.0 : std::exp((shape - 1.0) * std::log(t) - t - std::lgamma(shape));
+    };
+    h.push_back(gamma(6.5) - gamma(16.0) / 6.0);
+    sum += h.back();
+  }
+  for (double& v : h) v /= sum;
+  return h;
+}
+
+std::vector<double> convolveFine(const std::vector<double>& x, const std::vector<double>& h) {
+  std::vector<double> y(x.size(), 0.0);
+  for (std::size_t t = 0; t < x.size(); ++t) {
+    for (std::size_t k = 0; k < h.size() && k <= t; ++k) y[t] += h[k] * x[t - k];
+  }
+  return y;
+}
+
+// Every kFine-th value, at the volumes' acquisition times.
+std::vector<double> sampleVolumes(const std::vector<double>& fine) {
+  std::vector<double> v;
+  for (int t = 0; t < kVolumes; ++t) v.push_back(fine[static_cast<std::size_t>(t * kFine)]);
+  return v;
+}
+
+struct Subject {
+  standin::Protocol protocol;                   // conditions A and B, in volumes
+  std::vector<std::vector<double>> seedVoxels;  // BOLD per voxel
+  std::vector<double> target, null;             // BOLD
+};
+
+// One subject. Event-related: events of 1 s at jittered onsets (2 to 6 s
+// apart, anywhere between volumes), A or B at random; block: alternating
+// blocks of 10 volumes A, rest, B, rest. The seed's neural signal is smooth
+// noise plus the task; the Target's is coupling * seed + main effects +
+// `interaction` * psych * seed, psych +1 in A, -1 in B, 0 else; the Null's
+// has no interaction. White noise on every voxel.
+Subject simulate(std::mt19937_64& random, bool eventRelated, double interaction,
+                 const std::vector<double>& h) {
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  const std::size_t steps = static_cast<std::size_t>(kVolumes * kFine);
+  const double dt = kTr / kFine;
+  std::vector<double> psychA(steps, 0.0), psychB(steps, 0.0);
+  Subject s;
+  s.protocol.conditions = {{"A", {}}, {"B", {}}};
+  if (eventRelated) {
+    for (double onset = 4.0 + 2.0 * uniform(random); onset < kVolumes * kTr - 20.0;
+         onset += 2.0 + 4.0 * uniform(random)) {
+      const int c = uniform(random) < 0.5 ? 0 : 1;
+      auto& psych = c == 0 ? psychA : psychB;
+      for (std::size_t i = static_cast<std::size_t>(onset / dt);
+           i < static_cast<std::size_t>((onset + 1.0) / dt) && i < steps; ++i) {
+        psych[i] = 1.0;
+      }
+      const int first = static_cast<int>(onset / kTr) + 1;
+      const int last = static_cast<int>((onset + 1.0 - 1e-9) / kTr) + 1;
+      s.protocol.conditions[static_cast<std::size_t>(c)].intervals.push_back({first, last});
+    }
+  } else {
+    for (int start = 4, k = 0; start + 10 <= kVolumes; start += 20, ++k) {
+      auto& psych = k % 2 == 0 ? psychA : psychB;
+      for (std::size_t i = static_cast<std::size_t>(start * kFine);
+           i < static_cast<std::size_t>((start + 10) * kFine); ++i) {
+        psych[i] = 1.0;
+      }
+      s.protocol.conditions[static_cast<std::size_t>(k % 2)].intervals.push_back(
+          {start + 1, start + 10});
+    }
+  }
+  // Smooth neural noise: an AR(1) on the fine grid, time constant about 2 s.
+  std::vector<double> seed(steps);
+  const double a = std::exp(-dt / 2.0);
+  double state = 0.0;
+  for (std::size_t i = 0; i < steps; ++i) {
+    state = a * state + std::sqrt(1.0 - a * a) * normal(random);
+    seed[i] = state + 0.8 * psychA[i] + 0.5 * psychB[i];
+  }
+  std::vector<double> target(steps), null(steps);
+  for (std::size_t i = 0; i < steps; ++i) {
+    const double psych = psychA[i] - psychB[i];
+    target[i] = 0.6 * seed[i] + 0.7 * psychA[i] + 0.3 * psychB[i] + interaction * psych * seed[i];
+    null[i] = 0.6 * seed[i] + 0.7 * psychA[i] + 0.3 * psychB[i];
+  }
+  const double noise = 0.25, scale = 10.0, level = 100.0;
+  const std::vector<double> seedBold = sampleVolumes(convolveFine(seed, h));
+  for (int v = 0; v < kSeedVoxels; ++v) {
+    std::vector<double> voxel;
+    const double loading = 0.7 + 0.1 * v;
+    for (double b : seedBold)
+      voxel.push_back(level + v + scale * (loading * b + noise * normal(random)));
+    s.seedVoxels.push_back(voxel);
+  }
+  for (double b : sampleVolumes(convolveFine(target, h))) {
+    s.target.push_back(level + scale * (b + noise * normal(random)));
+  }
+  for (double b : sampleVolumes(convolveFine(null, h))) {
+    s.null.push_back(level + scale * (b + noise * normal(random)));
+  }
+  return s;
+}
+
+// --- the plug-in against the host model ------------------------------------
+
+void placeholder() {}
+
+std::map<std::string, ppi::host::RawFunction> hostExports() {
+  std::map<std::string, ppi::host::RawFunction> exports;
+#define PPIMETHOD_TYPED(name, result, parameters, arguments) \
+  exports[#name] = reinterpret_cast<ppi::host::RawFunction>(&::name);
+#define PPIMETHOD_UNTYPED(name) exports[#name] = &placeholder;
+  PPI_HOST_FUNCTIONS(PPIMETHOD_TYPED, PPIMETHOD_UNTYPED)
+#undef PPIMETHOD_TYPED
+#undef PPIMETHOD_UNTYPED
+  return exports;
+}
+
+ppi::host::RawFunction resolve(void* exports, const char* name) {
+  auto* map = static_cast<std::map<std::string, ppi::host::RawFunction>*>(exports);
+  auto found = map->find(name);
+  return found != map->end() ? found->second : nullptr;
+}
+
+// The columns of the design matrix the plug-in built, in order.
+using Design = std::vector<std::vector<double>>;
+
+// Runs the plug-in on one subject under one option set; the design matrix it
+// saved, or nothing when the run failed.
+bool runPlugin(const Subject& s, const OptionSet& options, Design& design) {
+  // The library's own progress lines on standard output are not the table's.
+  struct Quiet {
+    std::ostringstream sink;
+    std::streambuf* saved = std::cout.rdbuf(sink.rdbuf());
+    ~Quiet() { std::cout.rdbuf(saved); }
+  } quiet;
+  standin::HostModel model;
+  standin::setCurrentHostModel(&model);
+  static std::map<std::string, ppi::host::RawFunction> exports = hostExports();
+  if (!ppi::host::bindHostTable(&resolve, &exports) || !ppi::plugin::startWithBoundHost()) {
+    return false;
+  }
+  standin::TimeCourse tc;
+  tc.nrOfVolumes = kVolumes;
+  tc.xEnd = kSeedVoxels;
+  tc.yEnd = 1;
+  tc.zEnd = 1;
+  tc.dataType = 2;
+  tc.repetitionTimeMs = kTr * 1000.0;
+  tc.linkedProtocol = "/sim/run.prt";
+  for (const auto& voxel : s.seedVoxels) {
+    for (double v : voxel) tc.floatSamples.push_back(static_cast<float>(v));
+  }
+  model.timeCourses["/sim/run.vtc"] = tc;
+  model.protocols["/sim/run.prt"] = s.protocol;
+  standin::Region seed{"Seed", {}};
+  for (int x = 0; x < kSeedVoxels; ++x) seed.voxels.push_back({x, 0, 0});
+  model.regionFiles["/sim/seed.voi"] = standin::RegionFile{1, {seed}};
+  model.openFileAnswers = {{true, "/sim/run.vtc"}, {true, "/sim/seed.voi"}};
+  ppiplugin plugin;
+  model.stringParameters["Command"] = "AddSubject";
+  if (!plugin.execute()) {
+    if (!model.log.empty()) std::cerr << "ppimethod: " << model.log.back() << "\n";
+    return false;
+  }
+  model.stringParameters["CondID-0"] = "A list2";
+  model.stringParameters["CondID-1"] = "B list0";
+  model.intParameters["interactionLevel"] = options.level;
+  model.intParameters["regionSummary"] = options.summary;
+  static const std::string saved = (std::filesystem::current_path() / "design.sdm").string();
+  model.saveFileAnswers = {{true, saved}};
+  model.stringParameters["Command"] = "Start";
+  const bool ok = plugin.execute();
+  std::filesystem::remove(saved);
+  design.clear();
+  for (const standin::Predictor& p : model.designMatrix()) {
+    std::vector<double> column;
+    for (float v : p.values.values()) column.push_back(v);
+    design.push_back(std::move(column));
+  }
+  standin::setCurrentHostModel(nullptr);
+  if (!ok && !model.log.empty()) std::cerr << "ppimethod: " << model.log.back() << "\n";
+  return ok && !design.empty();
+}
+
+// The PPI term's t in a least-squares fit of `y` to the whole design matrix.
+bool ppiT(const Design& design, const std::vector<double>& y, double& t) {
+  const auto fit = demo::fitLeastSquares(design, y);
+  if (!fit) return false;
+  t = fit->tValues[0];  // "PPI_Seed" comes first
+  return true;
+}
+
+// Two-sided 5 % critical value of Student's t with `df` degrees of freedom,
+// by bisection on the regularised incomplete beta function's continued fraction.
+double criticalT(int df) {
+  auto tail = [df](double t) {  // P(|T| > t)
+    const double x = df / (df + t * t), a = df / 2.0, b = 0.5;
+    // Lentz's continued fraction for I_x(a, b).
+    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) +
+                                  a * std::log(x) + b * std::log(1.0 - x)) /
+                         a;
+    double f = 1.0, c = 1.0, d = 0.0;
+    for (int i = 0; i <= 200; ++i) {
+      const int m = i / 2;
+      double numerator;
+      if (i == 0) {
+        numerator = 1.0;
+      } else if (i % 2 == 0) {
+        numerator = (m * (b - m) * x) / ((a + 2.0 * m - 1.0) * (a + 2.0 * m));
+      } else {
+        numerator = -((a + m) * (a + b + m) * x) / ((a + 2.0 * m) * (a + 2.0 * m + 1.0));
+      }
+      d = 1.0 + numerator * d;
+      d = 1.0 / (std::abs(d) < 1e-30 ? 1e-30 : d);
+      c = 1.0 + numerator / c;
+      if (std::abs(c) < 1e-30) c = 1e-30;
+      f *= c * d;
+    }
+    return front * (f - 1.0);
+  };
+  double low = 0.0, high = 100.0;
+  for (int i = 0; i < 100; ++i) {
+    const double mid = 0.5 * (low + high);
+    (tail(mid) > 0.05 ? low : high) = mid;
+  }
+  return 0.5 * (low + high);
+}
+
+double readNumber(const char* text, double fallback) {
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  return end != text && *end == '\0' ? value : fallback;
+}
+
+int study(int subjects) {
+  std::mt19937_64 random(kSeed);
+  const std::vector<double> h = simulationResponse();
+  std::vector<Subject> all;
+  for (int i = 0; i < subjects; ++i) all.push_back(simulate(random, true, 0.5, h));
+  const double critical = criticalT(subjects - 1);
+  std::printf(
+      "Event-related study: %d subjects, %d volumes, interaction planted at the neural level\n",
+      subjects, kVolumes);
+  std::printf("%-28s %16s %16s %12s\n", "Option set", "Target mean t", "Null group t", "critical");
+  bool pass = true;
+  double boldTarget = 0.0;
+  for (const OptionSet& options : kOptionSets) {
+    double targetSum = 0.0;
+    std::vector<double> nullT;
+    for (const Subject& s : all) {
+      Design design;
+      double t = 0.0, n = 0.0;
+      if (!runPlugin(s, options, design) || !ppiT(design, s.target, t) ||
+          !ppiT(design, s.null, n)) {
+        std::printf("The plug-in's run failed under \"%s\".\n", options.name);
+        return 2;
+      }
+      targetSum += t;
+      nullT.push_back(n);
+    }
+    double mean = 0.0, squares = 0.0;
+    for (double v : nullT) mean += v / subjects;
+    for (double v : nullT) squares += (v - mean) * (v - mean);
+    const double groupT = mean / std::sqrt(squares / (subjects - 1) / subjects);
+    const double targetMean = targetSum / subjects;
+    if (options.level == 0) boldTarget = targetMean;
+    const bool nullOk = std::abs(groupT) < critical;
+    const bool targetOk = options.level == 0 || targetMean >= 0.95 * boldTarget;
+    pass = pass && nullOk && targetOk;
+    std::printf("%-28s %16.2f %16.2f %12.2f%s\n", options.name, targetMean, groupT, critical,
+                nullOk && targetOk ? "" : "  FAILED");
+  }
+  std::printf("%s\n", pass ? "Planted effect recovered; Null region null." : "Check failed.");
+  return pass ? 0 : 1;
+}
+
+int nullCheck(int subjects, double low, double high) {
+  std::mt19937_64 random(kSeed);
+  const std::vector<double> h = simulationResponse();
+  std::printf("Null subjects per design and option set: %d; white noise; share with |t| > 1.96\n",
+              subjects);
+  std::printf("%-16s %-28s %10s\n", "Design", "Option set", "share");
+  bool pass = true;
+  for (bool eventRelated : {false, true}) {
+    std::vector<Subject> all;
+    for (int i = 0; i < subjects; ++i) all.push_back(simulate(random, eventRelated, 0.0, h));
+    for (const OptionSet& options : kOptionSets) {
+      int beyond = 0;
+      for (const Subject& s : all) {
+        Design design;
+        double t = 0.0;
+        if (!runPlugin(s, options, design) || !ppiT(design, s.null, t)) {
+          std::printf("The plug-in's run failed under \"%s\".\n", options.name);
+          return 2;
+        }
+        if (std::abs(t) > 1.96) ++beyond;
+      }
+      const double share = static_cast<double>(beyond) / subjects;
+      const bool ok = share >= low && share <= high;
+      pass = pass && ok;
+      std::printf("%-16s %-28s %9.1f %%%s\n", eventRelated ? "event-related" : "block",
+                  options.name, 100.0 * share, ok ? "" : "  OUTSIDE");
+    }
+  }
+  std::printf("Band %.1f %% .. %.1f %%: %s\n", 100.0 * low, 100.0 * high,
+              pass ? "passed" : "FAILED");
+  return pass ? 0 : 1;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: ppimethod study [--subjects N]\n"
+               "       ppimethod null [--subjects N] [--low SHARE] [--high SHARE]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  const std::string action = argv[1];
+  int subjects = action == "study" ? 40 : 1000;
+  double low = 0.025, high = 0.075;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--subjects") == 0) {
+      subjects = static_cast<int>(readNumber(argv[i + 1], -1));
+    } else if (std::strcmp(argv[i], "--low") == 0) {
+      low = readNumber(argv[i + 1], -1);
+    } else if (std::strcmp(argv[i], "--high") == 0) {
+      high = readNumber(argv[i + 1], -1);
+    } else {
+      return usage();
+    }
+  }
+  if ((argc - 2) % 2 != 0 || subjects < 2 || low < 0 || high < low) return usage();
+  // The plug-in writes its autosave list and the design matrices into the
+  // working directory: a folder of the tool's own.
+  const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                     ("ppimethod-" + action + "-" + std::to_string(subjects));
+  std::filesystem::create_directories(work);
+  std::filesystem::current_path(work);
+  if (action == "study") return study(subjects);
+  if (action == "null") return nullCheck(subjects, low, high);
+  return usage();
+}
