@@ -7,6 +7,7 @@
 
 #include "analysis/eigenvariate.h"
 #include "analysis/regionsum.h"
+#include "common/checksum.h"
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
@@ -99,6 +100,16 @@ float zNormalise(std::vector<float>& values) {
   return sd;
 }
 
+// The mean and sample standard deviation in double precision.
+void summarise(const std::vector<float>& values, double& mean, double& sd) {
+  double sum = 0;
+  for (float value : values) sum += value;
+  mean = sum / static_cast<double>(values.size());
+  double squares = 0;
+  for (float value : values) squares += (value - mean) * (value - mean);
+  sd = std::sqrt(squares / static_cast<double>(values.size() - 1));
+}
+
 }  // namespace
 
 bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,
@@ -132,6 +143,8 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
   host::logLine("Plugin> Number of voxels in VOI: %i", nrOfVoxels);
   region.voiName = voi.name();
   region.values.clear();
+  region.voxelsListed = nrOfVoxels;
+  region.voxelsInside = 0;
 
   if (timeCourse.nrOfVolumes < 2) {
     host::logLine(
@@ -169,6 +182,13 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
         vtcPath.c_str(), static_cast<int>(offsets.size()));
   }
 
+  region.voxelsInside = static_cast<std::int32_t>(offsets.size());
+  const std::size_t sampleCount = static_cast<std::size_t>(grid.dimX) *
+                                  static_cast<std::size_t>(grid.dimY) *
+                                  static_cast<std::size_t>(grid.dimZ) * volumes;
+  region.samplesChecksum = sixteenBit ? checksum64(intSamples, sampleCount * sizeof(std::int16_t))
+                                      : checksum64(floatSamples, sampleCount * sizeof(float));
+
   std::vector<float> sums(volumes, 0.0f);
   if (firstEigenvariate) {
     if (!regionEigenvariate(intSamples, floatSamples, sixteenBit, offsets, volumes,
@@ -185,6 +205,7 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
     for (float& sum : sums) sum /= count;
   }
 
+  summarise(sums, region.rawMean, region.rawStandardDeviation);
   const float sd = zNormalise(sums);
   if (!(std::isfinite(sd) && sd > 0.0f)) {
     host::logLine(

@@ -2,6 +2,7 @@
 // of interest, z-normalised.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,12 @@ namespace ppi::analysis {
 struct RegionTimeCourse {
   std::vector<float> values;  // one per volume, z-normalised
   std::string voiName;        // the region's name as the host reports it now
+  // For the provenance record and the QC report:
+  std::int32_t voxelsListed = 0;  // the region's voxels
+  std::int32_t voxelsInside = 0;  // of those, inside the time course's grid
+  double rawMean = 0;             // the signal before z-normalisation
+  double rawStandardDeviation = 0;
+  std::uint64_t samplesChecksum = 0;  // checksum64 of the samples as the host handed them out
 };
 
 // Averages the linked time course over the voxels of the subject's chosen VOI

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <string>
 
+#include "analysis/runrecords.h"
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
@@ -104,6 +105,7 @@ bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& set
   addPredictor(names, kPsychological);
 
   const ConditionWeights weights = assignConditionWeights(ppiName, settings);
+  RunRecorder::noteWeightedBoxCars(kPsychological, settings, weights.weights);
 
   host::applyTwoGammaHRFToPredictorWithName(kPsychological);
   if (!formInteraction(ppiName.c_str(), region, interaction)) return false;
@@ -136,6 +138,8 @@ bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& 
     }
     addPredictor(names, name.c_str());
     host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
+    RunRecorder::noteConditionBoxCar(name.c_str(),
+                                     settings.conditionNames[static_cast<std::size_t>(c)]);
     if (!formInteraction(name.c_str(), region, interaction)) return false;
   }
   for (int c = baseline; c < nrOfConditions; ++c) {

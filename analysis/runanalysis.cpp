@@ -6,6 +6,7 @@
 #include "analysis/designmatrix.h"
 #include "analysis/neuralppi.h"
 #include "analysis/regiontimecourse.h"
+#include "analysis/runrecords.h"
 #include "analysis/runreport.h"
 #include "analysis/runsettings.h"
 #include "analysis/savedesign.h"
@@ -197,6 +198,7 @@ bool checkSubjectProtocol(const model::SubjectRecord& subject, std::size_t numbe
 struct RunOutputs {
   std::vector<PathText> savedThisRun;
   std::vector<PathText>& savedDesignFiles;
+  RunRecorder& records;
 };
 
 // The per-subject step: the subject's time course, protocol and region back in
@@ -217,6 +219,7 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
     return false;
   }
   host::logLine("Plugin> Running analysis for: %s", vtcPath.c_str());
+  outputs.records.beginSubject(subject);
   if (!host::loadVOIs(subject.region.voiPath.c_str())) {
     host::logText("Plugin> Could not load VOI file. Prepare PPI Plugin aborted.");
     return false;
@@ -225,6 +228,7 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
 
   RegionTimeCourse region;
   if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return false;
+  outputs.records.noteRegion(region);
   InteractionInputs interaction;
   if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
     return false;
@@ -235,6 +239,7 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
   PredictorNames predictors;
   if (!assembleDesignMatrix(subjectSettings, label, region, interaction, predictors)) return false;
+  outputs.records.noteDesign(subjectSettings, predictors);
 
   const SplitPath vtc = splitPath(vtcPath);
   DefaultNameText defaultName;
@@ -247,12 +252,16 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
     return false;
   }
   outputs.savedThisRun.push_back(savedPath);
+  outputs.records.recordSaved(savedPath);
 
   // With the motion flag at 1 the merged design matrix stands for the subject
   // from here on: its path replaces the saved one.
-  if (settings.motionFlag == 1 &&
-      !confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag)) {
-    return false;
+  std::string motionPath;
+  if (settings.motionFlag == 1) {
+    if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath)) {
+      return false;
+    }
+    outputs.records.recordMerged(savedPath, motionPath);
   }
   // A merged file is this run's too: no later subject may be saved over it.
   if (!savedBefore(savedPath, outputs.savedThisRun)) outputs.savedThisRun.push_back(savedPath);
@@ -311,15 +320,18 @@ bool runAnalysis(model::PluginState& state) {
   host::logLine("Plugin> %i files found in list.\n", static_cast<int>(count));
 
   state.savedDesignFiles.clear();
-  RunOutputs outputs{{}, state.savedDesignFiles};
+  RunRecorder records(state, settings);
+  RunOutputs outputs{{}, state.savedDesignFiles, records};
   for (std::size_t i = 0; i < count; ++i) {
     if (!runSubject(state.subjects[i], i + 1, settings, outputs)) {
       reportSubjectStopped(state, i + 1);
+      records.finishRun(i + 1);
       summarizeRun(state, state.savedDesignFiles.size());
       return false;
     }
   }
   const bool published = publishResults(state);
+  records.finishRun(0);
   summarizeRun(state, state.savedDesignFiles.size());
   return published;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/methodoptions.h"
+
 namespace ppi::analysis {
 
 struct PluginIdentity {
@@ -16,13 +18,6 @@ struct PluginIdentity {
 };
 
 enum class Approach { standard, generalized };
-
-// The method options of the dialog, recorded as the integers it stores.
-struct MethodOptions {
-  int interactionLevel = 0;
-  int regionSummary = 0;
-  int centrePsych = 0;
-};
 
 // The run's settings, as read when it started.
 struct SettingsRecord {

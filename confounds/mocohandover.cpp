@@ -20,7 +20,8 @@ std::size_t longestMergeSuffix(std::int32_t zFlag) {
 
 }  // namespace
 
-bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag) {
+bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
+                  std::string* chosenMotionPath) {
   if (!host::requireHostFunctions({host::HostFunction::nkGetOpenFileName})) return false;
   // The merged file's path stands for the subject from here on: refuse before
   // asking when it could not be kept.
@@ -46,6 +47,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
     return false;
   }
   host::logLine("Plugin> MoCoSDM selected is: \"%s\".", motionPath.c_str());
+  if (chosenMotionPath != nullptr) *chosenMotionPath = motionPath;
   host::logLine("Plugin> Original sdm selected is: \"%s\".", savedPath.c_str());
 
   host::HostLog log;

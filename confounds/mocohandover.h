@@ -20,7 +20,9 @@ constexpr std::size_t kMotionPathLimit = 511;
 // motion predictors when `zFlag` is non-zero. True when the run goes on:
 // `savedPath` then names the merged design matrix. False when the run must
 // stop (the dialog was cancelled, or the motion predictors could not be added;
-// a log line says why); `savedPath` is unchanged then.
-bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag);
+// a log line says why); `savedPath` is unchanged then. `motionPath`, when
+// given, gets the motion-estimates file chosen.
+bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
+                  std::string* motionPath = nullptr);
 
 }  // namespace ppi::confounds

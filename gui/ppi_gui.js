@@ -487,6 +487,7 @@ var PpiDialog = (function (host, logic) {
       contrast: { names: [], lists: [] },
       options: { changePredName: false, saveMDM: false, addMoCo: false, zMC: false },
       method: { interactionLevel: 0, regionSummary: 0, centrePsych: 0 },
+      writeReport: true,
       subjectCount: 0,
       publishedConditionCount: 0,
       saveWeights: 0
@@ -604,7 +605,12 @@ var PpiDialog = (function (host, logic) {
       }
     }
     entriesWritten = settings.entryCount;
-    if (!command('Start')) {
+    // The QC report and the records are on unless the box is cleared.
+    host.setInt('noReport', state.writeReport ? 0 : 1);
+    host.setString('PPIReportFile', '');
+    var ok = command('Start');
+    host.setValue('reportFile', host.getString('PPIReportFile'));
+    if (!ok) {
       return;
     }
     if (state.options.saveMDM) {
@@ -640,6 +646,9 @@ var PpiDialog = (function (host, logic) {
     baseline: function (value) {
       state.baselineText = value;
       showChecks();
+    },
+    writeReport: function (value) {
+      state.writeReport = value === '1';
     },
     start: start
   };
@@ -702,8 +711,11 @@ var PpiDialog = (function (host, logic) {
 
     host.addControl('section', 'runSection', 'Run');
     host.addControl('note', 'checks', 'Checks', '');
+    host.addControl('checkbox', 'writeReport',
+                    'Write a QC report and a record beside each design matrix', '1');
     host.addControl('button', 'start', 'Start');
     host.addControl('note', 'status', 'Status', '');
+    host.addControl('text', 'reportFile', 'QC report', '', 'readonly');
 
     refresh();
     host.showDialog('PPI plugin');

@@ -2,12 +2,12 @@
 
 #include <new>
 
+#include "common/version.h"
 #include "plugin/abiguard.h"
 #include "plugin/ppiplugin.h"
 
 namespace {
 const char kPluginName[] = "PPI plugin (v1.30)";
-const char kPluginVersion[] = "1.30";
 const char kPluginDescription[] =
     "This plugin creates the regressors needed for PsychoPhysiological Interaction (PPI) analysis.";
 const char kAuthor[] = "<i>RK</i>";
@@ -27,7 +27,7 @@ TYNKPluginInterface* createPlugin() {
 }
 
 const char* getPluginName() { return kPluginName; }
-const char* getPluginVersion() { return kPluginVersion; }
+const char* getPluginVersion() { return ppi::kPluginVersion; }
 const char* getPluginDescription() { return kPluginDescription; }
 const char* getAuthor() { return kAuthor; }
 const char* getHelpFile() { return kHelpFile; }
