@@ -26,6 +26,7 @@ set -e
 
 finish() {
   echo
+  echo "QC report of the run: $out/study/results/PPI_report.html (open it in a browser)"
   echo "Demo finished in $((SECONDS - started)) s; output in $out/"
 }
 
@@ -37,7 +38,7 @@ fi
 echo
 echo "== Check: each saved design matrix fitted to the Target and Null regions"
 set +e
-"$demo" check "$out/study" --figure "$out/regressors.svg" | tee "$out/table.txt"
+"$demo" check "$out/study" | tee "$out/table.txt"
 check_status=${PIPESTATUS[0]}
 set -e
 finish
