@@ -161,6 +161,8 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
         region.voiName.c_str(), vtcPath.c_str());
     return false;
   }
+  region.voxels = nrOfVoxels;
+  region.voxelsOutside = nrOfVoxels - static_cast<int>(offsets.size());
   if (offsets.size() < static_cast<std::size_t>(nrOfVoxels)) {
     host::logLine(
         "Plugin> %d of the %d voxels of the VOI \"%s\" lie outside the grid of %s; the mean is "

@@ -12,6 +12,8 @@ namespace ppi::analysis {
 struct RegionTimeCourse {
   std::vector<float> values;  // one per volume, z-normalised
   std::string voiName;        // the region's name as the host reports it now
+  int voxels = 0;             // the region's voxels
+  int voxelsOutside = 0;      // those outside the time course's grid, left out
 };
 
 // Averages the linked time course over the voxels of the subject's chosen VOI

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/designcheck.h"
 #include "analysis/designmatrix.h"
 #include "analysis/neuralppi.h"
 #include "analysis/regiontimecourse.h"
@@ -197,6 +198,8 @@ bool checkSubjectProtocol(const model::SubjectRecord& subject, std::size_t numbe
 struct RunOutputs {
   std::vector<PathText> savedThisRun;
   std::vector<PathText>& savedDesignFiles;
+  Report& report;
+  GroupDesign group;  // the first subject's predictors
 };
 
 // The per-subject step: the subject's time course, protocol and region back in
@@ -225,6 +228,8 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
 
   RegionTimeCourse region;
   if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return false;
+  reportVoxelsOutside(region.voxelsOutside, region.voxels, region.voiName, timeCourse, number,
+                      outputs.report);
   InteractionInputs interaction;
   if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
     return false;
@@ -233,8 +238,16 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   host::clearDesignMatrix();
   const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
+  if (!checkPredictorNames(subjectSettings, label, timeCourse, number, outputs.report)) {
+    return false;
+  }
+  reportContrastWarnings(subjectSettings, timeCourse, number, outputs.report);
   PredictorNames predictors;
   if (!assembleDesignMatrix(subjectSettings, label, region, interaction, predictors)) return false;
+  if (!checkGroupDesign(predictors, settings.mdmMode, timeCourse, number, outputs.group,
+                        outputs.report)) {
+    return false;
+  }
 
   const SplitPath vtc = splitPath(vtcPath);
   DefaultNameText defaultName;
@@ -311,7 +324,7 @@ bool runAnalysis(model::PluginState& state) {
   host::logLine("Plugin> %i files found in list.\n", static_cast<int>(count));
 
   state.savedDesignFiles.clear();
-  RunOutputs outputs{{}, state.savedDesignFiles};
+  RunOutputs outputs{{}, state.savedDesignFiles, state.report, {}};
   for (std::size_t i = 0; i < count; ++i) {
     if (!runSubject(state.subjects[i], i + 1, settings, outputs)) {
       reportSubjectStopped(state, i + 1);
