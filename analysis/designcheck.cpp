@@ -63,9 +63,13 @@ NameCollision findNameCollision(const SubjectSettings& settings, const std::stri
   for (std::size_t i = 0; i < planned.size(); ++i) {
     for (std::size_t j = i + 1; j < planned.size(); ++j) {
       if (planned[i].name != planned[j].name) continue;
-      // Only conditions give predictors names that can meet; name the condition.
-      const Planned& byCondition = planned[i].condition.empty() ? planned[j] : planned[i];
-      const Planned& other = &byCondition == &planned[i] ? planned[j] : planned[i];
+      // Only conditions give predictors names that can meet. Name the
+      // condition that is called like the predictor, if one is.
+      const bool jNamedLikeIt = planned[j].condition == planned[j].name;
+      const bool takeJ = planned[i].condition.empty() ||
+                         (jNamedLikeIt && planned[i].condition != planned[i].name);
+      const Planned& byCondition = takeJ ? planned[j] : planned[i];
+      const Planned& other = takeJ ? planned[i] : planned[j];
       NameCollision collision;
       collision.condition = byCondition.condition;
       collision.name = planned[i].name;
