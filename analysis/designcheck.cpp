@@ -44,6 +44,12 @@ std::string joinedNames(const std::vector<std::string>& names) {
   return text;
 }
 
+// The protocol in a report's "where": its file name, or whose it is.
+std::string protocolWhere(const model::SubjectRecord& subject) {
+  return subject.protocolPath.empty() ? "the protocol of " + fileNameOf(subject.vtcPath.view())
+                                      : fileNameOf(subject.protocolPath.view());
+}
+
 }  // namespace
 
 NameCollision findNameCollision(const SubjectSettings& settings, const std::string& label) {
@@ -66,8 +72,8 @@ NameCollision findNameCollision(const SubjectSettings& settings, const std::stri
       // Only conditions give predictors names that can meet. Name the
       // condition that is called like the predictor, if one is.
       const bool jNamedLikeIt = planned[j].condition == planned[j].name;
-      const bool takeJ = planned[i].condition.empty() ||
-                         (jNamedLikeIt && planned[i].condition != planned[i].name);
+      const bool takeJ =
+          planned[i].condition.empty() || (jNamedLikeIt && planned[i].condition != planned[i].name);
       const Planned& byCondition = takeJ ? planned[j] : planned[i];
       const Planned& other = takeJ ? planned[i] : planned[j];
       NameCollision collision;
@@ -132,8 +138,7 @@ std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject
 }
 
 bool checkPredictorNames(const SubjectSettings& settings, const std::string& label,
-                         const model::SubjectRecord& subject, std::size_t number,
-                         Report& report) {
+                         const model::SubjectRecord& subject, std::size_t number, Report& report) {
   const NameCollision collision = findNameCollision(settings, label);
   if (!collision.collides()) return true;
   const std::string protocol = protocolOf(subject);
@@ -142,10 +147,10 @@ bool checkPredictorNames(const SubjectSettings& settings, const std::string& lab
       "%s too. Prepare PPI Plugin aborted.",
       number, collision.condition.c_str(), protocol.c_str(), collision.name.c_str(),
       collision.other.c_str());
-  report.error(subjectWhere(number, subject) + ", " + fileNameOf(protocol),
-               "the condition " + quoted(collision.condition) + " would give the predictor " +
-                   quoted(collision.name) + ", which " + collision.other +
-                   " names too; the host would write one into the other.",
+  report.error(subjectWhere(number, subject) + ", " + protocolWhere(subject),
+               "the condition " + quoted(collision.condition) + " would give a predictor named " +
+                   quoted(collision.name) + ", as " + collision.other +
+                   " does; the host would write one into the other.",
                "Rename the condition " + quoted(collision.condition) +
                    " in the protocol (every condition needs a name of its own, other than "
                    "\"Constant\", \"<label>_predictor\" and the PPI names), then start again.");
@@ -160,7 +165,7 @@ void reportContrastWarnings(const SubjectSettings& settings, const model::Subjec
   for (std::size_t c = 0; c < planned.named.size(); ++c) {
     if (!planned.named[c]) unnamed.push_back(settings.conditionNames[c]);
   }
-  const std::string where = subjectWhere(number, subject) + ", " + fileNameOf(protocolOf(subject));
+  const std::string where = subjectWhere(number, subject) + ", " + protocolWhere(subject);
   if (!unnamed.empty()) {
     report.warning(where,
                    "no \"CondID-\" entry names " + joinedNames(unnamed) +
@@ -193,9 +198,8 @@ bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
   const std::string where = subjectWhere(number, subject);
   const std::string what = "its predictor " + std::to_string(difference.index + 1) + " is " +
                            quoted(difference.other) + " where " + group.firstWhere + " has " +
-                           quoted(difference.first) + " (" +
-                           std::to_string(predictors.size()) + " against " +
-                           std::to_string(group.predictors.size()) + " predictors)";
+                           quoted(difference.first) + " (" + std::to_string(predictors.size()) +
+                           " against " + std::to_string(group.predictors.size()) + " predictors)";
   const char* todo =
       "Give every subject's protocol the same conditions, with the same names and letter case, "
       "and weight them alike.";

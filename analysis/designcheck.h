@@ -64,8 +64,7 @@ std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject
 // condition and the protocol and an error in `report` saying what to rename,
 // when a predictor name would collide.
 bool checkPredictorNames(const SubjectSettings& settings, const std::string& label,
-                         const model::SubjectRecord& subject, std::size_t number,
-                         Report& report);
+                         const model::SubjectRecord& subject, std::size_t number, Report& report);
 
 // Warnings of the contrast under the standard approach: conditions no
 // "CondID-" entry names, and a one-sided contrast. The log keeps its own lines.

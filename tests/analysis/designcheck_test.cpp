@@ -61,17 +61,16 @@ INSTANTIATE_TEST_SUITE_P(
         CollisionCase{"negative_baseline_models_all", generalized({"Constant", "Go"}, -1), "Seed",
                       "Constant", "Constant"},
         // Under the standard approach conditions name no predictor.
-        CollisionCase{"standard_constant", standardNamed({"Constant", "Constant"}), "Seed", "",
-                      ""},
-        CollisionCase{"psychological_under_generalized",
-                      generalized({"Psychological regressor"}), "Seed", "", ""}),
+        CollisionCase{"standard_constant", standardNamed({"Constant", "Constant"}), "Seed", "", ""},
+        CollisionCase{"psychological_under_generalized", generalized({"Psychological regressor"}),
+                      "Seed", "", ""}),
     [](const ::testing::TestParamInfo<CollisionCase>& info) { return info.param.name; });
 
 struct ContrastCase {
   const char* name;
   std::vector<std::string> conditions;
   std::vector<std::string> entries;
-  std::string oneSided;           // empty: no warning
+  std::string oneSided;  // empty: no warning
   std::vector<bool> named;
 };
 
@@ -153,15 +152,20 @@ const PredictorNames kFour{"PPI_Seed", "Psychological regressor", "Seed_predicto
 
 INSTANTIATE_TEST_SUITE_P(
     Designs, DesignDifferenceTest,
-    ::testing::Values(
-        DifferenceCase{"equal", kFive, kFive, false, 0, "", ""},
-        DifferenceCase{"no_complementary", kFive, kFour, true, 2, "Complementary regressor",
-                       "Seed_predictor"},
-        DifferenceCase{"letter_case", {"PPI_Attend_S", "Attend"}, {"PPI_attend_S", "attend"},
-                       true, 0, "PPI_Attend_S", "PPI_attend_S"},
-        DifferenceCase{"shorter", {"A", "B", "C"}, {"A", "B"}, true, 2, "C", "(none)"},
-        DifferenceCase{"longer", {"A"}, {"A", "B"}, true, 1, "(none)", "B"},
-        DifferenceCase{"order", {"A", "B"}, {"B", "A"}, true, 0, "A", "B"}),
+    ::testing::Values(DifferenceCase{"equal", kFive, kFive, false, 0, "", ""},
+                      DifferenceCase{"no_complementary", kFive, kFour, true, 2,
+                                     "Complementary regressor", "Seed_predictor"},
+                      DifferenceCase{"letter_case",
+                                     {"PPI_Attend_S", "Attend"},
+                                     {"PPI_attend_S", "attend"},
+                                     true,
+                                     0,
+                                     "PPI_Attend_S",
+                                     "PPI_attend_S"},
+                      DifferenceCase{
+                          "shorter", {"A", "B", "C"}, {"A", "B"}, true, 2, "C", "(none)"},
+                      DifferenceCase{"longer", {"A"}, {"A", "B"}, true, 1, "(none)", "B"},
+                      DifferenceCase{"order", {"A", "B"}, {"B", "A"}, true, 0, "A", "B"}),
     [](const ::testing::TestParamInfo<DifferenceCase>& info) { return info.param.name; });
 
 }  // namespace
