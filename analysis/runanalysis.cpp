@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/designcheck.h"
 #include "analysis/designmatrix.h"
 #include "analysis/neuralppi.h"
 #include "analysis/regiontimecourse.h"
@@ -199,6 +200,8 @@ struct RunOutputs {
   std::vector<PathText> savedThisRun;
   std::vector<PathText>& savedDesignFiles;
   RunRecorder& records;
+  Report& report;
+  GroupDesign group;  // the first subject's predictors
 };
 
 // The per-subject step: the subject's time course, protocol and region back in
@@ -229,6 +232,8 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   RegionTimeCourse region;
   if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return false;
   outputs.records.noteRegion(region);
+  reportVoxelsOutside(region.voxelsListed - region.voxelsInside, region.voxelsListed,
+                      region.voiName, timeCourse, number, outputs.report);
   InteractionInputs interaction;
   if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
     return false;
@@ -237,8 +242,16 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   host::clearDesignMatrix();
   const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
+  if (!checkPredictorNames(subjectSettings, label, timeCourse, number, outputs.report)) {
+    return false;
+  }
+  reportContrastWarnings(subjectSettings, timeCourse, number, outputs.report);
   PredictorNames predictors;
   if (!assembleDesignMatrix(subjectSettings, label, region, interaction, predictors)) return false;
+  if (!checkGroupDesign(predictors, settings.mdmMode, timeCourse, number, outputs.group,
+                        outputs.report)) {
+    return false;
+  }
   outputs.records.noteDesign(subjectSettings, predictors);
 
   const SplitPath vtc = splitPath(vtcPath);
@@ -321,7 +334,7 @@ bool runAnalysis(model::PluginState& state) {
 
   state.savedDesignFiles.clear();
   RunRecorder records(state, settings);
-  RunOutputs outputs{{}, state.savedDesignFiles, records};
+  RunOutputs outputs{{}, state.savedDesignFiles, records, state.report, {}};
   for (std::size_t i = 0; i < count; ++i) {
     if (!runSubject(state.subjects[i], i + 1, settings, outputs)) {
       reportSubjectStopped(state, i + 1);

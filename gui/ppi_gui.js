@@ -412,6 +412,25 @@ var PpiLogic = (function () {
     return { ok: true, text: lines.join('\n') + '\n', problem: '' };
   }
 
+  // What the dialog shows after a command: the plug-in's report ("PPIReport")
+  // gives the status, its first line, and the problems, one per later line. A
+  // command that did not complete never reads as done.
+  function commandOutcome(name, ok, reportText) {
+    var lines = String(reportText).split('\n');
+    var problems = [];
+    for (var i = 1; i < lines.length; i++) {
+      if (lines[i] !== '') problems.push(lines[i]);
+    }
+    var first = lines[0];
+    var status;
+    if (first === '') {
+      status = '"' + name + '" ' + (ok ? 'done.' : 'did not complete; see the log.');
+    } else {
+      status = ok ? first : first + '; did not complete.';
+    }
+    return { status: status, problems: problems };
+  }
+
   // The subjects view: one line per subject with its time course and region.
   function subjectLines(vtcNames, voiNames) {
     var count = Math.max(vtcNames.length, voiNames.length);
@@ -443,6 +462,7 @@ var PpiLogic = (function () {
     runSettings: runSettings,
     METHOD_PARAMETERS: METHOD_PARAMETERS,
     multiStudyFile: multiStudyFile,
+    commandOutcome: commandOutcome,
     subjectLines: subjectLines,
     formatWeight: formatWeight
   };
@@ -479,6 +499,7 @@ var PpiDialog = (function (host, logic) {
 
   var state;
   var entriesWritten = 0;
+  var lastStatus = '';
 
   function freshState() {
     return {
@@ -561,10 +582,16 @@ var PpiDialog = (function (host, logic) {
     host.setString('VOIFileList', '');
   }
 
+  // The status and problems stay until the next command.
   function command(name) {
+    setStatus('');
+    host.setValue('problems', '');
     var ok = host.sendCommand(name);
     refresh();
-    setStatus('"' + name + '" ' + (ok ? 'done.' : 'did not complete; see the log.'));
+    var outcome = logic.commandOutcome(name, ok, host.getString('PPIReport'));
+    setStatus(outcome.status);
+    host.setValue('problems', outcome.problems.join('\n'));
+    lastStatus = outcome.status;
     return ok;
   }
 
@@ -575,15 +602,15 @@ var PpiDialog = (function (host, logic) {
                                     host.getInt('nr_subs'));
     if (!file.ok) {
       host.showMessage(file.problem);
-      setStatus('Run done; no multi-study file written.');
+      setStatus(lastStatus.replace(/\.$/, '') + '; no multi-study file written.');
       return;
     }
     if (!host.writeTextFile(path, file.text)) {
       host.showMessage('The multi-study file could not be written: ' + path);
-      setStatus('Run done; no multi-study file written.');
+      setStatus(lastStatus.replace(/\.$/, '') + '; no multi-study file written.');
       return;
     }
-    setStatus('Run done; multi-study file written: ' + path);
+    setStatus(lastStatus.replace(/\.$/, '') + '; multi-study file written: ' + path);
   }
 
   function start() {
@@ -716,6 +743,7 @@ var PpiDialog = (function (host, logic) {
     host.addControl('button', 'start', 'Start');
     host.addControl('note', 'status', 'Status', '');
     host.addControl('text', 'reportFile', 'QC report', '', 'readonly');
+    host.addControl('list', 'problems', 'Problems', '', '');
 
     refresh();
     host.showDialog('PPI plugin');

@@ -6,8 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 bash scripts/setup.sh
-bash scripts/build.sh
 build_dir=${PPI_BUILD_DIR:-build}
+# Only what the demo needs: the library, the stand-in host (with its script
+# engine), the GUI script beside the library and the demo tool. The tests,
+# benchmarks and the method tool are built by scripts/test.sh.
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${PPI_BUILD_TYPE:-RelWithDebInfo} \
+  -DPPI_WERROR=${PPI_WERROR:-ON} >/dev/null
+cmake --build "$build_dir" -j "$(nproc)" --target ppiplugin standin_app ppi_gui_files ppidemo
 host="$PWD/$build_dir/standin/app/TessarayNK"
 plugin="$PWD/$build_dir/libppiplugin.so"
 demo="$PWD/$build_dir/demo/ppidemo"
@@ -18,11 +23,17 @@ mkdir -p "$out"
 "$demo" generate "$out/study"
 
 echo
-echo "== The session $out/study/demo.session in the stand-in host (log: $out/session.log)"
+echo "== The session $out/study/demo.session in the stand-in host (full log: $out/session.log)"
 set +e
-(cd "$out/study" && "$host" --plugin "$plugin" demo.session) | tee "$out/session.log"
-session_status=${PIPESTATUS[0]}
+(cd "$out/study" && "$host" --plugin "$plugin" demo.session) > "$out/session.log" 2>&1
+session_status=$?
 set -e
+# The summary: the dialog's status and problems, the subjects and the design files.
+grep -E '^\[gui\]   (Status|Problems)|^\[gui\]     - (error|warning|note):|^\[session\] [0-9]' \
+  "$out/session.log" | tail -n 12 || true
+echo "Subjects: $(grep -c . "$out/study/study.ppi" || true) in $out/study/study.ppi"
+echo "Design matrices:"
+sed 's/^/  /' "$out/study/results/sdm-files.txt" 2>/dev/null || echo "  (none)"
 
 finish() {
   echo

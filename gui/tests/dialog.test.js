@@ -200,3 +200,35 @@ test('runs that write no multi-study file say why', () => {
     if (c.status) assert.match(host.controls.status.value, c.status, c.what);
   }
 });
+
+test('the report shows as status and problems, which stay until the next command', () => {
+  const plugin = fakePlugin(['A', 'B']);
+  const host = openDialog(plugin);
+  assert.equal(host.controls.problems.kind, 'list');
+  const addSubject = plugin.AddSubject;
+  plugin.AddSubject = (h) => {
+    assert.equal(h.strings.PPIReport, undefined, 'the plug-in empties the report itself');
+    addSubject(h);
+    h.strings.PPIReport = 'AddSubject: subject 1 added\nwarning: subject 1 (run1.vtc): odd';
+    return true;
+  };
+  gui.onControlEvent('addSubject', '');
+  assert.equal(host.controls.status.value, 'AddSubject: subject 1 added');
+  assert.equal(host.controls.problems.value, 'warning: subject 1 (run1.vtc): odd');
+  gui.onControlEvent('list2', 'A');
+  gui.onControlEvent('saveMDM', '1');
+  assert.equal(host.controls.problems.value, 'warning: subject 1 (run1.vtc): odd', 'kept between commands');
+
+  plugin.Start = (h) => {
+    h.strings.PPIReport = 'Start: 0 of 1 design matrices saved, 1 error\nerror: subject 1 (run1.vtc): "Constant" collides';
+    return false;
+  };
+  gui.onControlEvent('start', '');
+  assert.equal(host.controls.status.value, 'Start: 0 of 1 design matrices saved, 1 error; did not complete.');
+  assert.equal(host.controls.problems.value, 'error: subject 1 (run1.vtc): "Constant" collides');
+  assert.deepEqual(host.files, {});
+
+  plugin.Save = (h) => { h.strings.PPIReport = 'Save: 1 subject saved to s.ppi'; return true; };
+  gui.onControlEvent('saveList', '');
+  assert.deepEqual([host.controls.status.value, host.controls.problems.value], ['Save: 1 subject saved to s.ppi', '']);
+});

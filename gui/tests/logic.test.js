@@ -213,3 +213,24 @@ test('subjectLines pairs the time courses with the regions, marking gaps', () =>
                    ['1. a.vtc  |  r.voi - FFA', '2. b.vtc  |  ?']);
   assert.deepEqual(logic.subjectLines([], []), []);
 });
+
+test('commandOutcome: the report\'s first line is the status; a command that stopped never reads as done', () => {
+  const rows = [
+    { name: 'no report, done', ok: true, report: '', status: '"Load" done.', problems: [] },
+    { name: 'no report, stopped', ok: false, report: '', status: '"Load" did not complete; see the log.', problems: [] },
+    { name: 'first line only', ok: true, report: 'Load: 2 of 2 subjects loaded from s.ppi',
+      status: 'Load: 2 of 2 subjects loaded from s.ppi', problems: [] },
+    { name: 'problems after it', ok: true, report: 'Load: 1 of 2 subjects loaded from s.ppi\nerror: s.ppi line 2: no index\n',
+      status: 'Load: 1 of 2 subjects loaded from s.ppi', problems: ['error: s.ppi line 2: no index'] },
+    { name: 'a stopped run', command: 'Start', ok: false,
+      report: 'Start: 1 of 2 design matrices saved, 1 error\nerror: subject 2 (b.vtc): differs\n\nnote: x',
+      status: 'Start: 1 of 2 design matrices saved, 1 error; did not complete.',
+      problems: ['error: subject 2 (b.vtc): differs', 'note: x'] }
+  ];
+  for (const r of rows) {
+    const outcome = logic.commandOutcome(r.command || 'Load', r.ok, r.report);
+    assert.equal(outcome.status, r.status, r.name);
+    assert.doesNotMatch(r.ok ? '' : outcome.status, /done/, r.name);
+    assert.deepEqual(outcome.problems, r.problems, r.name);
+  }
+});
