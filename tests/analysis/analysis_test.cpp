@@ -11,6 +11,7 @@
 #include "analysis/regressors.h"
 #include "analysis/runanalysis.h"
 #include "analysis/runsettings.h"
+#include "common/filelayer.h"
 #include "standin/designfile.h"
 #include "tests/analysis/studyfixture.h"
 #include "tests/confounds/sdmfiles.h"
@@ -399,6 +400,78 @@ TEST(RunAnalysis, ADesignMatrixNotSavedWholeStopsTheRunAndIsRemoved) {
     EXPECT_EQ(fs::exists("two.sdm"), row.directoryLeft);
     EXPECT_TRUE(fs::is_regular_file("one.sdm"));
     EXPECT_EQ(study.harness.plugin.state.savedDesignFiles.size(), 1u);
+  }
+}
+
+TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
+  namespace fs = std::filesystem;
+  using Operation = ppi::FaultyFileSystem::Operation;
+  const auto written = [] {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(".")) {
+      const std::string name = entry.path().filename().string();
+      if (name != "autosaveList.ppi") files.push_back(name);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  };
+  const std::vector<std::string> designs = {"one.sdm", "two.sdm"};
+  const std::vector<std::string> all = {"PPI_report.html", "one.json", "one.sdm", "two.json",
+                                        "two.sdm"};
+  const struct {
+    const char* name;
+    int noReport;
+    ppi::FaultyFileSystem::Fault fault;
+    std::vector<std::string> files;  // left in the working folder
+    const char* warning;             // the start of the warning logged, or none
+  } rows[] = {
+      {"records and report", 0, {}, all, nullptr},
+      {"switched off", 1, {}, designs, nullptr},
+      {"the first record cannot be renamed", 0, {Operation::rename, 1, false},
+       {"PPI_report.html", "one.sdm", "two.json", "two.sdm"}, "Plugin> record one.json: "},
+      {"the report's disk is full", 0, {Operation::write, 3, true},
+       {"one.json", "one.sdm", "two.json", "two.sdm"}, "Plugin> QC report PPI_report.html: "},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Study study(2);
+    study.answerSaves({"one.sdm", "two.sdm"});
+    study.model.intParameters["noReport"] = row.noReport;
+    ppi::FaultyFileSystem faulty(ppi::realFileSystem());
+    {
+      ppi::ScopedFileSystem scope(faulty);
+      faulty.inject(row.fault);
+      EXPECT_TRUE(study.harness.run("Start"));
+    }
+    EXPECT_EQ(faulty.struck(), row.fault.nth != 0);
+    EXPECT_EQ(written(), row.files);
+    EXPECT_EQ(study.model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm");
+    const auto& log = study.model.log;
+    const bool warned = std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+      return row.warning != nullptr && line.rfind(row.warning, 0) == 0;
+    });
+    EXPECT_EQ(warned, row.warning != nullptr);
+    if (row.warning != nullptr) {
+      EXPECT_NE(study.model.stringParameters["PPIReport"].find("warning"), std::string::npos);
+    }
+  }
+}
+
+TEST(RunRecords, APpiTermNearlyCollinearWithTheOthersIsFlagged) {
+  // A weighted condition that covers almost every volume makes the PPI term
+  // nearly the region signal; a short one leaves it apart.
+  for (bool covering : {false, true}) {
+    SCOPED_TRACE(covering);
+    std::vector<SubjectSetup> setups = numbered(1);
+    if (covering) {
+      setups[0].protocol.conditions[0].intervals = {{1, 23}};
+      setups[0].protocol.conditions[1].intervals = {};
+    }
+    Study study(setups);
+    study.answerSaves({"one.sdm"});
+    ASSERT_TRUE(study.harness.run("Start"));
+    const std::string report = testsupport::readFile("PPI_report.html");
+    EXPECT_EQ(report.find("flag-vif") != std::string::npos, covering);
   }
 }
 
