@@ -271,7 +271,8 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   // from here on: its path replaces the saved one.
   std::string motionPath;
   if (settings.motionFlag == 1) {
-    if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath)) {
+    if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath,
+                                 &outputs.report, subjectWhere(number, timeCourse))) {
       return false;
     }
     outputs.records.recordMerged(savedPath, motionPath);

@@ -1,6 +1,7 @@
 #include "confounds/mocohandover.h"
 
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "confounds/mocomerge.h"
@@ -18,10 +19,31 @@ std::size_t longestMergeSuffix(std::int32_t zFlag) {
   return zFlag != 0 ? kMoCoZSuffix.size() : kMoCoSuffix.size();
 }
 
+// The host's log, which also puts a motion column that could only be centred
+// into the report: a column that never changes is usually a missing estimate.
+class MergeLog final : public LogSink {
+ public:
+  MergeLog(Report* report, const std::string& where) : report_(report), where_(where) {}
+  void text(const char* line) override {
+    host_.text(line);
+    if (report_ != nullptr && std::string_view(line).rfind(kStillColumn, 0) == 0) {
+      report_->warning(where_, line,
+                       "Check the motion-estimates file: a motion predictor that never changes "
+                       "usually means a missing estimate.");
+    }
+  }
+
+ private:
+  static constexpr std::string_view kStillColumn = "Motion predictor \"";
+  host::HostLog host_;
+  Report* report_;
+  const std::string& where_;
+};
+
 }  // namespace
 
 bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
-                  std::string* chosenMotionPath) {
+                  std::string* chosenMotionPath, Report* report, const std::string& where) {
   if (!host::requireHostFunctions({host::HostFunction::nkGetOpenFileName})) return false;
   // The merged file's path stands for the subject from here on: refuse before
   // asking when it could not be kept.
@@ -50,7 +72,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   if (chosenMotionPath != nullptr) *chosenMotionPath = motionPath;
   host::logLine("Plugin> Original sdm selected is: \"%s\".", savedPath.c_str());
 
-  host::HostLog log;
+  MergeLog log(report, where);
   MoCoSDM moco = readMoCoSDM(motionPath, log);
   if (!moco.valid) {
     host::logText(kNotAdded);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/boundedtext.h"
+#include "common/report.h"
 
 namespace ppi::confounds {
 
@@ -21,8 +22,11 @@ constexpr std::size_t kMotionPathLimit = 511;
 // `savedPath` then names the merged design matrix. False when the run must
 // stop (the dialog was cancelled, or the motion predictors could not be added;
 // a log line says why); `savedPath` is unchanged then. `motionPath`, when
-// given, gets the motion-estimates file chosen.
+// given, gets the motion-estimates file chosen. A motion column that is only
+// centred, as it never changes, is a warning in `report` (when given) at
+// `where` (the subject).
 bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
-                  std::string* motionPath = nullptr);
+                  std::string* motionPath = nullptr, Report* report = nullptr,
+                  const std::string& where = {});
 
 }  // namespace ppi::confounds

@@ -427,10 +427,16 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
   } rows[] = {
       {"records and report", 0, {}, all, nullptr},
       {"switched off", 1, {}, designs, nullptr},
-      {"the first record cannot be renamed", 0, {Operation::rename, 1, false},
-       {"PPI_report.html", "one.sdm", "two.json", "two.sdm"}, "Plugin> record one.json: "},
-      {"the report's disk is full", 0, {Operation::write, 3, true},
-       {"one.json", "one.sdm", "two.json", "two.sdm"}, "Plugin> QC report PPI_report.html: "},
+      {"the first record cannot be renamed",
+       0,
+       {Operation::rename, 1, false},
+       {"PPI_report.html", "one.sdm", "two.json", "two.sdm"},
+       "Plugin> record one.json: "},
+      {"the report's disk is full",
+       0,
+       {Operation::write, 3, true},
+       {"one.json", "one.sdm", "two.json", "two.sdm"},
+       "Plugin> QC report PPI_report.html: "},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

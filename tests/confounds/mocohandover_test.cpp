@@ -89,3 +89,27 @@ TEST_F(MoCoHandOver, TheRunStopsWhenNoMergedDesignCanStand) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MoCoHandOver, AStillMotionColumnIsAWarningInTheReport) {
+  std::string still = sdmfiles::header(1, 6, 2, 0, 1) +
+                      "0 0 0\t1 1 1\t2 2 2\t3 3 3\t4 4 4\t5 5 5\n"
+                      "\"a\"\t\"b\"\t\"c\"\t\"d\"\t\"e\"\t\"f\"\n"
+                      "1\t2\t7\t4\t5\t6\n2\t3\t7\t5\t6\t7\n";
+  testsupport::writeFile("data/s01/still_3DMC.sdm", still);
+  for (int zFlag : {0, 1}) {
+    SCOPED_TRACE(zFlag);
+    ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
+    host.model.openFileAnswers.push_back({true, "data/s01/still_3DMC.sdm"});
+    ppi::Report report;
+    ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", zFlag, nullptr, &report,
+                                             "subject 1 (run1.vtc)"));
+    const std::string text = report.text();
+    // Only a z-transform has a column it can only centre.
+    EXPECT_EQ(text.find("subject 1 (run1.vtc)") != std::string::npos, zFlag == 1) << text;
+    EXPECT_EQ(text.find("Translation TY-Z [mm]") != std::string::npos, zFlag == 1) << text;
+  }
+}
+
+}  // namespace
