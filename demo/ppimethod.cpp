@@ -19,6 +19,13 @@
 //       [low, high] (default 0.025 .. 0.075).
 //
 // The random seed is fixed (kSeed) before the first subject.
+#if defined(_WIN32)
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +36,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "demo/fit.h"
@@ -398,12 +406,19 @@ int main(int argc, char** argv) {
   }
   if ((argc - 2) % 2 != 0 || subjects < 2 || low < 0 || high < low) return usage();
   // The plug-in writes its autosave list and the design matrices into the
-  // working directory: a folder of the tool's own.
-  const std::filesystem::path work = std::filesystem::temp_directory_path() /
-                                     ("ppimethod-" + action + "-" + std::to_string(subjects));
+  // working directory: a folder of this process's own, removed at the end, so
+  // that two runs at once (two builds' tests) never share one.
+  const std::filesystem::path work =
+      std::filesystem::temp_directory_path() /
+      ("ppimethod-" + action + "-" + std::to_string(subjects) + "-" + std::to_string(getpid()));
   std::filesystem::create_directories(work);
+  const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(work);
-  if (action == "study") return study(subjects);
-  if (action == "null") return nullCheck(subjects, low, high);
-  return usage();
+  int status = 2;
+  if (action == "study") status = study(subjects);
+  if (action == "null") status = nullCheck(subjects, low, high);
+  std::filesystem::current_path(before);
+  std::error_code ignored;
+  std::filesystem::remove_all(work, ignored);
+  return action == "study" || action == "null" ? status : usage();
 }
