@@ -130,6 +130,35 @@ bool TokenReader::readLine(std::string& line) {
   return true;
 }
 
+bool TextReader::readKey(std::string& key) {
+  if (!readToken()) return false;
+  key.assign(token_);
+  return true;
+}
+
+bool TextReader::rewindAndSkipLines(int count) {
+  position_ = 0;
+  for (int line = 0; line < count; ++line) {
+    const std::size_t end = text_.find('\n', position_);
+    if (end == std::string_view::npos) {
+      position_ = text_.size();
+      return false;
+    }
+    position_ = end + 1;
+  }
+  return true;
+}
+
+bool TextReader::readLine(std::string_view& line) {
+  if (position_ >= text_.size()) return false;
+  std::size_t end = text_.find('\n', position_);
+  if (end == std::string_view::npos) end = text_.size();
+  line = text_.substr(position_, end - position_);
+  position_ = end < text_.size() ? end + 1 : end;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return true;
+}
+
 std::vector<std::string> takeQuotedNames(std::string_view line) {
   std::vector<std::string> names;
   std::size_t position = 0;
@@ -171,51 +200,59 @@ std::size_t formatConstant(double value, char* out) {
   return padding + length;
 }
 
-void Writer::integer(std::int64_t value) {
+void TextBuilder::integer(std::int64_t value) {
   char digits[24];
   auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
   (void)error;  // 24 characters hold every 64-bit integer
-  line_.append(digits, end);
+  text_.append(digits, end);
 }
 
-void Writer::headerLine(std::string_view key, std::int64_t value) {
-  line_.append(key).push_back(' ');
+void TextBuilder::headerLine(std::string_view key, std::int64_t value) {
+  text_.append(key).push_back(' ');
   integer(value);
   endLine();
 }
 
-void Writer::colour(const Colour& colour) {
+void TextBuilder::colour(const Colour& colour) {
   integer(colour[0]);
-  line_.push_back(' ');
+  text_.push_back(' ');
   integer(colour[1]);
-  line_.push_back(' ');
+  text_.push_back(' ');
   integer(colour[2]);
-  line_.push_back('\t');
+  text_.push_back('\t');
 }
 
-void Writer::name(std::string_view name) {
-  line_.push_back('"');
-  line_.append(name).append("\"\t");
+void TextBuilder::name(std::string_view name) {
+  text_.push_back('"');
+  text_.append(name).append("\"\t");
 }
 
-void Writer::value(double value) {
-  char text[kValueTextCapacity];
-  std::size_t length = formatValue(value, text);
-  text[length] = '\t';
-  line_.append(text, length + 1);
-}
-
-bool Writer::constant(double value) {
+bool TextBuilder::constant(double value) {
   char text[kConstantTextLimit + 1];
   std::size_t length = formatConstant(value, text);
   if (length == 0) return false;
-  line_.append(text, length);
+  text_.append(text, length);
   return true;
 }
 
+void Writer::headerLine(std::string_view key, std::int64_t value) {
+  line_.headerLine(key, value);
+  out_.write(line_.text().data(), static_cast<std::streamsize>(line_.text().size()));
+  out_.flush();
+  line_.clear();
+}
+
+void Writer::colour(const Colour& colour) { line_.colour(colour); }
+
+void Writer::name(std::string_view name) { line_.name(name); }
+
+void Writer::value(double value) { line_.value(value); }
+
+bool Writer::constant(double value) { return line_.constant(value); }
+
 void Writer::endLine() {
-  line_.push_back('\n');
-  out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+  line_.endLine();
+  out_.write(line_.text().data(), static_cast<std::streamsize>(line_.text().size()));
   out_.flush();
   line_.clear();
 }
