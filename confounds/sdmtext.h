@@ -33,7 +33,10 @@ namespace ppi::confounds::sdm {
 
 using Colour = std::array<std::int32_t, 3>;  // red, green, blue
 
-bool isSpace(int character);
+inline bool isSpace(int c) {
+  // Blank, or tab to carriage return: '\t' '\n' '\v' '\f' '\r'.
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // An optional sign and decimal digits, the whole token, within 32 bits.
 bool parseInteger(std::string_view token, std::int32_t& value);

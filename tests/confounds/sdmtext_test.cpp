@@ -52,6 +52,39 @@ TEST(SdmFormat, ValuesAreWrittenAsPrintfWritesThem) {
   }
 }
 
+// Values from 1e-5 to 1e15 are formatted by scaling in double precision, the
+// rest (and near-ties) exactly: every kind of value in and around that range.
+TEST(SdmFormat, ScaledValuesMatchPrintfAtTheirEdges) {
+  std::vector<double> values;
+  auto around = [&values](double value, int steps) {  // the neighbours a few steps apart
+    double below = value, above = value;
+    for (int i = 0; i < steps; ++i) {
+      below = std::nextafter(below, 0.0);
+      above = std::nextafter(above, 1e300);
+      values.insert(values.end(), {below, above, -below, -above});
+    }
+  };
+  for (double edge : {1e-5, 1e15, 9.999995e-5, 9.9999949999e-5, 999999.5, 99999.95, 0.1, 0.00001,
+                      1.0, 100000.0, 1e6, 1e14, 999999999999999.0}) {
+    around(edge, 8);
+  }
+  std::mt19937_64 random(16);
+  std::uniform_int_distribution<std::int64_t> digits(100000, 999999);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  for (int exponent = -7; exponent <= 16; ++exponent) {
+    for (int i = 0; i < 4000; ++i) values.push_back(mantissa(random) * std::pow(10.0, exponent));
+    for (int i = 0; i < 300; ++i) {  // halfway between two six-digit results, and beside it
+      around((static_cast<double>(digits(random)) + 0.5) * std::pow(10.0, exponent - 5), 2);
+    }
+  }
+  for (double value : values) {
+    char expected[400], text[sdm::kValueTextCapacity];
+    std::snprintf(expected, sizeof expected, "%g", value);
+    ASSERT_EQ(sdm::formatValue(value, text), std::strlen(expected)) << expected;
+    ASSERT_STREQ(text, expected);
+  }
+}
+
 TEST(SdmFormat, NumbersAreParsedAsDecimalTokensOnly) {
   struct Row {
     const char* token;
