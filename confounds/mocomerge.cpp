@@ -1,9 +1,6 @@
 #include "confounds/mocomerge.h"
 
 #include <cmath>
-#include <ostream>
-#include <sstream>
-#include <streambuf>
 #include <string_view>
 #include <vector>
 
@@ -32,10 +29,61 @@ bool wellFormed(const MoCoSDM& moco) {
   return true;
 }
 
-// Streams the design into the merged file. False after logging why.
-bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco, LogSink& log) {
-  sdm::TokenReader reader(design);
-  sdm::Writer writer(merged);
+// The merged text on its way to the file layer. Lines are composed in a large
+// buffer and handed to the writer whenever the text handed so far plus the
+// buffer reaches the writer's next block: the writer then puts whole blocks on
+// the file at the very lines where a line-by-line hand-over had it write them,
+// so a write that fails is noticed at the same line as before.
+//
+// The merged file is not flushed line by line: it is written to a temporary
+// file that takes the merged name only when whole, and the file layer flushes
+// it to disk once, before that rename. A flush per line made nothing safer.
+class MergedText {
+ public:
+  explicit MergedText(ReplacingWriter& out) : out_(out), text_(2 * ReplacingWriter::kBlockSize) {}
+
+  // The items of the line under way.
+  sdm::TextBuilder& items() { return text_; }
+  void headerLine(std::string_view key, std::int64_t value) {
+    text_.headerLine(key, value);
+    lineEnded();
+  }
+  void endLine() {
+    text_.endLine();
+    lineEnded();
+  }
+  // False once a hand-over has failed.
+  bool good() const { return good_; }
+  // Hands over the rest; false once a hand-over has failed.
+  bool finish() {
+    handOver();
+    return good_;
+  }
+
+ private:
+  void lineEnded() {
+    if (handed_ % ReplacingWriter::kBlockSize + text_.text().size() >=
+        ReplacingWriter::kBlockSize) {
+      handOver();
+    }
+  }
+  void handOver() {
+    const std::string& pending = text_.text();
+    if (good_ && !pending.empty() && !out_.write(pending).ok()) good_ = false;
+    handed_ += pending.size();
+    text_.clear();
+  }
+
+  ReplacingWriter& out_;
+  sdm::TextBuilder text_;
+  std::uint64_t handed_ = 0;
+  bool good_ = true;
+};
+
+// Merges the design's text into the merged file. False after logging why.
+bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moco, LogSink& log) {
+  sdm::TextReader reader(design);
+  sdm::TextBuilder& items = merged.items();
   auto headerProblem = [&log] {
     log.text("Unable to read the header of the design matrix.");
     return false;
@@ -52,16 +100,16 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
     log.text("Incorrect FileVersion detected.");
     return false;
   }
-  writer.headerLine(key, version);
-  writer.emptyLine();
+  merged.headerLine(key, version);
+  merged.endLine();
 
   std::int32_t predictors = 0;
   if (!reader.readHeaderItem(key, predictors) || predictors < 0) return headerProblem();
-  writer.headerLine(key, static_cast<std::int64_t>(predictors) + kMotionPredictorCount);
+  merged.headerLine(key, static_cast<std::int64_t>(predictors) + kMotionPredictorCount);
 
   std::int32_t dataPoints = 0;
   if (!reader.readHeaderItem(key, dataPoints)) return headerProblem();
-  writer.headerLine(key, dataPoints);
+  merged.headerLine(key, dataPoints);
   if (dataPoints != moco.nrOfDataPoints) {
     log.text("Number of time points do not match.");
     return false;
@@ -70,10 +118,10 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
   std::int32_t includesConstant = 0;
   std::int32_t firstConfound = 0;
   if (!reader.readHeaderItem(key, includesConstant)) return headerProblem();
-  writer.headerLine(key, includesConstant);
+  merged.headerLine(key, includesConstant);
   if (!reader.readHeaderItem(key, firstConfound)) return headerProblem();
-  writer.headerLine(key, firstConfound);
-  writer.emptyLine();
+  merged.headerLine(key, firstConfound);
+  merged.endLine();
   const bool hasConstant = includesConstant != 0;
   if (hasConstant && predictors == 0) return headerProblem();  // a constant that is not there
   // The design's predictors that stand before the motion predictors.
@@ -84,27 +132,27 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
     sdm::Colour colour{};
     if (!reader.readColour(colour)) return mergeProblem();
     if (p < leading) {
-      writer.colour(colour);
+      items.colour(colour);
     } else {
       constantColour = colour;
     }
   }
-  for (const sdm::Colour& colour : moco.colors) writer.colour(colour);
-  if (hasConstant) writer.colour(constantColour);
-  writer.endLine();
+  for (const sdm::Colour& colour : moco.colors) items.colour(colour);
+  if (hasConstant) items.colour(constantColour);
+  merged.endLine();
 
   // The names are taken from the ninth line as it stands.
-  std::string nameLine;
+  std::string_view nameLine;
   if (!reader.rewindAndSkipLines(8) || !reader.readLine(nameLine)) return mergeProblem();
   std::vector<std::string> names = sdm::takeQuotedNames(nameLine);
   if (names.size() != static_cast<std::size_t>(predictors)) {
     log.text("Specified number of predictors does not match number of predictors read from file.");
     return false;
   }
-  for (std::int32_t p = 0; p < leading; ++p) writer.name(names[static_cast<std::size_t>(p)]);
-  for (const char* name : kMotionPredictorNames) writer.name(name);
-  if (hasConstant) writer.name(names.back());
-  writer.endLine();
+  for (std::int32_t p = 0; p < leading; ++p) items.name(names[static_cast<std::size_t>(p)]);
+  for (const char* name : kMotionPredictorNames) items.name(name);
+  if (hasConstant) items.name(names.back());
+  merged.endLine();
 
   for (std::int32_t row = 0; row < dataPoints; ++row) {
     double constant = 0.0;
@@ -112,55 +160,24 @@ bool mergeDesign(std::istream& design, std::ostream& merged, const MoCoSDM& moco
       double value = 0.0;
       if (!reader.readValue(value)) return mergeProblem();
       if (p < leading) {
-        writer.value(value);
+        items.value(value);
       } else {
         constant = value;
       }
     }
     for (const std::vector<double>& column : moco.values) {
-      writer.value(column[static_cast<std::size_t>(row)]);
+      items.value(column[static_cast<std::size_t>(row)]);
     }
-    if (hasConstant && !writer.constant(constant)) {
+    if (hasConstant && !items.constant(constant)) {
       log.line("The constant's value %g in row %i is too large to be written.", constant, row + 1);
       return false;
     }
-    writer.endLine();
-    if (!writer.good()) return mergeProblem();
+    merged.endLine();
+    if (!merged.good()) return mergeProblem();
   }
-  if (!writer.good()) return mergeProblem();
+  if (!merged.finish()) return mergeProblem();
   return true;
 }
-
-// Hands what a stream writes to the file layer's writer: the merged file is
-// written to its temporary file and put in place only when complete.
-class LayerStreamBuffer : public std::streambuf {
- public:
-  explicit LayerStreamBuffer(ReplacingWriter& out) : out_(out) { setp(buffer_, buffer_ + kSize); }
-
- protected:
-  int_type overflow(int_type character) override {
-    if (!drain()) return traits_type::eof();
-    if (traits_type::eq_int_type(character, traits_type::eof()))
-      return traits_type::not_eof(character);
-    *pptr() = traits_type::to_char_type(character);
-    pbump(1);
-    return character;
-  }
-  int sync() override { return drain() ? 0 : -1; }
-
- private:
-  static constexpr std::size_t kSize = 8192;
-  bool drain() {
-    const std::string_view pending(pbase(), static_cast<std::size_t>(pptr() - pbase()));
-    setp(buffer_, buffer_ + kSize);
-    if (!pending.empty() && !out_.write(pending).ok()) failed_ = true;
-    return !failed_;
-  }
-
-  ReplacingWriter& out_;
-  char buffer_[kSize];
-  bool failed_ = false;
-};
 
 }  // namespace
 
@@ -249,15 +266,8 @@ MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_
       log.text("Unable to open a file for writing.");
       return result;
     }
-    std::istringstream design(designText);
-    LayerStreamBuffer buffer(out);
-    std::ostream merged(&buffer);
-    if (!mergeDesign(design, merged, moco, log)) return result;
-    merged.flush();
-    if (!merged) {
-      log.text(kMergeProblem);
-      return result;
-    }
+    MergedText merged(out);
+    if (!mergeDesign(designText, merged, moco, log)) return result;
     if (!out.commit().ok()) {
       log.text("Unable to open a file for writing.");
       return result;

@@ -49,7 +49,7 @@ struct MoCoMerge {
 // into the merged file: the design's own predictors, the six motion
 // predictors, then the design's constant when it has one. With `zTransform`
 // non-zero the motion columns are z-transformed first (in the record).
-// The design is streamed line by line into a temporary file beside the merged
+// The design is read whole and merged into a temporary file beside the merged
 // one, which takes the merged file's name only once written whole: a merge
 // that fails (one line to `log` says why) writes nothing under that name.
 MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,

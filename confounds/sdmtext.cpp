@@ -21,10 +21,6 @@ bool takeSign(std::string_view& token) {
 
 }  // namespace
 
-bool isSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool parseInteger(std::string_view token, std::int32_t& value) {
   std::string_view digits = token;
   bool negative = takeSign(digits);
@@ -130,6 +126,35 @@ bool TokenReader::readLine(std::string& line) {
   return true;
 }
 
+bool TextReader::readKey(std::string& key) {
+  if (!readToken()) return false;
+  key.assign(token_);
+  return true;
+}
+
+bool TextReader::rewindAndSkipLines(int count) {
+  position_ = 0;
+  for (int line = 0; line < count; ++line) {
+    const std::size_t end = text_.find('\n', position_);
+    if (end == std::string_view::npos) {
+      position_ = text_.size();
+      return false;
+    }
+    position_ = end + 1;
+  }
+  return true;
+}
+
+bool TextReader::readLine(std::string_view& line) {
+  if (position_ >= text_.size()) return false;
+  std::size_t end = text_.find('\n', position_);
+  if (end == std::string_view::npos) end = text_.size();
+  line = text_.substr(position_, end - position_);
+  position_ = end < text_.size() ? end + 1 : end;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return true;
+}
+
 std::vector<std::string> takeQuotedNames(std::string_view line) {
   std::vector<std::string> names;
   std::size_t position = 0;
@@ -144,7 +169,90 @@ std::vector<std::string> takeQuotedNames(std::string_view line) {
   return names;
 }
 
+namespace {
+
+// Exact powers of ten, 10^0 to 10^10.
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+
+// "%g" of `value` when it can be settled quickly, else 0. The value is scaled
+// by 10^(5 - X) (X its decimal exponent) into [1e5, 1e6) with one rounding,
+// so the scaled value is off by less than 1.2e-10 from the exact product: its
+// rounding to an integer, the six significant digits, is certain unless the
+// fraction lies that close to one half, where the exact path decides.
+std::size_t formatValueQuickly(double value, char* out) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-5 && magnitude < 1e15)) return 0;  // NaN too
+  // The binary exponent times log10(2), rounded down: the decimal exponent or one less.
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const int binary = static_cast<int>(bits >> 52) - 1023;
+  int exponent = (binary * 78913) >> 18;  // floor(binary * 0.30103) for |binary| < 2^13
+  double scaled = 0.0;
+  for (int attempt = 0;; ++attempt) {
+    const int shift = 5 - exponent;
+    if (attempt == 3 || shift < -10 || shift > 10) return 0;
+    scaled = shift >= 0 ? magnitude * kPowersOfTen[shift] : magnitude / kPowersOfTen[-shift];
+    if (scaled < 1e5) {
+      --exponent;
+    } else if (scaled >= 1e6) {
+      ++exponent;
+    } else {
+      break;
+    }
+  }
+  const std::int32_t whole = static_cast<std::int32_t>(scaled);  // scaled is positive
+  const double fraction = scaled - whole;                        // exact below 2^52
+  if (std::fabs(fraction - 0.5) < 1e-9) return 0;
+  std::int32_t digits = whole + (fraction > 0.5 ? 1 : 0);
+  if (digits == 1000000) {
+    digits = 100000;
+    ++exponent;
+  }
+  char significant[6];
+  for (int i = 5; i >= 0; --i, digits /= 10) significant[i] = static_cast<char>('0' + digits % 10);
+  int kept = 6;  // trailing zeros go, as "%g" drops them
+  while (kept > 1 && significant[kept - 1] == '0') --kept;
+
+  char* end = out;
+  if (std::signbit(value)) *end++ = '-';
+  if (exponent >= -4 && exponent < 6) {
+    if (exponent < 0) {
+      *end++ = '0';
+      *end++ = '.';
+      for (int zero = -1; zero > exponent; --zero) *end++ = '0';
+      std::memcpy(end, significant, static_cast<std::size_t>(kept));
+      end += kept;
+    } else {
+      const int integral = exponent + 1;
+      std::memcpy(end, significant, static_cast<std::size_t>(integral));
+      end += integral;
+      if (kept > integral) {
+        *end++ = '.';
+        std::memcpy(end, significant + integral, static_cast<std::size_t>(kept - integral));
+        end += kept - integral;
+      }
+    }
+  } else {
+    *end++ = significant[0];
+    if (kept > 1) {
+      *end++ = '.';
+      std::memcpy(end, significant + 1, static_cast<std::size_t>(kept - 1));
+      end += kept - 1;
+    }
+    *end++ = 'e';
+    *end++ = exponent < 0 ? '-' : '+';
+    const int power = exponent < 0 ? -exponent : exponent;  // 5 to 14 here
+    *end++ = static_cast<char>('0' + power / 10);
+    *end++ = static_cast<char>('0' + power % 10);
+  }
+  *end = '\0';
+  return static_cast<std::size_t>(end - out);
+}
+
+}  // namespace
+
 std::size_t formatValue(double value, char* out) {
+  if (std::size_t length = formatValueQuickly(value, out)) return length;
   // Six significant digits in general form is what "%g" writes, by definition.
   auto [end, error] =
       std::to_chars(out, out + kValueTextCapacity - 1, value, std::chars_format::general, 6);
@@ -171,51 +279,59 @@ std::size_t formatConstant(double value, char* out) {
   return padding + length;
 }
 
-void Writer::integer(std::int64_t value) {
+void TextBuilder::integer(std::int64_t value) {
   char digits[24];
   auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
   (void)error;  // 24 characters hold every 64-bit integer
-  line_.append(digits, end);
+  text_.append(digits, end);
 }
 
-void Writer::headerLine(std::string_view key, std::int64_t value) {
-  line_.append(key).push_back(' ');
+void TextBuilder::headerLine(std::string_view key, std::int64_t value) {
+  text_.append(key).push_back(' ');
   integer(value);
   endLine();
 }
 
-void Writer::colour(const Colour& colour) {
+void TextBuilder::colour(const Colour& colour) {
   integer(colour[0]);
-  line_.push_back(' ');
+  text_.push_back(' ');
   integer(colour[1]);
-  line_.push_back(' ');
+  text_.push_back(' ');
   integer(colour[2]);
-  line_.push_back('\t');
+  text_.push_back('\t');
 }
 
-void Writer::name(std::string_view name) {
-  line_.push_back('"');
-  line_.append(name).append("\"\t");
+void TextBuilder::name(std::string_view name) {
+  text_.push_back('"');
+  text_.append(name).append("\"\t");
 }
 
-void Writer::value(double value) {
-  char text[kValueTextCapacity];
-  std::size_t length = formatValue(value, text);
-  text[length] = '\t';
-  line_.append(text, length + 1);
-}
-
-bool Writer::constant(double value) {
+bool TextBuilder::constant(double value) {
   char text[kConstantTextLimit + 1];
   std::size_t length = formatConstant(value, text);
   if (length == 0) return false;
-  line_.append(text, length);
+  text_.append(text, length);
   return true;
 }
 
+void Writer::headerLine(std::string_view key, std::int64_t value) {
+  line_.headerLine(key, value);
+  out_.write(line_.text().data(), static_cast<std::streamsize>(line_.text().size()));
+  out_.flush();
+  line_.clear();
+}
+
+void Writer::colour(const Colour& colour) { line_.colour(colour); }
+
+void Writer::name(std::string_view name) { line_.name(name); }
+
+void Writer::value(double value) { line_.value(value); }
+
+bool Writer::constant(double value) { return line_.constant(value); }
+
 void Writer::endLine() {
-  line_.push_back('\n');
-  out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+  line_.endLine();
+  out_.write(line_.text().data(), static_cast<std::streamsize>(line_.text().size()));
   out_.flush();
   line_.clear();
 }

@@ -14,8 +14,10 @@
 // Reading splits the file into white-space separated tokens (blank, tab, line
 // feed, vertical tab, form feed, carriage return); numbers are parsed with a
 // point as decimal separator whatever the process locale. Writing formats
-// values as C's "%g" does, the constant's value as "%4.6lf" does, and flushes
-// every line when it is complete.
+// values as C's "%g" does, the constant's value as "%4.6lf" does. Reading and
+// writing come in two kinds: over streams a line at a time (TokenReader,
+// Writer, which flushes every line when it is complete), and over texts held
+// whole in memory (TextReader, TextBuilder), which read and write the same.
 #pragma once
 
 #include <array>
@@ -31,7 +33,10 @@ namespace ppi::confounds::sdm {
 
 using Colour = std::array<std::int32_t, 3>;  // red, green, blue
 
-bool isSpace(int character);
+inline bool isSpace(int c) {
+  // Blank, or tab to carriage return: '\t' '\n' '\v' '\f' '\r'.
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // An optional sign and decimal digits, the whole token, within 32 bits.
 bool parseInteger(std::string_view token, std::int32_t& value);
@@ -75,6 +80,52 @@ class TokenReader {
   std::string_view token_;    // the last token, within line_
 };
 
+// Reads tokens from a text held whole in memory, item for item as TokenReader
+// reads them from a stream holding the same text (the line feed is white
+// space, so a token never spans lines here either). The text must outlive the
+// reader.
+class TextReader {
+ public:
+  explicit TextReader(std::string_view text) : text_(text) {}
+
+  bool readKey(std::string& key);
+  bool readInteger(std::int32_t& value) { return readToken() && parseInteger(token_, value); }
+  bool readHeaderItem(std::string& key, std::int32_t& value) {
+    return readKey(key) && readInteger(value);
+  }
+  bool readColour(Colour& colour) {
+    return readInteger(colour[0]) && readInteger(colour[1]) && readInteger(colour[2]);
+  }
+  bool readValue(double& value) { return readToken() && parseValue(token_, value); }
+  // Goes back to the start of the text and skips `count` whole lines (each
+  // with its line feed).
+  bool rewindAndSkipLines(int count);
+  // The rest of the current line, without its line feed (nor a carriage
+  // return before it); false at the end of the text.
+  bool readLine(std::string_view& line);
+
+ private:
+  bool readToken() {
+    const std::size_t size = text_.size();
+    const char* text = text_.data();
+    std::size_t position = position_;
+    while (position < size && isSpace(static_cast<unsigned char>(text[position]))) ++position;
+    if (position == size) {
+      position_ = position;
+      return false;
+    }
+    const std::size_t start = position;
+    while (position < size && !isSpace(static_cast<unsigned char>(text[position]))) ++position;
+    token_ = std::string_view(text + start, position - start);
+    position_ = position;
+    return true;
+  }
+
+  std::string_view text_;
+  std::size_t position_ = 0;
+  std::string_view token_;
+};
+
 // The names of a name line: the texts between pairs of double-quote
 // characters, in order. An empty pair gives no name; text after an unpaired
 // opening quote is ignored.
@@ -91,6 +142,37 @@ std::size_t formatValue(double value, char* out);
 // length, or 0 (and an empty text) when it would be longer than
 // kConstantTextLimit characters.
 std::size_t formatConstant(double value, char* out);
+
+// Composes design-matrix text in memory, as Writer writes it, for the caller
+// to take in pieces of its choosing: text() is everything composed since the
+// last clear(), whole lines and the line under way.
+class TextBuilder {
+ public:
+  explicit TextBuilder(std::size_t capacity = 0) { text_.reserve(capacity); }
+
+  void headerLine(std::string_view key, std::int64_t value);
+  void emptyLine() { endLine(); }
+  void colour(const Colour& colour);
+  void name(std::string_view name);
+  void value(double value) {
+    char text[kValueTextCapacity];
+    const std::size_t length = formatValue(value, text);
+    text[length] = '\t';
+    text_.append(text, length + 1);
+  }
+  // The constant's value, the last item of its line; false when it cannot be
+  // written within its limit (nothing is written then).
+  bool constant(double value);
+  void endLine() { text_.push_back('\n'); }
+
+  const std::string& text() const { return text_; }
+  void clear() { text_.clear(); }
+
+ private:
+  void integer(std::int64_t value);
+
+  std::string text_;
+};
 
 // Writes a design matrix line by line: a line is composed in memory and goes
 // to the stream, flushed, when it ends. Line ends are written as "\n" (the
@@ -112,10 +194,8 @@ class Writer {
   bool good() const { return static_cast<bool>(out_); }
 
  private:
-  void integer(std::int64_t value);
-
   std::ostream& out_;
-  std::string line_;
+  TextBuilder line_;
 };
 
 }  // namespace ppi::confounds::sdm

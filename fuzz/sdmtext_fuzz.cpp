@@ -1,7 +1,8 @@
 // The design-matrix text reader: reads a design as the motion merge does (the
 // header, the colours, the ninth line's names, the rows of values), writes what
 // it read with the format's writer, and reads that back: the same items must
-// come out, values as "%g" writes them.
+// come out, values as "%g" writes them. The reader over memory the merge uses
+// must read every input as the stream reader does.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -28,9 +29,16 @@ struct Design {
   std::int64_t predictors = 0;
 };
 
-Design readDesign(const std::string& text) {
-  std::istringstream in(text);
-  sdm::TokenReader reader(in);
+bool readLineOf(sdm::TokenReader& reader, std::string& line) { return reader.readLine(line); }
+bool readLineOf(sdm::TextReader& reader, std::string& line) {
+  std::string_view view;
+  if (!reader.readLine(view)) return false;
+  line.assign(view);
+  return true;
+}
+
+template <typename Reader>
+Design readDesignWith(Reader& reader) {
   Design design;
   std::string key;
   std::int32_t number = 0;
@@ -46,7 +54,7 @@ Design readDesign(const std::string& text) {
     design.colours.push_back(colour);
   }
   std::string line;
-  if (!reader.rewindAndSkipLines(8) || !reader.readLine(line)) return design;
+  if (!reader.rewindAndSkipLines(8) || !readLineOf(reader, line)) return design;
   design.names = sdm::takeQuotedNames(line);
   const std::int64_t values = std::min(design.predictors * rows, kItemLimit);
   for (std::int64_t i = 0; i < values; ++i) {
@@ -56,6 +64,19 @@ Design readDesign(const std::string& text) {
     design.values.emplace_back(formatted, sdm::formatValue(value, formatted));
   }
   return design;
+}
+
+// Reads with the stream reader, or with the reader over memory.
+Design readDesign(const std::string& text, bool inMemory = false) {
+  std::istringstream in(text);
+  sdm::TokenReader streamReader(in);
+  sdm::TextReader textReader(text);
+  return inMemory ? readDesignWith(textReader) : readDesignWith(streamReader);
+}
+
+bool same(const Design& a, const Design& b) {
+  return a.header == b.header && a.colours == b.colours && a.names == b.names &&
+         a.values == b.values;
 }
 
 std::string writeDesign(const Design& design) {
@@ -82,12 +103,11 @@ std::string writeDesign(const Design& design) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const Design design = readDesign(std::string(reinterpret_cast<const char*>(data), size));
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const Design design = readDesign(text);
+  if (!same(readDesign(text, true), design)) std::abort();  // the merge's reader reads alike
   if (design.header.size() < 5 || design.names.empty()) return 0;
   const Design again = readDesign(writeDesign(design));
-  if (again.header != design.header || again.colours != design.colours ||
-      again.names != design.names || again.values != design.values) {
-    std::abort();
-  }
+  if (!same(again, design)) std::abort();
   return 0;
 }

@@ -52,6 +52,39 @@ TEST(SdmFormat, ValuesAreWrittenAsPrintfWritesThem) {
   }
 }
 
+// Values from 1e-5 to 1e15 are formatted by scaling in double precision, the
+// rest (and near-ties) exactly: every kind of value in and around that range.
+TEST(SdmFormat, ScaledValuesMatchPrintfAtTheirEdges) {
+  std::vector<double> values;
+  auto around = [&values](double value, int steps) {  // the neighbours a few steps apart
+    double below = value, above = value;
+    for (int i = 0; i < steps; ++i) {
+      below = std::nextafter(below, 0.0);
+      above = std::nextafter(above, 1e300);
+      values.insert(values.end(), {below, above, -below, -above});
+    }
+  };
+  for (double edge : {1e-5, 1e15, 9.999995e-5, 9.9999949999e-5, 999999.5, 99999.95, 0.1, 0.00001,
+                      1.0, 100000.0, 1e6, 1e14, 999999999999999.0}) {
+    around(edge, 8);
+  }
+  std::mt19937_64 random(16);
+  std::uniform_int_distribution<std::int64_t> digits(100000, 999999);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  for (int exponent = -7; exponent <= 16; ++exponent) {
+    for (int i = 0; i < 4000; ++i) values.push_back(mantissa(random) * std::pow(10.0, exponent));
+    for (int i = 0; i < 300; ++i) {  // halfway between two six-digit results, and beside it
+      around((static_cast<double>(digits(random)) + 0.5) * std::pow(10.0, exponent - 5), 2);
+    }
+  }
+  for (double value : values) {
+    char expected[400], text[sdm::kValueTextCapacity];
+    std::snprintf(expected, sizeof expected, "%g", value);
+    ASSERT_EQ(sdm::formatValue(value, text), std::strlen(expected)) << expected;
+    ASSERT_STREQ(text, expected);
+  }
+}
+
 TEST(SdmFormat, NumbersAreParsedAsDecimalTokensOnly) {
   struct Row {
     const char* token;
@@ -129,3 +162,61 @@ TEST(SdmTokens, WriterLinesEndInTabsExceptAfterTheConstant) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a reader gives for the merge's sequence of reads: five header items,
+// three colours, the ninth line, then values to the end; a failed read ends it.
+template <typename Reader, typename Line>
+std::string readTrace(Reader& reader) {
+  std::string trace, key;
+  std::int32_t number = 0;
+  for (int i = 0; i < 5; ++i) {
+    if (!reader.readHeaderItem(key, number)) return trace + "|header failed";
+    trace += key + "=" + std::to_string(number) + ";";
+  }
+  for (int i = 0; i < 3; ++i) {
+    sdm::Colour colour{};
+    if (!reader.readColour(colour)) return trace + "|colour failed";
+    trace += std::to_string(colour[0] + colour[1] + colour[2]) + ";";
+  }
+  Line line;
+  if (!reader.rewindAndSkipLines(8)) return trace + "|rewind failed";
+  if (!reader.readLine(line)) return trace + "|line failed";
+  trace += "[" + std::string(line) + "]";
+  for (double value = 0.0; reader.readValue(value);) trace += std::to_string(value) + ";";
+  return trace;
+}
+
+}  // namespace
+
+TEST(SdmTokens, TextReaderReadsAsTheStreamReaderDoes) {
+  const std::string header = "K 1\n\nP 3\nD 2\nC 1\nF 1\n\n";
+  struct Row {
+    const char* name;
+    std::string text;
+  };
+  const Row rows[] = {
+      {"plain", header + "1 2 3\t4 5 6\t7 8 9\n\"a\"\t\"b\"\t\"c\"\n0.5\t1\t1\n2\t3\t1\n"},
+      {"crlf", "K 1\r\n\r\nP 3\r\nD 2\r\nC 1\r\nF 1\r\n\r\n1 2 3\t4 5 6\t7 8 9\r\n\"a\"\r\n1\r\n"},
+      {"colours over lines", header + "1\n2\n3\n4 5 6 7 8 9\n\"n\"\n1 2\n"},
+      {"no final line feed", header + "1 2 3 4 5 6 7 8 9\n\"x\"\t\"y\""},
+      {"eight lines only", header + "1 2 3 4 5 6 7 8 9\n"},
+      {"eight lines, no feed", header + "1 2 3 4 5 6 7 8 9"},
+      {"empty ninth line", header + "1 2 3 4 5 6 7 8 9\n\n4\n"},
+      {"bad value stops", header + "1 2 3 4 5 6 7 8 9\nn\n1 x 2\n"},
+      {"header cut short", "K 1\n\nP"},
+      {"key without number", "K\n"},
+      {"nul and form feed", header + std::string("1 2 3\f4 5 6\v7 8 9\n\"a\0b\"\n1\0\n", 27)},
+      {"empty", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::istringstream in(row.text);
+    sdm::TokenReader streamReader(in);
+    sdm::TextReader textReader(row.text);
+    const std::string expected = readTrace<sdm::TokenReader, std::string>(streamReader);
+    const std::string read = readTrace<sdm::TextReader, std::string_view>(textReader);
+    EXPECT_EQ(read, expected);
+  }
+}
