@@ -7,7 +7,9 @@
 //       between volumes) with an interaction planted at the neural level on a
 //       grid 16 times finer than the volumes, through a response slightly
 //       different from the host's, and a Null region with the task's main
-//       effects and coupling to the seed but no interaction. Prints, per
+//       effects and coupling to the seed but no interaction; every subject
+//       moves (six motion estimates in the signal, merged by the plug-in into
+//       the design matrix that is fitted). Prints, per
 //       option set, the Target's mean PPI t and the Null's group t; exit
 //       status 1 unless the neural-level mean Target t is at least 0.95 times
 //       the BOLD level's and every Null group |t| is below the two-sided 5 %
@@ -31,6 +33,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <random>
@@ -39,6 +42,7 @@
 #include <system_error>
 #include <vector>
 
+#include "confounds/sdmfile.h"
 #include "demo/fit.h"
 #include "host/hostprototypes.h"
 #include "host/hosttable.h"
@@ -99,7 +103,50 @@ struct Subject {
   standin::Protocol protocol;                   // conditions A and B, in volumes
   std::vector<std::vector<double>> seedVoxels;  // BOLD per voxel
   std::vector<double> target, null;             // BOLD
+  std::vector<std::vector<double>> motion;      // six motion estimates per volume, or none
 };
+
+// Head motion: six random walks (translations in mm, rotations in degrees)
+// with a slow drift, in every voxel's signal with these weights per unit.
+constexpr double kMotionWeights[6] = {0.8, -0.5, 0.6, -0.4, 0.3, -0.7};
+
+void addHeadMotion(std::mt19937_64& random, Subject& s) {
+  std::normal_distribution<double> normal(0.0, 1.0);
+  s.motion.assign(6, std::vector<double>(kVolumes, 0.0));
+  for (auto& column : s.motion) {
+    const double drift = 0.002 * normal(random);
+    double position = 0.0;
+    for (int v = 0; v < kVolumes; ++v) {
+      position += drift + 0.03 * normal(random);
+      column[static_cast<std::size_t>(v)] = position;
+    }
+  }
+  const double scale = 10.0;
+  auto move = [&](std::vector<double>& signal) {
+    for (std::size_t v = 0; v < signal.size(); ++v) {
+      for (std::size_t k = 0; k < 6; ++k) signal[v] += scale * kMotionWeights[k] * s.motion[k][v];
+    }
+  };
+  for (auto& voxel : s.seedVoxels) move(voxel);
+  move(s.target);
+  move(s.null);
+}
+
+// The motion estimates as a design-matrix file of six predictors.
+bool writeMotionFile(const Subject& s, const std::string& path) {
+  std::ofstream out(path);
+  out << "FileVersion: 1\n\nNrOfPredictors: 6\nNrOfDataPoints: " << kVolumes
+      << "\nIncludesConstant: 0\nFirstConfoundPredictor: 1\n\n";
+  for (int k = 0; k < 6; ++k) out << k * 40 << " " << 255 - k * 40 << " 128\t";
+  out << "\n\"TX\"\t\"TY\"\t\"TZ\"\t\"RX\"\t\"RY\"\t\"RZ\"\n";
+  out.precision(9);
+  for (int v = 0; v < kVolumes; ++v) {
+    for (int k = 0; k < 6; ++k)
+      out << s.motion[static_cast<std::size_t>(k)][static_cast<std::size_t>(v)] << "\t";
+    out << "\n";
+  }
+  return static_cast<bool>(out);
+}
 
 // One subject. Event-related: events of 1 s at jittered onsets (2 to 6 s
 // apart, anywhere between volumes), A or B at random; block: alternating
@@ -239,15 +286,33 @@ bool runPlugin(const Subject& s, const OptionSet& options, Design& design) {
   model.intParameters["interactionLevel"] = options.level;
   model.intParameters["regionSummary"] = options.summary;
   static const std::string saved = (std::filesystem::current_path() / "design.sdm").string();
+  static const std::string merged = (std::filesystem::current_path() / "design_3DMC.sdm").string();
+  static const std::string motion = (std::filesystem::current_path() / "motion_3DMC.sdm").string();
   model.saveFileAnswers = {{true, saved}};
+  const bool withMotion = !s.motion.empty();
+  if (withMotion) {
+    // The motion estimates are merged by the plug-in, as the demo's are.
+    if (!writeMotionFile(s, motion)) return false;
+    model.intParameters["addMoCo"] = 1;
+    model.openFileAnswers.push_back({true, motion});
+  }
   model.stringParameters["Command"] = "Start";
-  const bool ok = plugin.execute();
-  std::filesystem::remove(saved);
+  bool ok = plugin.execute();
   design.clear();
-  for (const standin::Predictor& p : model.designMatrix()) {
-    std::vector<double> column;
-    for (float v : p.values.values()) column.push_back(v);
-    design.push_back(std::move(column));
+  if (withMotion) {
+    const auto read = ppi::confounds::readDesignMatrixFile(merged);
+    ok = ok && read.complete;
+    for (const auto& column : read.design.columns) design.push_back(column);
+  } else {
+    for (const standin::Predictor& p : model.designMatrix()) {
+      std::vector<double> column;
+      for (float v : p.values.values()) column.push_back(v);
+      design.push_back(std::move(column));
+    }
+  }
+  for (const std::string& path : {saved, merged, motion}) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
   }
   standin::setCurrentHostModel(nullptr);
   if (!ok && !model.log.empty()) std::cerr << "ppimethod: " << model.log.back() << "\n";
@@ -309,9 +374,12 @@ int study(int subjects) {
   const std::vector<double> h = simulationResponse();
   std::vector<Subject> all;
   for (int i = 0; i < subjects; ++i) all.push_back(simulate(random, true, 0.5, h));
+  // Head motion comes after every subject's signals, from the same seed.
+  for (Subject& s : all) addHeadMotion(random, s);
   const double critical = criticalT(subjects - 1);
   std::printf(
-      "Event-related study: %d subjects, %d volumes, interaction planted at the neural level\n",
+      "Event-related study: %d subjects, %d volumes, interaction planted at the neural level, "
+      "head motion merged\n",
       subjects, kVolumes);
   std::printf("%-28s %16s %16s %12s\n", "Option set", "Target mean t", "Null group t", "critical");
   bool pass = true;
