@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "analysis/regressors.h"
 #include "common/paths.h"
 #include "host/hostapi.h"
 
@@ -22,16 +23,6 @@ std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 std::string protocolOf(const model::SubjectRecord& subject) {
   return subject.protocolPath.empty() ? "the protocol linked to " + subject.timeCoursePath()
                                       : "the PRT file " + subject.protocolPath.str();
-}
-
-// -1 for "list0", 0 for "list1", +1 for "list2", the last found winning; -2
-// for none: the weights assignConditionWeights sets.
-std::int32_t weightOfEntry(const std::string& entry) {
-  std::int32_t weight = -2;
-  if (entry.find("list0") != std::string::npos) weight = -1;
-  if (entry.find("list1") != std::string::npos) weight = 0;
-  if (entry.find("list2") != std::string::npos) weight = 1;
-  return weight;
 }
 
 // "\"A\"", "\"A\" and \"B\"", "\"A\", \"B\" and \"C\"".

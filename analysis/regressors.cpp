@@ -23,8 +23,8 @@ const char* conditionName(const SubjectSettings& settings, int index) {
   return settings.conditionNames[static_cast<std::size_t>(index)].c_str();
 }
 
-// -1 for "list0", 0 for "list1", +1 for "list2", the last found winning; -2
-// when the entry names no list.
+}  // namespace
+
 std::int32_t weightOfEntry(const std::string& entry) {
   std::int32_t weight = -2;
   if (entry.find("list0") != std::string::npos) weight = -1;
@@ -32,8 +32,6 @@ std::int32_t weightOfEntry(const std::string& entry) {
   if (entry.find("list2") != std::string::npos) weight = 1;
   return weight;
 }
-
-}  // namespace
 
 bool formatPredictorName(PredictorName& name, const char* format, ...) {
   char buffer[kPredictorNameLimit + 1];

@@ -31,6 +31,11 @@ bool formatPredictorName(PredictorName& name, const char* format, ...) PPI_PRINT
 // has no predictor of that name.
 float* predictorValues(const PredictorName& name);
 
+// The weight a "CondID-" entry gives its condition: -1 for "list0", 0 for
+// "list1", +1 for "list2", the last of these found winning; -2 when the entry
+// names no list.
+std::int32_t weightOfEntry(const std::string& entry);
+
 // The weight of every protocol condition, -1, 0 or +1, read from the GUI's
 // "CondID-%d" entries.
 struct ConditionWeights {

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <utility>
 
+#include "analysis/regressors.h"
 #include "common/checksum.h"
 #include "common/filelayer.h"
 #include "common/version.h"
@@ -27,16 +28,6 @@ bool endsWithSdm(std::string_view path) {
   return tail[0] == '.' && std::tolower(static_cast<unsigned char>(tail[1])) == 's' &&
          std::tolower(static_cast<unsigned char>(tail[2])) == 'd' &&
          std::tolower(static_cast<unsigned char>(tail[3])) == 'm';
-}
-
-// The -1/0/+1 weight of an entry, as the regressor code reads it: "list0" -1,
-// "list1" 0, "list2" +1, the last of these found winning; none: -2.
-int weightOfEntry(const std::string& entry) {
-  int weight = -2;
-  if (entry.find("list0") != std::string::npos) weight = -1;
-  if (entry.find("list1") != std::string::npos) weight = 0;
-  if (entry.find("list2") != std::string::npos) weight = 1;
-  return weight;
 }
 
 std::vector<float> readHostValues(const char* name, std::size_t volumes) {
