@@ -68,7 +68,7 @@ class MergedText {
     }
   }
   void handOver() {
-    const std::string& pending = text_.text();
+    const std::string_view pending = text_.text();
     if (good_ && !pending.empty() && !out_.write(pending).ok()) good_ = false;
     handed_ += pending.size();
     text_.clear();
@@ -156,15 +156,10 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
 
   for (std::int32_t row = 0; row < dataPoints; ++row) {
     double constant = 0.0;
-    for (std::int32_t p = 0; p < predictors; ++p) {
-      double value = 0.0;
-      if (!reader.readValue(value)) return mergeProblem();
-      if (p < leading) {
-        items.value(value);
-      } else {
-        constant = value;
-      }
+    for (std::int32_t p = 0; p < leading; ++p) {
+      if (!items.valueFrom(reader)) return mergeProblem();
     }
+    if (hasConstant && !reader.readValue(constant)) return mergeProblem();
     for (const std::vector<double>& column : moco.values) {
       items.value(column[static_cast<std::size_t>(row)]);
     }

@@ -1,10 +1,15 @@
 #include "confounds/sdmtext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <system_error>
+
+#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
+#include <emmintrin.h>
+#endif
 
 namespace ppi::confounds::sdm {
 namespace {
@@ -174,6 +179,77 @@ namespace {
 // Exact powers of ten, 10^0 to 10^10.
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
 
+// The doubles nearest 10^-5 to 10^15, the lower bounds of the decimal
+// exponents the quick path formats.
+constexpr int kLowestExponent = -5;
+constexpr double kDecades[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4, 1e5,
+                               1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The numbers 0 to 999 as three digits each in the low three bytes (the
+// first digit lowest, so that a little-endian store writes them in order),
+// with the count of their trailing zeros in the high byte.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "digits are stored little-endian");
+struct DigitTriples {
+  std::uint32_t entry[1000];
+  constexpr DigitTriples() : entry() {
+    for (std::uint32_t n = 0; n < 1000; ++n) {
+      const std::uint32_t zeros = n == 0 ? 3 : n % 100 == 0 ? 2 : n % 10 == 0 ? 1 : 0;
+      entry[n] = ('0' + n / 100) | ('0' + n / 10 % 10) << 8 | ('0' + n % 10) << 16 | zeros << 24;
+    }
+  }
+};
+constexpr DigitTriples kDigitTriples;
+
+// Stores the eight bytes of `bytes` at `out`, the lowest first.
+inline void storeEight(char* out, std::uint64_t bytes) { std::memcpy(out, &bytes, 8); }
+
+// Writes six significant digits (100000 to 999999) with the decimal exponent
+// of the first as "%g" writes them: trailing zeros dropped, fixed notation for
+// exponents from -4 to 5, else scientific with a two-digit exponent (|exponent|
+// below 100). The text is put together from fixed-size copies, which may write
+// up to 22 bytes; returns its length.
+std::size_t writeSixDigits(bool negative, std::int32_t digits, int exponent, char* out) {
+  // The six digits in the low six bytes of a word, then two zeros, kept in a
+  // register: stored whole, or shifted past the digits already stored.
+  const std::uint32_t high = kDigitTriples.entry[digits / 1000];
+  const std::uint32_t low = kDigitTriples.entry[digits % 1000];
+  const std::uint64_t significant =
+      (high & 0xffffffu) | std::uint64_t{low & 0xffffffu} << 24 | std::uint64_t{0x3030} << 48;
+  // Trailing zeros go, as "%g" drops them; the first digit is never zero.
+  const int lowZeros = static_cast<int>(low >> 24), highZeros = static_cast<int>(high >> 24);
+  const int kept = lowZeros == 3 ? 3 - highZeros : 6 - lowZeros;
+
+  char* end = out;
+  *end = '-';
+  end += negative ? 1 : 0;
+  if (exponent >= -4 && exponent < 6) {
+    // Below one: "0.", zeros, then the digits. From one: the digits with the
+    // point after the integral ones, written as two stores either side of it.
+    // Chosen by selection rather than by branches, which mispredict on data
+    // whose magnitudes straddle one.
+    const bool belowOne = exponent < 0;
+    const int lead = belowOne ? 1 - exponent : 0;      // "0." and zeros: 2 to 5
+    const int integral = belowOne ? 7 : exponent + 1;  // 1 to 6; 7 puts the point past the digits
+    std::memcpy(end, "0.000", 5);
+    storeEight(end + lead, significant);
+    end[lead + integral] = '.';
+    storeEight(end + lead + integral + 1, significant >> (8 * integral));
+    end += belowOne ? lead + kept : kept > integral ? kept + 1 : integral;
+  } else {
+    end[0] = static_cast<char>(significant & 0xff);
+    end[1] = '.';
+    storeEight(end + 2, significant >> 8);
+    end += kept > 1 ? kept + 1 : 1;
+    *end++ = 'e';
+    *end++ = exponent < 0 ? '-' : '+';
+    const int power = exponent < 0 ? -exponent : exponent;
+    *end++ = static_cast<char>('0' + power / 10);
+    *end++ = static_cast<char>('0' + power % 10);
+  }
+  *end = '\0';
+  return static_cast<std::size_t>(end - out);
+}
+
 // "%g" of `value` when it can be settled quickly, else 0. The value is scaled
 // by 10^(5 - X) (X its decimal exponent) into [1e5, 1e6) with one rounding,
 // so the scaled value is off by less than 1.2e-10 from the exact product: its
@@ -182,71 +258,28 @@ constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 
 std::size_t formatValueQuickly(double value, char* out) {
   const double magnitude = std::fabs(value);
   if (!(magnitude >= 1e-5 && magnitude < 1e15)) return 0;  // NaN too
-  // The binary exponent times log10(2), rounded down: the decimal exponent or one less.
+  // The binary exponent times log10(2), rounded down, is the decimal exponent
+  // or one less: one comparison with the next decade settles it.
   std::uint64_t bits = 0;
   std::memcpy(&bits, &magnitude, sizeof bits);
   const int binary = static_cast<int>(bits >> 52) - 1023;
   int exponent = (binary * 78913) >> 18;  // floor(binary * 0.30103) for |binary| < 2^13
-  double scaled = 0.0;
-  for (int attempt = 0;; ++attempt) {
-    const int shift = 5 - exponent;
-    if (attempt == 3 || shift < -10 || shift > 10) return 0;
-    scaled = shift >= 0 ? magnitude * kPowersOfTen[shift] : magnitude / kPowersOfTen[-shift];
-    if (scaled < 1e5) {
-      --exponent;
-    } else if (scaled >= 1e6) {
-      ++exponent;
-    } else {
-      break;
-    }
-  }
-  const std::int32_t whole = static_cast<std::int32_t>(scaled);  // scaled is positive
-  const double fraction = scaled - whole;                        // exact below 2^52
+  if (exponent < kLowestExponent) exponent = kLowestExponent;
+  exponent += magnitude >= kDecades[exponent + 1 - kLowestExponent] ? 1 : 0;
+  const int shift = 5 - exponent;  // -9 to 10
+  const double scaled =
+      shift >= 0 ? magnitude * kPowersOfTen[shift] : magnitude / kPowersOfTen[-shift];
+  // A decade's bound that is not exact can put the value one decade off.
+  if (!(scaled >= 1e5 && scaled < 1e6)) return 0;
+  const std::int32_t whole = static_cast<std::int32_t>(scaled);
+  const double fraction = scaled - whole;  // exact below 2^52
   if (std::fabs(fraction - 0.5) < 1e-9) return 0;
   std::int32_t digits = whole + (fraction > 0.5 ? 1 : 0);
   if (digits == 1000000) {
     digits = 100000;
     ++exponent;
   }
-  char significant[6];
-  for (int i = 5; i >= 0; --i, digits /= 10) significant[i] = static_cast<char>('0' + digits % 10);
-  int kept = 6;  // trailing zeros go, as "%g" drops them
-  while (kept > 1 && significant[kept - 1] == '0') --kept;
-
-  char* end = out;
-  if (std::signbit(value)) *end++ = '-';
-  if (exponent >= -4 && exponent < 6) {
-    if (exponent < 0) {
-      *end++ = '0';
-      *end++ = '.';
-      for (int zero = -1; zero > exponent; --zero) *end++ = '0';
-      std::memcpy(end, significant, static_cast<std::size_t>(kept));
-      end += kept;
-    } else {
-      const int integral = exponent + 1;
-      std::memcpy(end, significant, static_cast<std::size_t>(integral));
-      end += integral;
-      if (kept > integral) {
-        *end++ = '.';
-        std::memcpy(end, significant + integral, static_cast<std::size_t>(kept - integral));
-        end += kept - integral;
-      }
-    }
-  } else {
-    *end++ = significant[0];
-    if (kept > 1) {
-      *end++ = '.';
-      std::memcpy(end, significant + 1, static_cast<std::size_t>(kept - 1));
-      end += kept - 1;
-    }
-    *end++ = 'e';
-    *end++ = exponent < 0 ? '-' : '+';
-    const int power = exponent < 0 ? -exponent : exponent;  // 5 to 14 here
-    *end++ = static_cast<char>('0' + power / 10);
-    *end++ = static_cast<char>('0' + power % 10);
-  }
-  *end = '\0';
-  return static_cast<std::size_t>(end - out);
+  return writeSixDigits(std::signbit(value), digits, exponent, out);
 }
 
 }  // namespace
@@ -259,6 +292,122 @@ std::size_t formatValue(double value, char* out) {
   if (error != std::errc()) end = out;  // cannot happen: "%g" needs at most 13 characters
   *end = '\0';
   return static_cast<std::size_t>(end - out);
+}
+
+namespace {
+
+#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
+
+// The number written by eight digit values (0 to 9), one a byte, the most
+// significant lowest: three multiplications instead of eight steps.
+inline std::uint64_t eightDigits(std::uint64_t digits) {
+  digits = digits * 10 + (digits >> 8);
+  digits = ((digits & 0x000000ff000000ffu) * (100 + (std::uint64_t{1000000} << 32)) +
+            ((digits >> 16) & 0x000000ff000000ffu) * (1 + (std::uint64_t{10000} << 32))) >>
+           32;
+  return digits & 0xffffffffu;
+}
+
+// The low `count` (0 to 7) bytes of a word.
+inline std::uint64_t lowBytes(int count) { return (std::uint64_t{1} << (8 * count)) - 1; }
+
+// "%g" of the plain number at `first` (32 bytes of which can be read) as
+// formatValue writes the value parseValue reads from it, for the kind a design
+// holds: an optional sign, digits, optionally a point and digits, in at most
+// 15 characters before white space. The token's size goes to `tokenSize`, the
+// text's length to `length` and the text to `out`; false for any other token,
+// and for a tie, which is left to the exact path.
+//
+// The six digits are rounded in the decimal text itself: a number of at most
+// 15 significant digits D lies at least one unit of its 15th digit from any
+// rounding bound B of six digits it is not equal to, and the double nearest D
+// lies closer to D than that (less than 2^-53 * 10 of D's leading digit's
+// unit), so both round alike. Only D == B, a tie, depends on the double.
+//
+// Which of the 16 bytes are white space, digits, zeros and points is settled
+// for all of them at once; the seven digits from the first significant one are
+// read as one word, the point taken out, without branches that depend on them.
+bool roundPlainValue(const char* first, std::size_t& tokenSize, std::size_t& length, char* out) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
+  // White space: the blank, or 9 to 13 ('\t' to '\r') as an unsigned distance below 5.
+  const __m128i fromTab = _mm_sub_epi8(bytes, _mm_set1_epi8(9));
+  const __m128i space =
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
+                   _mm_cmpeq_epi8(_mm_min_epu8(fromTab, _mm_set1_epi8(4)), fromTab));
+  const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(space));
+  if (spaces == 0) return false;  // a token of 16 characters or more
+  const int size = __builtin_ctz(spaces);
+  const __m128i fromZero = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  const unsigned digitMask = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero)));
+  const unsigned zeroMask =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('0'))));
+  const unsigned points =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
+
+  const bool negative = first[0] == '-';
+  const int sign = negative || first[0] == '+' ? 1 : 0;
+  const unsigned body = ((1u << size) - 1) & ~((1u << sign) - 1);
+  if (((digitMask | points) & body) != body) return false;  // an exponent, or not a number
+  const unsigned point = points & body;
+  // Where the point stands, or the end when there is none; one point at most,
+  // with digits on both sides.
+  const int at = point != 0 ? __builtin_ctz(point) : size;
+  if ((point & (point - 1)) != 0 || at == sign || at + 1 == size) return false;
+  tokenSize = static_cast<std::size_t>(size);
+
+  const unsigned significantMask = digitMask & ~zeroMask & body;
+  if (significantMask == 0) {  // zero, "-0" for a minus
+    const char* zero = negative ? "-0" : "0";
+    length = negative ? 2 : 1;
+    std::memcpy(out, zero, length + 1);
+    return true;
+  }
+  const int lead = __builtin_ctz(significantMask);  // the first significant digit
+  const bool pointAfter = at > lead;
+  int exponent = pointAfter ? at - lead - 1 : at - lead;
+  // Seven digits from the first significant one: when the point stands among
+  // the first eight characters, those after it move down a place.
+  const int beforePoint = pointAfter && at - lead < 7 ? at - lead : 7;
+  std::uint64_t window = 0;
+  std::memcpy(&window, first + lead, sizeof window);
+  window = (window & lowBytes(beforePoint)) | ((window >> 8) & ~lowBytes(beforePoint));
+  // Digit values; the bytes past the token's digits are cut off.
+  const int available = size - lead - (point != 0 && pointAfter ? 1 : 0);
+  window = (window - 0x3030303030303030u) & lowBytes(available < 7 ? available : 7);
+  const unsigned seventh = static_cast<unsigned>(window >> 48);
+  const int restStart = lead + 7 + (beforePoint < 7 ? 1 : 0);
+  const bool rest = (significantMask >> restStart) != 0;
+  if (seventh == 5 && !rest) return false;  // a tie
+  std::int32_t digits =
+      static_cast<std::int32_t>(eightDigits(window << 16)) + (seventh >= 5 ? 1 : 0);
+  if (digits == 1000000) {
+    digits = 100000;
+    ++exponent;
+  }
+  length = writeSixDigits(negative, digits, exponent, out);
+  return true;
+}
+
+#endif
+
+}  // namespace
+
+std::size_t TextReader::readValueFormatted(char* out) {
+#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
+  const std::size_t size = text_.size();
+  const char* text = text_.data();
+  std::size_t position = position_;
+  while (position < size && isSpace(static_cast<unsigned char>(text[position]))) ++position;
+  std::size_t tokenSize = 0, length = 0;
+  if (size - position >= 32 && roundPlainValue(text + position, tokenSize, length, out)) {
+    token_ = std::string_view(text + position, tokenSize);
+    position_ = position + tokenSize;
+    return length;
+  }
+#endif
+  double value = 0.0;
+  return readValue(value) ? formatValue(value, out) : 0;
 }
 
 std::size_t formatConstant(double value, char* out) {
@@ -279,38 +428,48 @@ std::size_t formatConstant(double value, char* out) {
   return padding + length;
 }
 
+void TextBuilder::grow(std::size_t bytes) {
+  room_.resize(std::max(2 * room_.size(), used_ + bytes));
+}
+
+void TextBuilder::append(std::string_view text) {
+  std::memcpy(room(text.size()), text.data(), text.size());
+  used_ += text.size();
+}
+
 void TextBuilder::integer(std::int64_t value) {
-  char digits[24];
-  auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
-  (void)error;  // 24 characters hold every 64-bit integer
-  text_.append(digits, end);
+  constexpr std::size_t kDigits = 24;  // every 64-bit integer
+  char* at = room(kDigits);
+  used_ += static_cast<std::size_t>(std::to_chars(at, at + kDigits, value).ptr - at);
 }
 
 void TextBuilder::headerLine(std::string_view key, std::int64_t value) {
-  text_.append(key).push_back(' ');
+  append(key);
+  append(" ");
   integer(value);
   endLine();
 }
 
 void TextBuilder::colour(const Colour& colour) {
   integer(colour[0]);
-  text_.push_back(' ');
+  append(" ");
   integer(colour[1]);
-  text_.push_back(' ');
+  append(" ");
   integer(colour[2]);
-  text_.push_back('\t');
+  append("\t");
 }
 
 void TextBuilder::name(std::string_view name) {
-  text_.push_back('"');
-  text_.append(name).append("\"\t");
+  append("\"");
+  append(name);
+  append("\"\t");
 }
 
 bool TextBuilder::constant(double value) {
   char text[kConstantTextLimit + 1];
   std::size_t length = formatConstant(value, text);
   if (length == 0) return false;
-  text_.append(text, length);
+  append(std::string_view(text, length));
   return true;
 }
 

@@ -97,6 +97,10 @@ class TextReader {
     return readInteger(colour[0]) && readInteger(colour[1]) && readInteger(colour[2]);
   }
   bool readValue(double& value) { return readToken() && parseValue(token_, value); }
+  // Reads a value and writes it into out[kValueTextCapacity] as formatValue
+  // writes what readValue reads (the same text, most of it without going
+  // through the double); returns its length, or 0 when readValue fails.
+  std::size_t readValueFormatted(char* out);
   // Goes back to the start of the text and skips `count` whole lines (each
   // with its line feed).
   bool rewindAndSkipLines(int count);
@@ -145,33 +149,52 @@ std::size_t formatConstant(double value, char* out);
 
 // Composes design-matrix text in memory, as Writer writes it, for the caller
 // to take in pieces of its choosing: text() is everything composed since the
-// last clear(), whole lines and the line under way.
+// last clear(), whole lines and the line under way. Items are written straight
+// into room kept at the end of the text.
 class TextBuilder {
  public:
-  explicit TextBuilder(std::size_t capacity = 0) { text_.reserve(capacity); }
+  explicit TextBuilder(std::size_t capacity = 0) : room_(capacity, '\0') {}
 
   void headerLine(std::string_view key, std::int64_t value);
   void emptyLine() { endLine(); }
   void colour(const Colour& colour);
   void name(std::string_view name);
   void value(double value) {
-    char text[kValueTextCapacity];
-    const std::size_t length = formatValue(value, text);
-    text[length] = '\t';
-    text_.append(text, length + 1);
+    char* at = room(kValueTextCapacity);
+    const std::size_t length = formatValue(value, at);
+    at[length] = '\t';
+    used_ += length + 1;
+  }
+  // The next value of `reader`, written as value() writes what it reads; false
+  // (nothing written) when it cannot be read.
+  bool valueFrom(TextReader& reader) {
+    char* at = room(kValueTextCapacity);
+    const std::size_t length = reader.readValueFormatted(at);
+    if (length == 0) return false;
+    at[length] = '\t';
+    used_ += length + 1;
+    return true;
   }
   // The constant's value, the last item of its line; false when it cannot be
   // written within its limit (nothing is written then).
   bool constant(double value);
-  void endLine() { text_.push_back('\n'); }
+  void endLine() { *room(1) = '\n', ++used_; }
 
-  const std::string& text() const { return text_; }
-  void clear() { text_.clear(); }
+  std::string_view text() const { return {room_.data(), used_}; }
+  void clear() { used_ = 0; }
 
  private:
+  // Room for `bytes` more characters after the text.
+  char* room(std::size_t bytes) {
+    if (room_.size() - used_ < bytes) grow(bytes);
+    return &room_[used_];
+  }
+  void grow(std::size_t bytes);
+  void append(std::string_view text);
   void integer(std::int64_t value);
 
-  std::string text_;
+  std::string room_;      // the text, then room for more
+  std::size_t used_ = 0;  // the length of the text
 };
 
 // Writes a design matrix line by line: a line is composed in memory and goes

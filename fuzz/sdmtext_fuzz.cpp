@@ -2,7 +2,8 @@
 // header, the colours, the ninth line's names, the rows of values), writes what
 // it read with the format's writer, and reads that back: the same items must
 // come out, values as "%g" writes them. The reader over memory the merge uses
-// must read every input as the stream reader does.
+// must read every input as the stream reader does, its values read as text
+// too: what it writes of a value must be what formatting the value writes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -37,8 +38,20 @@ bool readLineOf(sdm::TextReader& reader, std::string& line) {
   return true;
 }
 
+// A value as formatValue writes it: read, then formatted, or read as text.
 template <typename Reader>
-Design readDesignWith(Reader& reader) {
+std::size_t readFormatted(Reader& reader, bool /*asText*/, char* formatted) {
+  double value = 0.0;
+  return reader.readValue(value) ? sdm::formatValue(value, formatted) : 0;
+}
+std::size_t readFormatted(sdm::TextReader& reader, bool asText, char* formatted) {
+  double value = 0.0;
+  if (asText) return reader.readValueFormatted(formatted);
+  return reader.readValue(value) ? sdm::formatValue(value, formatted) : 0;
+}
+
+template <typename Reader>
+Design readDesignWith(Reader& reader, bool asText) {
   Design design;
   std::string key;
   std::int32_t number = 0;
@@ -58,20 +71,23 @@ Design readDesignWith(Reader& reader) {
   design.names = sdm::takeQuotedNames(line);
   const std::int64_t values = std::min(design.predictors * rows, kItemLimit);
   for (std::int64_t i = 0; i < values; ++i) {
-    double value = 0.0;
-    if (!reader.readValue(value)) break;
     char formatted[sdm::kValueTextCapacity];
-    design.values.emplace_back(formatted, sdm::formatValue(value, formatted));
+    const std::size_t length = readFormatted(reader, asText, formatted);
+    if (length == 0) break;
+    design.values.emplace_back(formatted, length);
   }
   return design;
 }
 
+enum class Way { stream, memory, memoryAsText };
+
 // Reads with the stream reader, or with the reader over memory.
-Design readDesign(const std::string& text, bool inMemory = false) {
+Design readDesign(const std::string& text, Way way = Way::stream) {
   std::istringstream in(text);
   sdm::TokenReader streamReader(in);
   sdm::TextReader textReader(text);
-  return inMemory ? readDesignWith(textReader) : readDesignWith(streamReader);
+  if (way == Way::stream) return readDesignWith(streamReader, false);
+  return readDesignWith(textReader, way == Way::memoryAsText);
 }
 
 bool same(const Design& a, const Design& b) {
@@ -105,7 +121,8 @@ std::string writeDesign(const Design& design) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const Design design = readDesign(text);
-  if (!same(readDesign(text, true), design)) std::abort();  // the merge's reader reads alike
+  if (!same(readDesign(text, Way::memory), design)) std::abort();  // the merge's reader reads alike
+  if (!same(readDesign(text, Way::memoryAsText), design)) std::abort();
   if (design.header.size() < 5 || design.names.empty()) return 0;
   const Design again = readDesign(writeDesign(design));
   if (!same(again, design)) std::abort();

@@ -220,3 +220,84 @@ TEST(SdmTokens, TextReaderReadsAsTheStreamReaderDoes) {
     EXPECT_EQ(read, expected);
   }
 }
+
+// A value read as text must be what formatting the read value writes, "%g" of
+// the number the token stands for, whichever way the reader takes: the quick
+// way needs 32 bytes after the token, so every token is read both with a long
+// tail and as the text's last token.
+TEST(SdmTokens, ValuesReadAsTextAreWhatPrintfWritesOfTheToken) {
+  struct Row {
+    const char* name;
+    const char* token;
+    const char* expected;  // nullptr: not a value
+  };
+  const Row rows[] = {
+      {"fraction rounded up", "-0.123456789", "-0.123457"},
+      {"nines carry into a new decade", "9.999995001", "10"},
+      {"tie below: the double decides", "0.1234565", "0.123456"},
+      {"tie with trailing zeros", "0.12345650", "0.123456"},
+      {"tie of an integer", "999999.5", "1e+06"},
+      {"tie between decades", "99999.95", "99999.9"},
+      {"negative zero", "-0.000", "-0"},
+      {"plus sign", "+5", "5"},
+      {"leading and trailing zeros", "007.50", "7.5"},
+      {"small, scientific", "0.0000123456789", "1.23457e-05"},
+      {"fifteen digits", "123456789012345", "1.23457e+14"},
+      {"sixteen characters", "-0.1234567890123", "-0.123457"},
+      {"exponent", "1.5e-3", "0.0015"},
+      {"point last", "5.", "5"},
+      {"point first", "-.5", "-0.5"},
+      {"two points", "1.2.3", nullptr},
+      {"comma", "1,5", nullptr},
+      {"sign alone", "-", nullptr},
+      {"word", "seven", nullptr},
+  };
+  const std::string tail = "\t7\t" + std::string(40, '1');
+  for (const Row& row : rows) {
+    for (const bool last : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (last ? ", last token" : ", long tail"));
+      const std::string text = std::string(" ") + row.token + (last ? "" : tail);
+      sdm::TextReader reader(text);
+      char out[sdm::kValueTextCapacity];
+      const std::size_t length = reader.readValueFormatted(out);
+      ASSERT_EQ(length, row.expected ? std::strlen(row.expected) : 0u);
+      if (!row.expected) continue;
+      EXPECT_STREQ(out, row.expected);
+      double next = 0.0;
+      EXPECT_EQ(reader.readValue(next), !last);  // the reader stands after the token
+      EXPECT_EQ(next, last ? 0.0 : 7.0);
+    }
+  }
+
+  // Random tokens of every shape the quick way takes, weighted towards ties,
+  // nines and zeros, against printf of the number the C library reads.
+  std::mt19937_64 random(20261208);
+  auto pick = [&random](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  for (int i = 0; i < 200000; ++i) {
+    std::string digits;
+    const int count = pick(1, 15);
+    const int kind = pick(0, 3);
+    for (int d = 0; d < count; ++d) {
+      if (kind == 0) digits += static_cast<char>('0' + pick(0, 9));
+      if (kind == 1) digits += pick(0, 3) ? '9' : static_cast<char>('0' + pick(0, 9));
+      if (kind == 2)
+        digits += d == 0 ? static_cast<char>('1' + pick(0, 8)) : pick(0, 1) ? '0' : '5';
+      if (kind == 3) digits += d < pick(0, count) ? '0' : static_cast<char>('0' + pick(0, 9));
+    }
+    std::string token = pick(0, 2) == 0 ? "-" : pick(0, 5) == 0 ? "+" : "";
+    const int point = pick(0, count);  // count: no point
+    token += point == 0 || point == count ? digits
+                                          : digits.substr(0, point) + "." + digits.substr(point);
+    if (token.size() > 15) token.erase(15);
+    for (const bool last : {false, true}) {
+      const std::string text = token + (last ? "" : tail);
+      sdm::TextReader reader(text);
+      char out[sdm::kValueTextCapacity], expected[64];
+      std::snprintf(expected, sizeof expected, "%g", std::strtod(token.c_str(), nullptr));
+      ASSERT_EQ(reader.readValueFormatted(out), std::strlen(expected)) << token;
+      ASSERT_STREQ(out, expected) << token;
+    }
+  }
+}
