@@ -156,9 +156,7 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
 
   for (std::int32_t row = 0; row < dataPoints; ++row) {
     double constant = 0.0;
-    for (std::int32_t p = 0; p < leading; ++p) {
-      if (!items.valueFrom(reader)) return mergeProblem();
-    }
+    if (!items.valuesFrom(reader, static_cast<std::size_t>(leading))) return mergeProblem();
     if (hasConstant && !reader.readValue(constant)) return mergeProblem();
     for (const std::vector<double>& column : moco.values) {
       items.value(column[static_cast<std::size_t>(row)]);

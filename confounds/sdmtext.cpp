@@ -308,84 +308,98 @@ inline std::uint64_t eightDigits(std::uint64_t digits) {
   return digits & 0xffffffffu;
 }
 
-// The low `count` (0 to 7) bytes of a word.
-inline std::uint64_t lowBytes(int count) { return (std::uint64_t{1} << (8 * count)) - 1; }
+// The low `count` (0 to 31) bits.
+inline unsigned lowBits(int count) { return (1u << count) - 1; }
 
 // "%g" of the plain number at `first` (32 bytes of which can be read) as
 // formatValue writes the value parseValue reads from it, for the kind a design
-// holds: an optional sign, digits, optionally a point and digits, in at most
-// 15 characters before white space. The token's size goes to `tokenSize`, the
-// text's length to `length` and the text to `out`; false for any other token,
-// and for a tie, which is left to the exact path.
+// holds: an optional minus, digits without a leading zero (or a single zero
+// before the point), optionally a point and digits, in at most 15 characters
+// before white space, whose decimal exponent is -4 to 5. "%g" writes such a
+// number in fixed notation, laid out as the token is: its text is the token
+// cut after the sixth significant digit, rounded there, without the trailing
+// zeros of its fraction. The token's size goes to `tokenSize`, the text's
+// length to `length` and the text to `out`; false for any other token, and
+// for a tie or a rounding that carries into a new decade, which are left to
+// the exact path.
 //
-// The six digits are rounded in the decimal text itself: a number of at most
-// 15 significant digits D lies at least one unit of its 15th digit from any
-// rounding bound B of six digits it is not equal to, and the double nearest D
-// lies closer to D than that (less than 2^-53 * 10 of D's leading digit's
-// unit), so both round alike. Only D == B, a tie, depends on the double.
+// The token is rounded as a decimal text: a number of at most 15 significant
+// digits D lies at least one unit of its 15th digit from any rounding bound B
+// of six digits it is not equal to, and the double nearest D lies closer to D
+// than that (less than 2^-53 * 10 of D's leading digit's unit), so both round
+// alike. Only D == B, a tie, depends on the double.
 //
-// Which of the 16 bytes are white space, digits, zeros and points is settled
-// for all of them at once; the seven digits from the first significant one are
-// read as one word, the point taken out, without branches that depend on them.
+// Which of the 16 bytes are white space, digits, zeros, nines and points is
+// settled for all of them at once, and the places that matter follow from
+// those masks.
 bool roundPlainValue(const char* first, std::size_t& tokenSize, std::size_t& length, char* out) {
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
+  auto mask = [](__m128i is) { return static_cast<unsigned>(_mm_movemask_epi8(is)); };
   // White space: the blank, or 9 to 13 ('\t' to '\r') as an unsigned distance below 5.
   const __m128i fromTab = _mm_sub_epi8(bytes, _mm_set1_epi8(9));
-  const __m128i space =
-      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
-                   _mm_cmpeq_epi8(_mm_min_epu8(fromTab, _mm_set1_epi8(4)), fromTab));
-  const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(space));
+  const unsigned spaces =
+      mask(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
+                        _mm_cmpeq_epi8(_mm_min_epu8(fromTab, _mm_set1_epi8(4)), fromTab)));
   if (spaces == 0) return false;  // a token of 16 characters or more
   const int size = __builtin_ctz(spaces);
   const __m128i fromZero = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  const unsigned digitMask = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero)));
-  const unsigned zeroMask =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('0'))));
-  const unsigned points =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))));
+  const unsigned digits = mask(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero));
+  const unsigned zeros = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('0')));
+  const unsigned nines = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('9')));
+  const unsigned points = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')));
 
-  const bool negative = first[0] == '-';
-  const int sign = negative || first[0] == '+' ? 1 : 0;
-  const unsigned body = ((1u << size) - 1) & ~((1u << sign) - 1);
-  if (((digitMask | points) & body) != body) return false;  // an exponent, or not a number
+  const int sign = first[0] == '-' ? 1 : 0;
+  const unsigned body = lowBits(size) & ~lowBits(sign);
+  if (((digits | points) & body) != body) return false;  // a plus, an exponent, not a number
   const unsigned point = points & body;
   // Where the point stands, or the end when there is none; one point at most,
   // with digits on both sides.
-  const int at = point != 0 ? __builtin_ctz(point) : size;
+  const int at = __builtin_ctz(point | 1u << size);
   if ((point & (point - 1)) != 0 || at == sign || at + 1 == size) return false;
   tokenSize = static_cast<std::size_t>(size);
 
-  const unsigned significantMask = digitMask & ~zeroMask & body;
-  if (significantMask == 0) {  // zero, "-0" for a minus
-    const char* zero = negative ? "-0" : "0";
-    length = negative ? 2 : 1;
+  const unsigned significant = digits & ~zeros & body;
+  if (significant == 0) {  // zero, "-0" for a minus
+    const char* zero = sign != 0 ? "-0" : "0";
+    length = static_cast<std::size_t>(1 + sign);
     std::memcpy(out, zero, length + 1);
     return true;
   }
-  const int lead = __builtin_ctz(significantMask);  // the first significant digit
+  // From here on, selections rather than branches wherever the outcome goes
+  // either way from one value to the next (the magnitude below or above one,
+  // rounding up or down), as it does in a design's values.
+  const int lead = __builtin_ctz(significant);  // the first significant digit
   const bool pointAfter = at > lead;
-  int exponent = pointAfter ? at - lead - 1 : at - lead;
-  // Seven digits from the first significant one: when the point stands among
-  // the first eight characters, those after it move down a place.
-  const int beforePoint = pointAfter && at - lead < 7 ? at - lead : 7;
-  std::uint64_t window = 0;
-  std::memcpy(&window, first + lead, sizeof window);
-  window = (window & lowBytes(beforePoint)) | ((window >> 8) & ~lowBytes(beforePoint));
-  // Digit values; the bytes past the token's digits are cut off.
-  const int available = size - lead - (point != 0 && pointAfter ? 1 : 0);
-  window = (window - 0x3030303030303030u) & lowBytes(available < 7 ? available : 7);
-  const unsigned seventh = static_cast<unsigned>(window >> 48);
-  const int restStart = lead + 7 + (beforePoint < 7 ? 1 : 0);
-  const bool rest = (significantMask >> restStart) != 0;
-  if (seventh == 5 && !rest) return false;  // a tie
-  std::int32_t digits =
-      static_cast<std::int32_t>(eightDigits(window << 16)) + (seventh >= 5 ? 1 : 0);
-  if (digits == 1000000) {
-    digits = 100000;
-    ++exponent;
-  }
-  length = writeSixDigits(negative, digits, exponent, out);
+  const int exponent = at - lead - (pointAfter ? 1 : 0);
+  const bool leadingZero = (first[sign] == '0') & (at != sign + 1);
+  if (leadingZero | (exponent < -4) | (exponent > 5)) return false;  // or scientific notation
+
+  // The sixth and seventh significant digits, the point skipped, and whether
+  // the digits after the sixth round it up.
+  const int sixth = lead + 5 + ((pointAfter & (at <= lead + 5)) ? 1 : 0);
+  const int seventh = sixth + 1 + (at == sixth + 1 ? 1 : 0);
+  const char next = first[seventh < size ? seventh : size];  // white space past the end
+  const bool rest = (significant >> (seventh + 1)) != 0;
+  const bool fiveOrMore = next >= '5' && seventh < size;
+  if (fiveOrMore & (next == '5') & !rest) return false;  // a tie
+  const bool up = fiveOrMore;
+  // Up: the last digit up to the sixth that is not a nine goes up one, the
+  // nines after it become zeros, dropped in the fraction.
+  const unsigned notNine = digits & ~nines & lowBits(sixth + 1) & ~lowBits(lead);
+  if (up & (notNine == 0)) return false;  // all nines: the next decade
+  const int last = 31 - __builtin_clz(notNine | 1u);
+  std::memcpy(out, first, 16);
+  out[last] = static_cast<char>(out[last] + (up ? 1 : 0));
+  const bool zeroed = up & (last < at);
+  std::memcpy(out + last + 1, zeroed ? "00000000" : first + last + 1, 8);
+  const int upEnd = last < at ? at : last + 1;
+  // Down, or nothing to round: the trailing zeros of the fraction go, and the
+  // point when it is left last.
+  const int cut = sixth < size ? sixth + 1 : size;
+  const int kept = 31 - __builtin_clz(~zeros & lowBits(cut));
+  const int downEnd = (point != 0) & (at < cut) ? (kept == at ? at : kept + 1) : cut;
+  length = static_cast<std::size_t>(up ? upEnd : downEnd);
+  out[length] = '\0';
   return true;
 }
 
@@ -394,20 +408,45 @@ bool roundPlainValue(const char* first, std::size_t& tokenSize, std::size_t& len
 }  // namespace
 
 std::size_t TextReader::readValueFormatted(char* out) {
-#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
+  std::size_t written = 0;
+  if (!readValuesFormatted(1, out, written)) return 0;
+  out[--written] = '\0';  // the tab
+  return written;
+}
+
+bool TextReader::readValuesFormatted(std::size_t count, char* out, std::size_t& written) {
+  // The position is kept here, not in the reader, while the values are read:
+  // where one value ends is where the next is looked for, and nothing else
+  // should stand between them.
   const std::size_t size = text_.size();
   const char* text = text_.data();
   std::size_t position = position_;
-  while (position < size && isSpace(static_cast<unsigned char>(text[position]))) ++position;
-  std::size_t tokenSize = 0, length = 0;
-  if (size - position >= 32 && roundPlainValue(text + position, tokenSize, length, out)) {
-    token_ = std::string_view(text + position, tokenSize);
-    position_ = position + tokenSize;
-    return length;
-  }
+  char* at = out;
+  for (std::size_t i = 0; i < count; ++i) {
+    while (position < size && isSpace(static_cast<unsigned char>(text[position]))) ++position;
+    std::size_t tokenSize = 0, length = 0;
+#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
+    if (size - position >= 32 && roundPlainValue(text + position, tokenSize, length, at)) {
+      position += tokenSize;
+      at[length] = '\t';
+      at += length + 1;
+      continue;
+    }
 #endif
-  double value = 0.0;
-  return readValue(value) ? formatValue(value, out) : 0;
+    position_ = position;
+    double value = 0.0;
+    if (!readValue(value)) {
+      written = static_cast<std::size_t>(at - out);
+      return false;
+    }
+    position = position_;
+    length = formatValue(value, at);
+    at[length] = '\t';
+    at += length + 1;
+  }
+  position_ = position;
+  written = static_cast<std::size_t>(at - out);
+  return true;
 }
 
 std::size_t formatConstant(double value, char* out) {
@@ -435,6 +474,13 @@ void TextBuilder::grow(std::size_t bytes) {
 void TextBuilder::append(std::string_view text) {
   std::memcpy(room(text.size()), text.data(), text.size());
   used_ += text.size();
+}
+
+bool TextBuilder::valuesFrom(TextReader& reader, std::size_t count) {
+  std::size_t written = 0;
+  const bool read = reader.readValuesFormatted(count, room(count * kValueTextCapacity), written);
+  used_ += written;
+  return read;
 }
 
 void TextBuilder::integer(std::int64_t value) {

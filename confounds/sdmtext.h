@@ -101,6 +101,11 @@ class TextReader {
   // writes what readValue reads (the same text, most of it without going
   // through the double); returns its length, or 0 when readValue fails.
   std::size_t readValueFormatted(char* out);
+  // Reads `count` values and writes each as readValueFormatted does, followed
+  // by a tab, one after the other into out[count * kValueTextCapacity]; the
+  // length written goes to `written`. False when a value cannot be read (what
+  // was written of those before it stays).
+  bool readValuesFormatted(std::size_t count, char* out, std::size_t& written);
   // Goes back to the start of the text and skips `count` whole lines (each
   // with its line feed).
   bool rewindAndSkipLines(int count);
@@ -165,16 +170,10 @@ class TextBuilder {
     at[length] = '\t';
     used_ += length + 1;
   }
-  // The next value of `reader`, written as value() writes what it reads; false
-  // (nothing written) when it cannot be read.
-  bool valueFrom(TextReader& reader) {
-    char* at = room(kValueTextCapacity);
-    const std::size_t length = reader.readValueFormatted(at);
-    if (length == 0) return false;
-    at[length] = '\t';
-    used_ += length + 1;
-    return true;
-  }
+  // The next `count` values of `reader`, written as value() writes what it
+  // reads; false when one cannot be read (the line under way is then left
+  // incomplete).
+  bool valuesFrom(TextReader& reader, std::size_t count);
   // The constant's value, the last item of its line; false when it cannot be
   // written within its limit (nothing is written then).
   bool constant(double value);
