@@ -329,9 +329,10 @@ inline unsigned lowBits(int count) { return (1u << count) - 1; }
 // than that (less than 2^-53 * 10 of D's leading digit's unit), so both round
 // alike. Only D == B, a tie, depends on the double.
 //
-// Which of the 16 bytes are white space, digits, zeros, nines and points is
-// settled for all of them at once, and the places that matter follow from
-// those masks.
+// Which of the 16 bytes are white space, digits, zeros and points is settled
+// for all of them at once, and the places that matter follow from those
+// masks. The usual case (rounding that changes only the sixth digit and
+// leaves it other than zero) takes no branch that depends on the digits.
 bool roundPlainValue(const char* first, std::size_t& tokenSize, std::size_t& length, char* out) {
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
   auto mask = [](__m128i is) { return static_cast<unsigned>(_mm_movemask_epi8(is)); };
@@ -343,62 +344,66 @@ bool roundPlainValue(const char* first, std::size_t& tokenSize, std::size_t& len
   if (spaces == 0) return false;  // a token of 16 characters or more
   const int size = __builtin_ctz(spaces);
   const __m128i fromZero = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  const unsigned digits = mask(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero));
-  const unsigned zeros = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('0')));
-  const unsigned nines = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('9')));
+  const unsigned digits =
+      mask(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero));
+  const unsigned zeros = mask(_mm_cmpeq_epi8(fromZero, _mm_setzero_si128()));
   const unsigned points = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')));
 
   const int sign = first[0] == '-' ? 1 : 0;
-  const unsigned body = lowBits(size) & ~lowBits(sign);
-  if (((digits | points) & body) != body) return false;  // a plus, an exponent, not a number
+  const unsigned body = lowBits(size) & ~static_cast<unsigned>(sign);
   const unsigned point = points & body;
-  // Where the point stands, or the end when there is none; one point at most,
-  // with digits on both sides.
-  const int at = __builtin_ctz(point | 1u << size);
-  if ((point & (point - 1)) != 0 || at == sign || at + 1 == size) return false;
+  // Digits and at most one point after the sign: no plus, exponent or other character.
+  if (((digits | point) & body) != body || (point & (point - 1)) != 0) return false;
+  const int at = __builtin_ctz(point | 1u << size);  // the point, or the end
   tokenSize = static_cast<std::size_t>(size);
-
   const unsigned significant = digits & ~zeros & body;
   if (significant == 0) {  // zero, "-0" for a minus
     const char* zero = sign != 0 ? "-0" : "0";
     length = static_cast<std::size_t>(1 + sign);
     std::memcpy(out, zero, length + 1);
-    return true;
+    return at != sign && at + 1 != size;
   }
-  // From here on, selections rather than branches wherever the outcome goes
-  // either way from one value to the next (the magnitude below or above one,
-  // rounding up or down), as it does in a design's values.
   const int lead = __builtin_ctz(significant);  // the first significant digit
   const bool pointAfter = at > lead;
   const int exponent = at - lead - (pointAfter ? 1 : 0);
-  const bool leadingZero = (first[sign] == '0') & (at != sign + 1);
-  if (leadingZero | (exponent < -4) | (exponent > 5)) return false;  // or scientific notation
+  // A leading zero only as "0.", digits on both sides of a point, and fixed notation.
+  if (((lead != sign) & (at != sign + 1)) | (at + 1 == size) |
+      (static_cast<unsigned>(exponent + 4) > 9)) {
+    return false;
+  }
 
-  // The sixth and seventh significant digits, the point skipped, and whether
-  // the digits after the sixth round it up.
+  // The sixth and seventh significant digits, the point skipped.
   const int sixth = lead + 5 + ((pointAfter & (at <= lead + 5)) ? 1 : 0);
   const int seventh = sixth + 1 + (at == sixth + 1 ? 1 : 0);
-  const char next = first[seventh < size ? seventh : size];  // white space past the end
-  const bool rest = (significant >> (seventh + 1)) != 0;
-  const bool fiveOrMore = next >= '5' && seventh < size;
-  if (fiveOrMore & (next == '5') & !rest) return false;  // a tie
-  const bool up = fiveOrMore;
-  // Up: the last digit up to the sixth that is not a nine goes up one, the
-  // nines after it become zeros, dropped in the fraction.
-  const unsigned notNine = digits & ~nines & lowBits(sixth + 1) & ~lowBits(lead);
-  if (up & (notNine == 0)) return false;  // all nines: the next decade
-  const int last = 31 - __builtin_clz(notNine | 1u);
-  std::memcpy(out, first, 16);
-  out[last] = static_cast<char>(out[last] + (up ? 1 : 0));
-  const bool zeroed = up & (last < at);
-  std::memcpy(out + last + 1, zeroed ? "00000000" : first + last + 1, 8);
-  const int upEnd = last < at ? at : last + 1;
-  // Down, or nothing to round: the trailing zeros of the fraction go, and the
-  // point when it is left last.
-  const int cut = sixth < size ? sixth + 1 : size;
-  const int kept = 31 - __builtin_clz(~zeros & lowBits(cut));
-  const int downEnd = (point != 0) & (at < cut) ? (kept == at ? at : kept + 1) : cut;
-  length = static_cast<std::size_t>(up ? upEnd : downEnd);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+  int end = sixth < size ? sixth + 1 : size;
+  const char kept = first[end - 1];  // the last digit kept
+  bool up = false;
+  if (seventh < size) {
+    const char next = first[seventh];
+    if ((next == '5') & ((significant >> (seventh + 1)) == 0)) return false;  // a tie
+    up = next >= '5';
+  }
+  if ((up & (kept == '9')) | (!up & (kept == '0'))) {
+    if (up) {
+      // The last digit up to the sixth that is not a nine goes up one, the
+      // nines after it become zeros, dropped in the fraction.
+      const unsigned nines = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('9')));
+      const unsigned notNine = digits & ~nines & lowBits(end) & ~lowBits(lead);
+      if (notNine == 0) return false;  // all nines: the next decade
+      const int last = 31 - __builtin_clz(notNine);
+      ++out[last];
+      if (last < at) std::memcpy(out + last + 1, "00000000", 8);
+      end = last < at ? at : last + 1;
+    } else if (point != 0 && at < end) {
+      // The trailing zeros of the fraction go, and the point when it is left last.
+      const int last = 31 - __builtin_clz(~zeros & lowBits(end));
+      end = last == at ? at : last + 1;
+    }
+  } else {
+    out[end - 1] = static_cast<char>(kept + (up ? 1 : 0));
+  }
+  length = static_cast<std::size_t>(end);
   out[length] = '\0';
   return true;
 }
