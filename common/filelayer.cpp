@@ -95,6 +95,10 @@ class MemoryFile : public File {
     return {};
   }
 
+  std::uint64_t bytesAhead() override {
+    return open_ && position_ < content_->size() ? content_->size() - position_ : 0;
+  }
+
   IoStatus flushToDisk() override { return open_ ? IoStatus() : IoStatus::failure(kNotOpen); }
 
   IoStatus close() override {
@@ -227,6 +231,8 @@ class FaultyFileSystem::FaultyFile : public File {
   IoStatus read(char* buffer, std::size_t capacity, std::size_t& got) override {
     return inner_->read(buffer, capacity, got);
   }
+
+  std::uint64_t bytesAhead() override { return inner_->bytesAhead(); }
 
   IoStatus flushToDisk() override {
     if (owner_.strikes(Operation::flush)) return IoStatus::failure("injected flush failure");
@@ -414,20 +420,27 @@ FileResult readFileBytes(const std::string& path, std::string& content) {
   std::unique_ptr<File> file;
   IoStatus status = fileSystem.open(path, OpenMode::read, TextMode::binary, file);
   if (!status.ok()) return FileResult::failure(reasonLine("open", path, status.message()));
-  std::string bytes;
-  constexpr std::size_t kChunk = 64 * 1024;
+  // Read into room for the bytes the file holds as it is opened, then on in
+  // pieces until a read gives nothing: one allocation for a file that stays
+  // as it was, and a file that changes meanwhile is still read to its end.
+  constexpr std::uint64_t kRoomLimit = std::uint64_t{1} << 30;
+  std::string bytes(static_cast<std::size_t>(std::min(file->bytesAhead(), kRoomLimit)), '\0');
+  std::size_t size = 0;
+  char piece[4096];
   for (;;) {
-    const std::size_t size = bytes.size();
-    bytes.resize(size + kChunk);
+    const bool inRoom = size < bytes.size();
     std::size_t got = 0;
-    status = file->read(&bytes[size], kChunk, got);
-    bytes.resize(size + got);
+    status = inRoom ? file->read(&bytes[size], bytes.size() - size, got)
+                    : file->read(piece, sizeof piece, got);
     if (!status.ok()) {
       file->close();
       return FileResult::failure(reasonLine("read", path, status.message()));
     }
     if (got == 0) break;
+    if (!inRoom) bytes.append(piece, got);
+    size += got;
   }
+  bytes.resize(size);
   status = file->close();
   if (!status.ok()) return FileResult::failure(reasonLine("close", path, status.message()));
   content = std::move(bytes);

@@ -67,6 +67,9 @@ class File {
   virtual IoStatus write(std::string_view data, std::size_t& written) = 0;
   // Reads up to `capacity` bytes into `buffer`; `got` is 0 at the end of the file.
   virtual IoStatus read(char* buffer, std::size_t capacity, std::size_t& got) = 0;
+  // How many bytes are left to read as the file stands, or 0 when that is not
+  // known: room to read them into at once. The reads decide where the end is.
+  virtual std::uint64_t bytesAhead() { return 0; }
   // Puts what was written on the disk (unless the file system's flushing is off).
   virtual IoStatus flushToDisk() = 0;
   virtual IoStatus close() = 0;

@@ -55,6 +55,14 @@ class PosixFile : public File {
     }
   }
 
+  std::uint64_t bytesAhead() override {
+    struct stat status {};
+    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    const off_t position = ::lseek(descriptor_, 0, SEEK_CUR);
+    if (position < 0 || position > status.st_size) return 0;
+    return static_cast<std::uint64_t>(status.st_size - position);
+  }
+
   IoStatus flushToDisk() override {
     if (descriptor_ < 0) return errorStatus(EBADF);
     if (flush_ == DiskFlush::off) return {};

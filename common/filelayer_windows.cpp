@@ -80,6 +80,16 @@ class WindowsFile : public File {
     return {};
   }
 
+  std::uint64_t bytesAhead() override {
+    LARGE_INTEGER size{}, position{}, zero{};
+    if (handle_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle_, &size) ||
+        !SetFilePointerEx(handle_, zero, &position, FILE_CURRENT) ||
+        position.QuadPart > size.QuadPart) {
+      return 0;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart - position.QuadPart);
+  }
+
   IoStatus flushToDisk() override {
     if (handle_ == INVALID_HANDLE_VALUE) return errorStatus(ERROR_INVALID_HANDLE);
     if (flush_ == DiskFlush::off) return {};

@@ -154,13 +154,23 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
   if (hasConstant) items.name(names.back());
   merged.endLine();
 
+  // The motion predictors' values of every row are formatted before the rows
+  // are read, in one run whose values do not wait on the design's.
+  const std::size_t rows = static_cast<std::size_t>(dataPoints);
+  sdm::TextBuilder motion(rows * kMotionPredictorCount * 16);
+  std::vector<std::size_t> motionEnds(rows + 1, 0);  // where each row's values end
+  for (std::size_t row = 0; row < rows; ++row) {
+    for (const std::vector<double>& column : moco.values) motion.value(column[row]);
+    motionEnds[row + 1] = motion.text().size();
+  }
+
   for (std::int32_t row = 0; row < dataPoints; ++row) {
     double constant = 0.0;
     if (!items.valuesFrom(reader, static_cast<std::size_t>(leading))) return mergeProblem();
     if (hasConstant && !reader.readValue(constant)) return mergeProblem();
-    for (const std::vector<double>& column : moco.values) {
-      items.value(column[static_cast<std::size_t>(row)]);
-    }
+    const std::size_t first = motionEnds[static_cast<std::size_t>(row)];
+    items.composed(
+        motion.text().substr(first, motionEnds[static_cast<std::size_t>(row) + 1] - first));
     if (hasConstant && !items.constant(constant)) {
       log.line("The constant's value %g in row %i is too large to be written.", constant, row + 1);
       return false;

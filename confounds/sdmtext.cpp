@@ -344,8 +344,7 @@ bool roundPlainValue(const char* first, std::size_t& tokenSize, std::size_t& len
   if (spaces == 0) return false;  // a token of 16 characters or more
   const int size = __builtin_ctz(spaces);
   const __m128i fromZero = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  const unsigned digits =
-      mask(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero));
+  const unsigned digits = mask(_mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero));
   const unsigned zeros = mask(_mm_cmpeq_epi8(fromZero, _mm_setzero_si128()));
   const unsigned points = mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.')));
 
@@ -473,10 +472,14 @@ std::size_t formatConstant(double value, char* out) {
 }
 
 void TextBuilder::grow(std::size_t bytes) {
-  room_.resize(std::max(2 * room_.size(), used_ + bytes));
+  const std::size_t capacity = std::max(2 * capacity_, used_ + bytes);
+  std::unique_ptr<char[]> room(new char[capacity]);
+  std::memcpy(room.get(), room_.get(), used_);
+  room_ = std::move(room);
+  capacity_ = capacity;
 }
 
-void TextBuilder::append(std::string_view text) {
+void TextBuilder::composed(std::string_view text) {
   std::memcpy(room(text.size()), text.data(), text.size());
   used_ += text.size();
 }
@@ -495,32 +498,32 @@ void TextBuilder::integer(std::int64_t value) {
 }
 
 void TextBuilder::headerLine(std::string_view key, std::int64_t value) {
-  append(key);
-  append(" ");
+  composed(key);
+  composed(" ");
   integer(value);
   endLine();
 }
 
 void TextBuilder::colour(const Colour& colour) {
   integer(colour[0]);
-  append(" ");
+  composed(" ");
   integer(colour[1]);
-  append(" ");
+  composed(" ");
   integer(colour[2]);
-  append("\t");
+  composed("\t");
 }
 
 void TextBuilder::name(std::string_view name) {
-  append("\"");
-  append(name);
-  append("\"\t");
+  composed("\"");
+  composed(name);
+  composed("\"\t");
 }
 
 bool TextBuilder::constant(double value) {
   char text[kConstantTextLimit + 1];
   std::size_t length = formatConstant(value, text);
   if (length == 0) return false;
-  append(std::string_view(text, length));
+  composed(std::string_view(text, length));
   return true;
 }
 

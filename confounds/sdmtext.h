@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -158,7 +159,8 @@ std::size_t formatConstant(double value, char* out);
 // into room kept at the end of the text.
 class TextBuilder {
  public:
-  explicit TextBuilder(std::size_t capacity = 0) : room_(capacity, '\0') {}
+  // The room is left as it is: written before it is read.
+  explicit TextBuilder(std::size_t capacity = 0) : room_(new char[capacity]), capacity_(capacity) {}
 
   void headerLine(std::string_view key, std::int64_t value);
   void emptyLine() { endLine(); }
@@ -178,21 +180,23 @@ class TextBuilder {
   // written within its limit (nothing is written then).
   bool constant(double value);
   void endLine() { *room(1) = '\n', ++used_; }
+  // Text composed elsewhere, as it stands.
+  void composed(std::string_view text);
 
-  std::string_view text() const { return {room_.data(), used_}; }
+  std::string_view text() const { return {room_.get(), used_}; }
   void clear() { used_ = 0; }
 
  private:
   // Room for `bytes` more characters after the text.
   char* room(std::size_t bytes) {
-    if (room_.size() - used_ < bytes) grow(bytes);
-    return &room_[used_];
+    if (capacity_ - used_ < bytes) grow(bytes);
+    return room_.get() + used_;
   }
   void grow(std::size_t bytes);
-  void append(std::string_view text);
   void integer(std::int64_t value);
 
-  std::string room_;      // the text, then room for more
+  std::unique_ptr<char[]> room_;  // the text, then room for more
+  std::size_t capacity_ = 0;
   std::size_t used_ = 0;  // the length of the text
 };
 

@@ -431,3 +431,85 @@ TEST(FileLayer, ScopedFileSystemsNestAndRestore) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file system that announces a size of its own choosing for every file it
+// opens: what readFileBytes makes room for need not be what the file holds.
+class AnnouncingFileSystem : public ppi::MemoryFileSystem {
+ public:
+  std::uint64_t announced = 0;
+  ppi::IoStatus open(const std::string& path, ppi::OpenMode mode, TextMode text,
+                     std::unique_ptr<ppi::File>& file) override {
+    ppi::IoStatus status = MemoryFileSystem::open(path, mode, text, file);
+    if (status.ok()) file = std::make_unique<AnnouncingFile>(std::move(file), announced);
+    return status;
+  }
+
+ private:
+  class AnnouncingFile : public ppi::File {
+   public:
+    AnnouncingFile(std::unique_ptr<ppi::File> inner, std::uint64_t announced)
+        : inner_(std::move(inner)), announced_(announced) {}
+    ppi::IoStatus write(std::string_view data, std::size_t& written) override {
+      return inner_->write(data, written);
+    }
+    ppi::IoStatus read(char* buffer, std::size_t capacity, std::size_t& got) override {
+      return inner_->read(buffer, capacity, got);
+    }
+    std::uint64_t bytesAhead() override { return announced_; }
+    ppi::IoStatus flushToDisk() override { return inner_->flushToDisk(); }
+    ppi::IoStatus close() override { return inner_->close(); }
+
+   private:
+    std::unique_ptr<ppi::File> inner_;
+    std::uint64_t announced_;
+  };
+};
+
+}  // namespace
+
+// A file is read to its end whatever size it announced when it was opened (a
+// file that grows or shrinks meanwhile), and the real file systems announce
+// what a file holds.
+TEST(FileLayer, ReadingFollowsTheFileNotItsAnnouncedSize) {
+  struct Row {
+    const char* name;
+    std::size_t size;
+    std::uint64_t announced;
+  };
+  const Row rows[] = {
+      {"empty, nothing announced", 0, 0},
+      {"empty, more announced", 0, 100},
+      {"nothing announced", 10000, 0},
+      {"fewer announced", 10000, 5},
+      {"exactly announced", 10000, 10000},
+      {"more announced", 10000, 20000},
+      {"one byte more than announced", 4097, 4096},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    AnnouncingFileSystem files;
+    files.announced = row.announced;
+    std::string content(row.size, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 23);
+    files.setFile("design.sdm", content);
+    ppi::ScopedFileSystem scope(files);
+    std::string read = "before";
+    ASSERT_TRUE(ppi::readFileBytes("design.sdm", read).ok());
+    EXPECT_EQ(read, content);
+  }
+  for (auto& backend : bothBackends()) {
+    SCOPED_TRACE(backend->name());
+    backend->putFile("sized.sdm", std::string(5000, 'x'));
+    std::unique_ptr<ppi::File> file;
+    ASSERT_TRUE(
+        backend->fileSystem().open("sized.sdm", ppi::OpenMode::read, TextMode::binary, file).ok());
+    EXPECT_EQ(file->bytesAhead(), 5000u);
+    char buffer[1000];
+    std::size_t got = 0;
+    ASSERT_TRUE(file->read(buffer, sizeof buffer, got).ok());
+    EXPECT_EQ(file->bytesAhead(), 5000u - got);
+    EXPECT_TRUE(file->close().ok());
+  }
+}
