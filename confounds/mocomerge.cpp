@@ -30,10 +30,12 @@ bool wellFormed(const MoCoSDM& moco) {
 }
 
 // The merged text on its way to the file layer. Lines are composed in a large
-// buffer and handed to the writer whenever the text handed so far plus the
-// buffer reaches the writer's next block: the writer then puts whole blocks on
-// the file at the very lines where a line-by-line hand-over had it write them,
-// so a write that fails is noticed at the same line as before.
+// buffer, and whenever the text handed so far plus the buffer reaches the
+// writer's next block, the text up to that block's end is handed over: the
+// writer puts whole blocks on the file at the very lines where a line-by-line
+// hand-over had it write them, so a write that fails is noticed at the same
+// line as before, and it writes them as they are handed, without gathering
+// them first.
 //
 // The merged file is not flushed line by line: it is written to a temporary
 // file that takes the merged name only when whole, and the file layer flushes
@@ -56,22 +58,23 @@ class MergedText {
   bool good() const { return good_; }
   // Hands over the rest; false once a hand-over has failed.
   bool finish() {
-    handOver();
+    handOver(text_.text().size());
     return good_;
   }
 
  private:
+  static constexpr std::size_t kBlock = ReplacingWriter::kBlockSize;
+
   void lineEnded() {
-    if (handed_ % ReplacingWriter::kBlockSize + text_.text().size() >=
-        ReplacingWriter::kBlockSize) {
-      handOver();
-    }
+    const std::size_t composed = text_.text().size();
+    const std::size_t toBlockEnd = kBlock - handed_ % kBlock;
+    if (composed >= toBlockEnd) handOver(toBlockEnd + (composed - toBlockEnd) / kBlock * kBlock);
   }
-  void handOver() {
-    const std::string_view pending = text_.text();
+  void handOver(std::size_t count) {
+    const std::string_view pending = text_.text().substr(0, count);
     if (good_ && !pending.empty() && !out_.write(pending).ok()) good_ = false;
     handed_ += pending.size();
-    text_.clear();
+    text_.dropFront(pending.size());
   }
 
   ReplacingWriter& out_;

@@ -454,6 +454,15 @@ bool TextReader::readValuesFormatted(std::size_t count, char* out, std::size_t& 
 }
 
 std::size_t formatConstant(double value, char* out) {
+  // A whole number below 2^53 (the constant is 1 in a design) is its digits
+  // and six zeros, at most 1 + 16 + 7 characters.
+  if (std::fabs(value) < 9007199254740992.0 && value == std::trunc(value)) {
+    char* at = out;
+    if (std::signbit(value)) *at++ = '-';
+    at = std::to_chars(at, at + 17, static_cast<std::int64_t>(std::fabs(value))).ptr;
+    std::memcpy(at, ".000000", 8);
+    return static_cast<std::size_t>(at + 7 - out);
+  }
   // Fixed with six decimals needs at most 1 + 309 + 1 + 6 characters.
   char fixed[330];
   auto [end, error] =

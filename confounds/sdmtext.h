@@ -23,6 +23,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -185,6 +186,11 @@ class TextBuilder {
 
   std::string_view text() const { return {room_.get(), used_}; }
   void clear() { used_ = 0; }
+  // Drops the text's first `count` characters (taken elsewhere).
+  void dropFront(std::size_t count) {
+    std::memmove(room_.get(), room_.get() + count, used_ - count);
+    used_ -= count;
+  }
 
  private:
   // Room for `bytes` more characters after the text.

@@ -27,7 +27,14 @@ TEST(SdmFormat, ValuesAreWrittenAsPrintfWritesThem) {
                                 limits::lowest(),
                                 limits::denorm_min(),
                                 limits::infinity(),
-                                -limits::infinity()};
+                                -limits::infinity(),
+                                1.0,
+                                -1.0,
+                                42.0,
+                                9007199254740991.0,
+                                9007199254740992.0,
+                                -123456789012345.0,
+                                1e20};
   std::mt19937_64 random(20240611);
   while (values.size() < 2000) {  // any bit pattern: every exponent, subnormals
     std::uint64_t bits = random();
