@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
+#if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -296,17 +296,7 @@ std::size_t formatValue(double value, char* out) {
 
 namespace {
 
-#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
-
-// The number written by eight digit values (0 to 9), one a byte, the most
-// significant lowest: three multiplications instead of eight steps.
-inline std::uint64_t eightDigits(std::uint64_t digits) {
-  digits = digits * 10 + (digits >> 8);
-  digits = ((digits & 0x000000ff000000ffu) * (100 + (std::uint64_t{1000000} << 32)) +
-            ((digits >> 16) & 0x000000ff000000ffu) * (1 + (std::uint64_t{10000} << 32))) >>
-           32;
-  return digits & 0xffffffffu;
-}
+#if defined(__SSE2__)
 
 // The low `count` (0 to 31) bits.
 inline unsigned lowBits(int count) { return (1u << count) - 1; }
@@ -429,7 +419,7 @@ bool TextReader::readValuesFormatted(std::size_t count, char* out, std::size_t& 
   for (std::size_t i = 0; i < count; ++i) {
     while (position < size && isSpace(static_cast<unsigned char>(text[position]))) ++position;
     std::size_t tokenSize = 0, length = 0;
-#if defined(__SSE2__) && defined(__SIZEOF_INT128__)
+#if defined(__SSE2__)
     if (size - position >= 32 && roundPlainValue(text + position, tokenSize, length, at)) {
       position += tokenSize;
       at[length] = '\t';
