@@ -7,7 +7,6 @@
 
 #include "analysis/eigenvariate.h"
 #include "analysis/regionsum.h"
-#include "common/checksum.h"
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
@@ -186,8 +185,8 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
   const std::size_t sampleCount = static_cast<std::size_t>(grid.dimX) *
                                   static_cast<std::size_t>(grid.dimY) *
                                   static_cast<std::size_t>(grid.dimZ) * volumes;
-  region.samplesChecksum = sixteenBit ? checksum64(intSamples, sampleCount * sizeof(std::int16_t))
-                                      : checksum64(floatSamples, sampleCount * sizeof(float));
+  region.samples = sixteenBit ? static_cast<const void*>(intSamples) : floatSamples;
+  region.sampleBytes = sampleCount * (sixteenBit ? sizeof(std::int16_t) : sizeof(float));
 
   std::vector<float> sums(volumes, 0.0f);
   if (firstEigenvariate) {

@@ -2,6 +2,7 @@
 // of interest, z-normalised.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,7 +19,11 @@ struct RegionTimeCourse {
   std::int32_t voxelsInside = 0;  // of those, inside the time course's grid
   double rawMean = 0;             // the signal before z-normalisation
   double rawStandardDeviation = 0;
-  std::uint64_t samplesChecksum = 0;  // checksum64 of the samples as the host handed them out
+  // The samples as the host handed them out (the whole grid, every volume),
+  // valid while the host keeps the time course: the provenance record takes
+  // their checksum, when records are kept.
+  const void* samples = nullptr;
+  std::size_t sampleBytes = 0;
 };
 
 // Averages the linked time course over the voxels of the subject's chosen VOI

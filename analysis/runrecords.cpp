@@ -189,7 +189,8 @@ void RunRecorder::beginSubject(const model::Subject& subject) {
 
 void RunRecorder::noteRegion(const RegionTimeCourse& region) {
   if (!active_ || subject_ == nullptr) return;
-  input_.timeCourse.checksum = region.samplesChecksum;
+  // Taken here, where records are kept, not with every region time course.
+  input_.timeCourse.checksum = checksum64(region.samples, region.sampleBytes);
   input_.region.name = region.voiName;
   input_.region.voxelsListed = region.voxelsListed;
   input_.region.voxelsInside = region.voxelsInside;
