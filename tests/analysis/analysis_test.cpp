@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "analysis/regressors.h"
 #include "analysis/runanalysis.h"
 #include "analysis/runsettings.h"
+#include "common/checksum.h"
 #include "common/filelayer.h"
 #include "standin/designfile.h"
 #include "tests/analysis/studyfixture.h"
@@ -460,6 +462,27 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
     if (row.warning != nullptr) {
       EXPECT_NE(study.model.stringParameters["PPIReport"].find("warning"), std::string::npos);
     }
+  }
+}
+
+// Each record carries the checksum of the samples the host handed out for its
+// subject, float and 16-bit alike.
+TEST(RunRecords, TheRecordCarriesTheChecksumOfItsSubjectsSamples) {
+  Study study(2);  // subject 1 has float samples, subject 2 16-bit ones
+  study.answerSaves({"one.sdm", "two.sdm"});
+  ASSERT_TRUE(study.harness.run("Start"));
+  const char* records[] = {"one.json", "two.json"};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(records[i]);
+    const standin::TimeCourse& samples =
+        study.model.timeCourses.at(analysistest::numberedSubject(i + 1).vtcPath);
+    const std::uint64_t expected =
+        samples.dataType == 1
+            ? ppi::checksum64(samples.intSamples.data(), samples.intSamples.size() * 2)
+            : ppi::checksum64(samples.floatSamples.data(), samples.floatSamples.size() * 4);
+    const auto record = nlohmann::json::parse(testsupport::readFile(records[i]));
+    EXPECT_EQ(record["inputs"]["timeCourse"]["sampleType"], i == 0 ? "float32" : "int16");
+    EXPECT_EQ(record["inputs"]["timeCourse"]["checksum"], ppi::hex64(expected));
   }
 }
 
