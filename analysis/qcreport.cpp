@@ -325,18 +325,26 @@ void appendShading(std::string& svg, const PanelBox& box,
   }
 }
 
+// Starts a line element of `type` from (x1, y1) to (x2, y2); the caller ends it.
+void appendLineStart(std::string& svg, const char* type, double x1, double x2, double y1,
+                     double y2) {
+  svg += "<line class=\"";
+  svg += type;
+  svg += "\" x1=\"";
+  appendCoordinate(svg, x1);
+  svg += "\" x2=\"";
+  appendCoordinate(svg, x2);
+  svg += "\" y1=\"";
+  appendCoordinate(svg, y1);
+  svg += "\" y2=\"";
+  appendCoordinate(svg, y2);
+}
+
 void appendYAxis(std::string& svg, const PanelBox& box, const char* title) {
   const Ticks ticks = roundTicks(box.y.low, box.y.high, box.height > 200 ? 6 : 4);
   for (double value : ticks.values) {
     const double y = box.yAt(value);
-    svg += "<line class=\"grid\" x1=\"";
-    appendCoordinate(svg, box.left);
-    svg += "\" x2=\"";
-    appendCoordinate(svg, box.left + box.width);
-    svg += "\" y1=\"";
-    appendCoordinate(svg, y);
-    svg += "\" y2=\"";
-    appendCoordinate(svg, y);
+    appendLineStart(svg, "grid", box.left, box.left + box.width, y, y);
     svg += "\"/>\n<text class=\"tick y\" x=\"";
     appendCoordinate(svg, box.left - 6);
     svg += "\" y=\"";
@@ -345,14 +353,7 @@ void appendYAxis(std::string& svg, const PanelBox& box, const char* title) {
   }
   if (box.y.low <= 0 && box.y.high >= 0) {
     const double y = box.yAt(0);
-    svg += "<line class=\"zero\" x1=\"";
-    appendCoordinate(svg, box.left);
-    svg += "\" x2=\"";
-    appendCoordinate(svg, box.left + box.width);
-    svg += "\" y1=\"";
-    appendCoordinate(svg, y);
-    svg += "\" y2=\"";
-    appendCoordinate(svg, y);
+    appendLineStart(svg, "zero", box.left, box.left + box.width, y, y);
     svg += "\"/>\n";
   }
   svg += "<text class=\"axis-title\" transform=\"translate(16 ";
@@ -364,14 +365,7 @@ void appendYAxis(std::string& svg, const PanelBox& box, const char* title) {
 
 void appendXGrid(std::string& svg, const PanelBox& box, const Ticks& ticks) {
   for (double value : ticks.values) {
-    svg += "<line class=\"grid\" x1=\"";
-    appendCoordinate(svg, box.x(value));
-    svg += "\" x2=\"";
-    appendCoordinate(svg, box.x(value));
-    svg += "\" y1=\"";
-    appendCoordinate(svg, box.top);
-    svg += "\" y2=\"";
-    appendCoordinate(svg, box.top + box.height);
+    appendLineStart(svg, "grid", box.x(value), box.x(value), box.top, box.top + box.height);
     svg += "\"/>\n";
   }
 }
@@ -446,14 +440,7 @@ void appendLegend(std::string& svg, const std::vector<LegendItem>& items, double
       svg += item.colour;
       svg += "\" stroke-opacity=\"0.5\"/>\n";
     } else {
-      svg += "<line class=\"key\" x1=\"";
-      appendCoordinate(svg, x);
-      svg += "\" x2=\"";
-      appendCoordinate(svg, x + 30);
-      svg += "\" y1=\"";
-      appendCoordinate(svg, y);
-      svg += "\" y2=\"";
-      appendCoordinate(svg, y);
+      appendLineStart(svg, "key", x, x + 30, y, y);
       svg += "\" stroke=\"";
       svg += item.colour;
       svg += "\" stroke-width=\"" + fixed(item.width, 1) + "\"";
@@ -545,14 +532,7 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
   appendPanelFrame(svg, mainBox);
   if (motion) appendPanelFrame(svg, motionBox);
   for (double value : xTicks.values) {
-    svg += "<line class=\"tickmark\" x1=\"";
-    appendCoordinate(svg, lowest.x(value));
-    svg += "\" x2=\"";
-    appendCoordinate(svg, lowest.x(value));
-    svg += "\" y1=\"";
-    appendCoordinate(svg, axisBottom);
-    svg += "\" y2=\"";
-    appendCoordinate(svg, axisBottom + 5);
+    appendLineStart(svg, "tickmark", lowest.x(value), lowest.x(value), axisBottom, axisBottom + 5);
     svg += "\"/>\n<text class=\"tick x\" x=\"";
     appendCoordinate(svg, lowest.x(value));
     svg += "\" y=\"";
