@@ -409,9 +409,8 @@ std::size_t TextReader::readValueFormatted(char* out) {
 }
 
 bool TextReader::readValuesFormatted(std::size_t count, char* out, std::size_t& written) {
-  // The position is kept here, not in the reader, while the values are read:
-  // where one value ends is where the next is looked for, and nothing else
-  // should stand between them.
+  // The position is kept in a local while the values are read, and given back
+  // to the reader when it reads a token the slow way and at the end.
   const std::size_t size = text_.size();
   const char* text = text_.data();
   std::size_t position = position_;

@@ -180,7 +180,10 @@ class TextBuilder {
   // The constant's value, the last item of its line; false when it cannot be
   // written within its limit (nothing is written then).
   bool constant(double value);
-  void endLine() { *room(1) = '\n', ++used_; }
+  void endLine() {
+    *room(1) = '\n';
+    ++used_;
+  }
   // Text composed elsewhere, as it stands.
   void composed(std::string_view text);
 
