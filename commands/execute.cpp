@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "analysis/runanalysis.h"
+#include "commands/start.h"
 #include "commands/subjectlist.h"
 #include "host/hostapi.h"
 

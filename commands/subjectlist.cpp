@@ -8,7 +8,7 @@
 #include "commands/choosesubject.h"
 #include "commands/conditioncheck.h"
 #include "host/hostapi.h"
-#include "model/listfile.h"
+#include "formats/listfile.h"
 
 namespace ppi::commands {
 namespace {

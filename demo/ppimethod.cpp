@@ -42,7 +42,7 @@
 #include <system_error>
 #include <vector>
 
-#include "confounds/sdmfile.h"
+#include "formats/sdmfile.h"
 #include "demo/fit.h"
 #include "host/hostprototypes.h"
 #include "host/hosttable.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "model/listfile.h"
+#include "formats/listfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace model = ppi::model;

@@ -11,9 +11,9 @@
 
 #include "common/filelayer.h"
 #include "common/logsink.h"
-#include "confounds/mocomerge.h"
-#include "confounds/mocosdm.h"
-#include "confounds/sdmfile.h"
+#include "formats/mocomerge.h"
+#include "formats/mocosdm.h"
+#include "formats/sdmfile.h"
 
 namespace {
 

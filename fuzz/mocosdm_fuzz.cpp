@@ -11,7 +11,7 @@
 #include <string>
 #include <system_error>
 
-#include "confounds/mocosdm.h"
+#include "formats/mocosdm.h"
 #include "host/hostapi.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "confounds/sdmtext.h"
+#include "formats/sdmtext.h"
 
 namespace {
 

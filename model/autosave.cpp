@@ -2,7 +2,7 @@
 
 #include "common/filelayer.h"
 #include "host/hostapi.h"
-#include "model/listfile.h"
+#include "formats/listfile.h"
 
 namespace ppi::model {
 namespace {

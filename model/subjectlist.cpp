@@ -1,6 +1,6 @@
 #include "model/subjectlist.h"
 
-#include "model/listfile.h"
+#include "formats/listfile.h"
 
 namespace ppi::model {
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "confounds/sdmfile.h"
+#include "formats/sdmfile.h"
 #include "demo/study.h"
 #include "tests/support/fakehost.h"
 #include "tests/support/standinfixtures.h"

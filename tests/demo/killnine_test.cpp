@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "demo/study.h"
-#include "model/listfile.h"
+#include "formats/listfile.h"
 #include "tests/support/fakehost.h"
 
 namespace {

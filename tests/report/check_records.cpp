@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/runrecords.h"
-#include "confounds/sdmfile.h"
+#include "run/runrecords.h"
+#include "formats/sdmfile.h"
 
 namespace fs = std::filesystem;
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/designstats.h"
-#include "analysis/qcreport.h"
+#include "numerics/designstats.h"
+#include "report/qcreport.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "common/filelayer.h"
 #include "common/logsink.h"
-#include "confounds/mocomerge.h"
+#include "formats/mocomerge.h"
 
 namespace {
 

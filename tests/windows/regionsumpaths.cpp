@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/regionsum.h"
+#include "numerics/regionsum.h"
 
 namespace {
 

@@ -1,0 +1,91 @@
+// The provenance record of one design matrix: a JSON file beside it (named
+// like it, ".json" for ".sdm") that tells how it was made, from what, and what
+// it holds.
+//
+//   {
+//     "plugin":   {"name", "version", "hostVersion", "created": "YYYY-MM-DDThh:mm:ssZ"},
+//     "settings": {"approach": "standard" | "generalized", "baseline",
+//                  "conditions": [{"name", "entry": text | null, "weight": -1 | 0 | 1 | "no
+//                  entry"}], "conditionEntries": [texts], "label", "multiStudy": {"enabled",
+//                  "path"}, "motion": {"merge", "zTransform"}, "method": {"interactionLevel",
+//                  "regionSummary", "centrePsych"}},
+//     "inputs":   {"timeCourse": {"path", "grid": {"x": [start, end], "y": [..], "z": [..]},
+//                                 "resolution", "volumes", "sampleType": "int16" | "float32",
+//                                 "checksum": 16 hex digits},
+//                  "protocol": {"path": path | "linked to the time course", "conditions": [names]},
+//                  "region": {"file", "name", "index", "voxelsListed", "voxelsInside"},
+//                  "motion": {"path", "checksum"} | null when not merged},
+//     "signal":   {"mean", "standardDeviation"},
+//     "predictors": [{"name", "mean", "standardDeviation", "minimum", "maximum", "constant"}],
+//     "correlations": {"names": [the varying predictors], "matrix": [[r, ...], ...],
+//                      "vif": [{"name", "vif": number | "infinite"}]},
+//     "warnings": [texts]
+//   }
+//
+// Texts that are not valid UTF-8 (a path in a Windows code page) have their
+// stray bytes replaced by U+FFFD.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "numerics/designstats.h"
+#include "report/runrecord.h"
+
+namespace ppi::analysis {
+
+enum class SampleType { int16, float32 };
+
+struct TimeCourseInput {
+  std::string path;
+  std::int32_t xStart = 0, xEnd = 0, yStart = 0, yEnd = 0, zStart = 0, zEnd = 0;  // the grid
+  std::int32_t resolution = 0;
+  std::int32_t volumes = 0;
+  SampleType sampleType = SampleType::float32;
+  std::uint64_t checksum = 0;  // checksum64 of the samples as the host hands them out
+};
+
+struct ProtocolInput {
+  std::string chosenPath;  // the protocol file the user chose; empty: linked to the time course
+  std::vector<ConditionWeight> conditions;  // in protocol order, with their weights
+};
+
+struct RegionInput {
+  std::string file;  // the region file
+  std::string name;
+  std::int32_t index = 0;  // within the region file, from 0
+  std::int32_t voxelsListed = 0;
+  std::int32_t voxelsInside = 0;  // of those, inside the time course's grid
+};
+
+struct MotionInput {
+  bool merged = false;
+  std::string path;            // the motion-estimates file, when merged
+  std::uint64_t checksum = 0;  // checksum64 of its bytes
+};
+
+// The region's mean time course before z-normalisation.
+struct SignalSummary {
+  double mean = 0;
+  double standardDeviation = 0;
+};
+
+struct ProvenanceInput {
+  PluginIdentity plugin;
+  std::int64_t createdUtc = 0;  // seconds since 1970-01-01 00:00:00 UTC
+  SettingsRecord settings;
+  TimeCourseInput timeCourse;
+  ProtocolInput protocol;
+  RegionInput region;
+  MotionInput motion;
+  SignalSummary signal;
+  DesignStats design;  // computeDesignStats of the saved predictors
+  std::vector<std::string> warnings;
+};
+
+// The record as JSON text, indented by two spaces, ending in a line feed.
+// Numbers that are not finite (other than an infinite VIF) are written as null.
+std::string provenanceJson(const ProvenanceInput& input);
+
+}  // namespace ppi::analysis

@@ -1,0 +1,72 @@
+// The QC report of a run, "PPI_report.html": one self-contained page (inline
+// CSS and SVG, no script, nothing loaded from elsewhere) that opens in any
+// browser. It holds
+//   - a run summary: date, settings, how the run ended, one table row per
+//     subject, and whether all designs have the same predictors in order;
+//   - per subject a figure of the region signal, task regressors, PPI terms,
+//     complementary regressor and motion predictors over the volumes, with the
+//     weighted conditions shaded; the predictors' correlation matrix; flags;
+//   - a short guide to reading it.
+// Every text from the user or the host is escaped for HTML.
+//
+// Each subject's part is <section class="subject-section" id="subject-K"> (K
+// from 1). Its figure is <figure class="subject" id="figure-K"> and holds one
+// <path class="trace ROLE"> per drawn predictor, ROLE one of signal, task, ppi,
+// complementary, motion.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "numerics/designstats.h"
+#include "report/runrecord.h"
+
+namespace ppi::analysis {
+
+// A weighted condition's box-car before convolution: per volume 0 outside the
+// condition and its weight (or 1) inside; shaded in the subject's figure.
+struct ConditionBoxCar {
+  std::string name;
+  int weight = 1;
+  std::vector<float> values;
+};
+
+struct SubjectReport {
+  std::string timeCourse;  // the time course's path
+  std::string regionFile;
+  std::string regionName;
+  std::int32_t voxelsListed = 0;
+  std::int32_t voxelsInside = 0;  // of those, inside the time course's grid
+  std::string designFile;         // the saved design matrix (the merged one when merged)
+  // The design's predictors in file order; the role says which are drawn
+  // (region signal, task, PPI, complementary, motion; "other" is not).
+  std::vector<Predictor> predictors;
+  DesignStats stats;                        // computeDesignStats(predictors)
+  std::vector<ConditionWeight> conditions;  // the protocol's conditions and their weights
+  std::vector<ConditionBoxCar> boxCars;     // the weighted conditions
+  std::vector<std::string> warnings;
+};
+
+struct RunEnd {
+  bool completed = true;
+  std::int32_t stoppedAtSubject = 0;  // from 1, when stopped
+  std::string reason;                 // why it stopped
+};
+
+struct QcReportInput {
+  PluginIdentity plugin;
+  std::int64_t dateUtc = 0;  // seconds since 1970-01-01 00:00:00 UTC
+  SettingsRecord settings;
+  std::int32_t subjectsListed = 0;      // subjects in the run's list
+  std::vector<SubjectReport> subjects;  // those with a design, in list order
+  RunEnd end;
+};
+
+// A PPI term with a VIF at or above this is flagged.
+constexpr double kVifFlagThreshold = 5;
+
+// The report page.
+std::string qcReportHtml(const QcReportInput& input);
+
+}  // namespace ppi::analysis

@@ -1,0 +1,60 @@
+#include "run/designmatrix.h"
+
+#include <algorithm>
+
+#include "run/regressors.h"
+#include "host/hostapi.h"
+
+namespace ppi::analysis {
+
+std::string removeFirstOccurrence(std::string_view fileName, std::string_view extension) {
+  std::string name(fileName);
+  const std::size_t at = name.find(extension);
+  if (at != std::string::npos) name.erase(at, extension.size());
+  return name;
+}
+
+bool assembleDesignMatrix(const SubjectSettings& settings, const std::string& label,
+                          const RegionTimeCourse& region, const InteractionInputs& interaction,
+                          PredictorNames& names) {
+  names.clear();
+  const bool built =
+      settings.generalized()
+          ? buildGeneralizedRegressors(label.c_str(), settings, region.values, interaction, names)
+          : buildStandardRegressors(label.c_str(), settings, region.values, interaction, names);
+  if (!built) return false;
+
+  PredictorName physiological;
+  if (!formatPredictorName(physiological, "%s_predictor", label.c_str())) return false;
+  addPredictor(names, physiological.c_str());
+  float* values = predictorValues(physiological);
+  if (values == nullptr) return false;
+  std::copy(region.values.begin(), region.values.end(), values);
+
+  PredictorName constant;
+  constant.assign("Constant");
+  addPredictor(names, constant.c_str());
+  values = predictorValues(constant);
+  if (values == nullptr) return false;
+  std::fill(values, values + region.values.size(), 1.0f);
+  return true;
+}
+
+bool defaultDesignName(const SplitPath& vtc, const model::SubjectVOIRecord& region,
+                       const SubjectSettings& subjectSettings, const RunSettings& settings,
+                       DefaultNameText& name) {
+  const std::string vtcBase = removeFirstOccurrence(vtc.fileName, ".vtc");
+  const std::string voiBase =
+      removeFirstOccurrence(splitPath(region.regionFilePath()).fileName, ".voi");
+  if (!name.format("%sPPI_%s_%s", subjectSettings.approach != 0 ? "gen" : "stand", vtcBase.c_str(),
+                   settings.labelFlag ? settings.labelText.c_str() : voiBase.c_str())) {
+    host::logLine(
+        "Plugin> The design matrix name %s... would be longer than %zu characters; Prepare PPI "
+        "Plugin aborted.",
+        name.c_str(), kDefaultNameLimit);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ppi::analysis

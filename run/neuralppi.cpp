@@ -1,0 +1,83 @@
+#include "run/neuralppi.h"
+
+#include <cstddef>
+
+#include "numerics/deconvolution.h"
+#include "run/hostresponse.h"
+#include "host/hostapi.h"
+
+namespace ppi::analysis {
+namespace {
+
+float* interactionValues(const char* name) {
+  float* values = host::getPredictorByName(name);
+  if (values == nullptr) {
+    host::logLine("Plugin> The host has no predictor \"%s\"; Prepare PPI Plugin aborted.", name);
+  }
+  return values;
+}
+
+}  // namespace
+
+void centreOverRun(float* values, std::size_t count) {
+  if (count == 0) return;
+  double sum = 0.0;
+  for (std::size_t t = 0; t < count; ++t) sum += values[t];
+  const float mean = static_cast<float>(sum / static_cast<double>(count));
+  for (std::size_t t = 0; t < count; ++t) values[t] -= mean;
+}
+
+bool prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
+                        const char* vtcPath, InteractionInputs& inputs) {
+  inputs.options = options;
+  inputs.neural.clear();
+  if (options.any()) {
+    host::logLine("Plugin> Method options: %s.", describeMethodOptions(options).c_str());
+  }
+  if (!options.neuralLevel()) return true;
+
+  const HostResponse response = measureHostResponse(static_cast<int>(region.size()));
+  if (!response.ok) {
+    host::logLine(
+        "Plugin> The interaction at the neural level is refused for %s: %s. Prepare PPI Plugin "
+        "aborted.",
+        vtcPath, response.why.c_str());
+    return false;
+  }
+  NeuralEstimate estimate = deconvolve(region, response.kernel);
+  if (!estimate.ok) {
+    host::logLine(
+        "Plugin> The region signal of %s could not be deconvolved: %s. Prepare PPI Plugin "
+        "aborted.",
+        vtcPath, estimate.why.c_str());
+    return false;
+  }
+  centreOverRun(estimate.values.data(), estimate.values.size());
+  inputs.neural = std::move(estimate.values);
+  host::logLine(
+      "Plugin> Neural signal: the host's kernel has %zu volumes; deconvolution penalty %.4g "
+      "(GCV), %.1f effective parameters.",
+      response.kernel.size(), estimate.lambda, estimate.hatTrace);
+  return true;
+}
+
+bool formInteraction(const char* name, const std::vector<float>& region,
+                     const InteractionInputs& inputs) {
+  const std::size_t volumes = region.size();
+  if (inputs.options.neuralLevel()) {
+    float* values = interactionValues(name);
+    if (values == nullptr) return false;
+    if (inputs.options.centred()) centreOverRun(values, volumes);
+    for (std::size_t t = 0; t < volumes; ++t) values[t] *= inputs.neural[t];
+    host::applyTwoGammaHRFToPredictorWithName(name);
+    return true;
+  }
+  host::applyTwoGammaHRFToPredictorWithName(name);
+  float* values = interactionValues(name);
+  if (values == nullptr) return false;
+  if (inputs.options.centred()) centreOverRun(values, volumes);
+  for (std::size_t t = 0; t < volumes; ++t) values[t] *= region[t];
+  return true;
+}
+
+}  // namespace ppi::analysis

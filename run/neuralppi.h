@@ -1,0 +1,56 @@
+// The interaction (PPI) term of one subject under the run's method options.
+//
+// BOLD level (interactionLevel 0), for a psychological variable p (the
+// box-car of weights, or of one condition) and the z-normalised region
+// signal y:
+//
+//   PPI = (h * p - centre) . y
+//
+// with h * p the host's convolution of p, "." the product volume by volume,
+// and centre the mean of h * p over the run under centrePsych 1, else 0.
+//
+// Neural level (interactionLevel 1):
+//
+//   PPI = h * ((p - centre) . s)
+//
+// with s the neural signal estimated from y by deconvolution with the
+// host's own kernel h (analysis/deconvolution.h), measured per subject
+// through the host's convolution (analysis/hostresponse.h), and then centred
+// over the run: the estimate's level is not determined by the data (see
+// deconvolve), and a centred s keeps the term free of a multiple of h * p,
+// just as the z-normalised y at the BOLD level. centre is the mean of p over
+// the run under centrePsych 1, else 0. No other scaling: H s reproduces y in
+// its own units, so the term is on the BOLD-level term's scale.
+#pragma once
+
+#include <vector>
+
+#include "design/methodoptions.h"
+#include "common/boundedtext.h"
+
+namespace ppi::analysis {
+
+struct InteractionInputs {
+  MethodOptions options;
+  std::vector<float> neural;  // s, centred, one value per volume; at the neural level only
+};
+
+// Prepares a subject's inputs before its design matrix is built: logs one
+// line naming the options when any is non-zero, and at the neural level
+// measures the host's kernel (which clears the host's design matrix) and
+// deconvolves `region`, logging the kernel's length and the penalty chosen.
+// False, after one log line naming the time course, when the host's
+// convolution cannot be measured or is not linear and shift-invariant (the
+// neural level is refused for the run), or the deconvolution fails.
+bool prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
+                        const char* vtcPath, InteractionInputs& inputs);
+
+// Forms the term in the host's predictor `name`, which holds p, unconvolved.
+// False, after one log line, when the host hands out no values for it.
+bool formInteraction(const char* name, const std::vector<float>& region,
+                     const InteractionInputs& inputs);
+
+// Subtracts the mean (summed in double precision) from `count` values.
+void centreOverRun(float* values, std::size_t count);
+
+}  // namespace ppi::analysis

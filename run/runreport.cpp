@@ -1,0 +1,30 @@
+#include "run/runreport.h"
+
+#include <string>
+
+#include "common/paths.h"
+#include "common/report.h"
+
+namespace ppi::analysis {
+
+void reportSubjectStopped(model::PluginState& state, std::size_t number) {
+  std::string where = "subject " + std::to_string(number);
+  if (number >= 1 && number <= state.subjects.size()) {
+    where += " (" + fileNameOf(state.subjects[number - 1].timeCourse.vtcPath.view()) + ")";
+  }
+  if (state.report.count(Report::Kind::error) > 0) return;  // the step said why already
+  state.report.error(where, state.report.lastLogLine(),
+                     "The run stopped here; later subjects were not analysed.");
+}
+
+void summarizeRun(model::PluginState& state, std::size_t saved) {
+  std::string summary = "Start: " + std::to_string(saved) + " of " +
+                        std::to_string(state.subjects.size()) + " design matrices saved";
+  const std::size_t errors = state.report.count(Report::Kind::error);
+  const std::size_t warnings = state.report.count(Report::Kind::warning);
+  if (errors > 0) summary += ", " + counted(errors, "error");
+  if (warnings > 0) summary += ", " + counted(warnings, "warning");
+  state.report.setSummary(summary);
+}
+
+}  // namespace ppi::analysis

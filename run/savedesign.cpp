@@ -1,0 +1,123 @@
+#include "run/savedesign.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "common/paths.h"
+#include "formats/sdmfile.h"
+#include "host/hostapi.h"
+
+namespace ppi::analysis {
+namespace {
+
+constexpr const char* kAborted = "Prepare PPI Plugin aborted.";
+
+bool samePath(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The path beside the multi-study file. A name that an earlier subject of this
+// run already saved to gets "_2", "_3", … so that no design matrix of the run
+// is overwritten.
+bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultName,
+                    const std::vector<PathText>& savedThisRun, PathText& path) {
+  const std::string folder = splitPath(settings.mdmPath.view()).directory;
+  bool fits = path.format("%s/%s.sdm", folder.c_str(), defaultName.c_str());
+  for (int copy = 2; fits && savedBefore(path, savedThisRun); ++copy) {
+    fits = path.format("%s/%s_%d.sdm", folder.c_str(), defaultName.c_str(), copy);
+    if (fits && !savedBefore(path, savedThisRun)) {
+      host::logLine(
+          "Plugin> A design matrix of this run is already saved as %s/%s.sdm; this one is saved "
+          "as %s",
+          folder.c_str(), defaultName.c_str(), path.c_str());
+    }
+  }
+  if (!fits) {
+    host::logLine("Plugin> The path %s... would be longer than %zu characters; %s", path.c_str(),
+                  kPathLimit, kAborted);
+  }
+  return fits;
+}
+
+// Removes what the host left at the path when it is a file of this run's that
+// cannot stand for the subject.
+void removeRegularFile(const PathText& path) {
+  std::error_code error;
+  if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path.c_str(), error))) {
+    std::filesystem::remove(path.c_str(), error);
+  }
+}
+
+}  // namespace
+
+bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun) {
+  return std::any_of(savedThisRun.begin(), savedThisRun.end(),
+                     [&](const PathText& saved) { return samePath(saved.view(), path.view()); });
+}
+
+bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
+                      const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
+                      PathText& savedPath) {
+  if (settings.mdmMode) {
+    if (!multiStudyPath(settings, defaultName, savedThisRun, savedPath)) return false;
+  } else {
+    std::string chosen;
+    if (!host::getSaveFileName("Select a file to save the design matrix (.*SDM) ",
+                               defaultName.c_str(), "*.sdm", chosen)) {
+      host::logLine("PPI Plugin> No SDM file name selected. %s", kAborted);
+      return false;
+    }
+    if (!savedPath.assign(chosen)) {
+      host::logLine("Plugin> The chosen path %s is longer than %zu characters; %s", chosen.c_str(),
+                    kPathLimit, kAborted);
+      return false;
+    }
+  }
+  // A file already at the path (an earlier run's, say) goes first: the host
+  // replaces it anyway, and left in place it would pass for this subject's
+  // design matrix when the host writes nothing. Only a file is ever removed.
+  std::error_code error;
+  const std::filesystem::file_status status =
+      std::filesystem::symlink_status(savedPath.c_str(), error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    host::logLine("Plugin> %s is not a file; the design matrix cannot be saved there. %s",
+                  savedPath.c_str(), kAborted);
+    return false;
+  }
+  std::filesystem::remove(savedPath.c_str(), error);
+  if (error) {
+    host::logLine("Plugin> The file %s cannot be replaced; %s", savedPath.c_str(), kAborted);
+    return false;
+  }
+  host::saveSingleStudyGLMDesignMatrix(savedPath.c_str());
+
+  const auto size = std::filesystem::file_size(savedPath.c_str(), error);
+  if (error || size == 0) {
+    removeRegularFile(savedPath);
+    host::logLine("Plugin> The design matrix was not saved to %s; %s", savedPath.c_str(), kAborted);
+    return false;
+  }
+  const confounds::DesignMatrixRead read = confounds::readDesignMatrixFile(savedPath.str());
+  std::string problem = read.problem;
+  if (read.complete && read.design.names.size() != expected.predictors) {
+    problem = "it holds " + std::to_string(read.design.names.size()) + " predictors instead of " +
+              std::to_string(expected.predictors);
+  } else if (read.complete && read.design.nrOfDataPoints != expected.dataPoints) {
+    problem = "it holds " + std::to_string(read.design.nrOfDataPoints) + " rows instead of " +
+              std::to_string(expected.dataPoints);
+  }
+  if (!problem.empty()) {
+    removeRegularFile(savedPath);
+    host::logLine("Plugin> The design matrix saved to %s is incomplete (%s) and was removed. %s",
+                  savedPath.c_str(), problem.c_str(), kAborted);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ppi::analysis

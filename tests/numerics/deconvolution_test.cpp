@@ -1,0 +1,303 @@
+#include "numerics/deconvolution.h"
+
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "standin/hrf.h"
+#include "tests/support/signals.h"
+
+namespace {
+
+using ppi::analysis::deconvolve;
+using ppi::analysis::kGcvExponentStep;
+using ppi::analysis::kGcvGridPoints;
+using ppi::analysis::kGcvLowestExponent;
+using ppi::analysis::NeuralEstimate;
+
+using signals::correlation;
+using signals::widened;
+using Vector = Eigen::VectorXd;
+
+// The host's convolution, in double precision.
+Vector convolve(const Vector& s, const std::vector<double>& h) {
+  Vector y = Vector::Zero(s.size());
+  for (Eigen::Index t = 0; t < s.size(); ++t) {
+    for (Eigen::Index k = 0; k < static_cast<Eigen::Index>(h.size()) && k <= t; ++k) {
+      y[t] += h[static_cast<std::size_t>(k)] * s[t - k];
+    }
+  }
+  return y;
+}
+
+double standardDeviation(const Vector& v) {
+  return std::sqrt((v.array() - v.mean()).square().sum() / static_cast<double>(v.size() - 1));
+}
+
+// Neural signals of 200 volumes: blocks, single-volume events 3 to 9 volumes
+// apart with heights 0.5 to 1.5, and both.
+Vector blocks(Eigen::Index on, Eigen::Index off) {
+  Vector s(200);
+  for (Eigen::Index t = 0; t < s.size(); ++t) s[t] = t % (on + off) >= off ? 1.0 : 0.0;
+  return s;
+}
+
+Vector events() {
+  std::mt19937 engine(7);
+  Vector s = Vector::Zero(200);
+  for (Eigen::Index t = 4 + engine() % 4; t < s.size(); t += 3 + engine() % 7) {
+    s[t] = 0.5 + static_cast<double>(engine() % 1000) / 1000.0;
+  }
+  return s;
+}
+
+Vector blocksAndEvents() { return blocks(12, 12) + 0.7 * events(); }
+
+// A convolved signal plus noise of a given size relative to its standard
+// deviation, z-normalised as the region signal is; the clean signal on the
+// same scale.
+struct Synthetic {
+  Vector truth, clean;
+  std::vector<float> bold;
+  double noiseShare;  // the noise's standard deviation after normalisation
+};
+
+Synthetic synthesise(const Vector& truth, const std::vector<double>& kernel, double noise) {
+  const Vector clean = convolve(truth, kernel);
+  const Vector noisy =
+      clean + noise * standardDeviation(clean) * signals::gaussian(clean.size(), 11);
+  const double sd = standardDeviation(noisy);
+  Synthetic data{
+      truth, (clean.array() - noisy.mean()) / sd, {}, noise * standardDeviation(clean) / sd};
+  for (Eigen::Index t = 0; t < noisy.size(); ++t) {
+    data.bold.push_back(static_cast<float>((noisy[t] - noisy.mean()) / sd));
+  }
+  return data;
+}
+
+double rms(const Vector& v) { return std::sqrt(v.squaredNorm() / static_cast<double>(v.size())); }
+
+struct RecoveryRow {
+  const char* name;
+  std::function<Vector()> truth;
+  double repetitionTimeMs;  // of the host's kernel; 0: the identity kernel
+  double relativeNoise;
+  double minTruthCorrelation;  // of the estimate with the neural signal
+};
+
+void PrintTo(const RecoveryRow& row, std::ostream* out) { *out << row.name; }
+
+class Recovery : public testing::TestWithParam<RecoveryRow> {};
+
+// The estimate follows the neural signal, and convolved again it reproduces the
+// input up to about the noise, nearer the clean signal than the input is.
+TEST_P(Recovery, EstimateFollowsTheNeuralSignalAndReconvolvesToTheInput) {
+  const RecoveryRow& row = GetParam();
+  const std::vector<double> kernel = row.repetitionTimeMs > 0.0
+                                         ? standin::twoGammaKernel(row.repetitionTimeMs)
+                                         : std::vector<double>{1.0};
+  const Synthetic data = synthesise(row.truth(), kernel, row.relativeNoise);
+  const NeuralEstimate estimate = deconvolve(data.bold, kernel);
+  ASSERT_TRUE(estimate.ok) << estimate.why.c_str();
+  EXPECT_TRUE(estimate.why.empty());
+  ASSERT_EQ(estimate.values.size(), data.bold.size());
+  EXPECT_GT(estimate.lambda, 0.0);
+  EXPECT_GT(estimate.hatTrace, 1.0);
+  EXPECT_LT(estimate.hatTrace, static_cast<double>(data.bold.size()));
+
+  EXPECT_GT(correlation(widened(estimate.values), data.truth), row.minTruthCorrelation);
+  const Vector refit = convolve(widened(estimate.values), kernel).array() + estimate.offset;
+  const double misfit = rms(refit - widened(data.bold)), error = rms(refit - data.clean);
+  // The input has unit SD; what is left over is about the noise, not more,
+  // and the refit lies about as near the clean signal as the noise allows.
+  EXPECT_LT(misfit, 1.3 * data.noiseShare + 0.01);
+  EXPECT_LT(error, 1.15 * data.noiseShare + 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Deconvolution, Recovery,
+    testing::Values(RecoveryRow{"BlocksClean", [] { return blocks(10, 10); }, 2000.0, 0.0, 0.99},
+                    RecoveryRow{"BlocksLowNoise", [] { return blocks(10, 10); }, 2000.0, 0.1, 0.93},
+                    RecoveryRow{"BlocksNoisy", [] { return blocks(10, 10); }, 2000.0, 0.5, 0.85},
+                    RecoveryRow{"BlocksVeryNoisy", [] { return blocks(10, 10); }, 2000.0, 1.0, 0.7},
+                    RecoveryRow{"BlocksTr1", [] { return blocks(20, 20); }, 1000.0, 0.2, 0.9},
+                    RecoveryRow{"BlocksTr2_5", [] { return blocks(8, 8); }, 2500.0, 0.2, 0.9},
+                    RecoveryRow{"EventsClean", events, 2000.0, 0.0, 0.95},
+                    RecoveryRow{"EventsLowNoise", events, 2000.0, 0.1, 0.85},
+                    RecoveryRow{"EventsNoisy", events, 2000.0, 0.5, 0.6},
+                    RecoveryRow{"MixedNoisy", blocksAndEvents, 2000.0, 0.3, 0.8},
+                    // The identity: nothing to undo, the penalty only smooths.
+                    RecoveryRow{"IdentityKernelNoisy", [] { return blocks(10, 10); }, 0.0, 0.3,
+                                0.9}),
+    [](const testing::TestParamInfo<RecoveryRow>& info) { return info.param.name; });
+
+// The same signal under more and more noise: GCV smooths more.
+TEST(Deconvolution, GcvChoosesMoreSmoothingAtHigherNoise) {
+  const std::vector<double> kernel = standin::twoGammaKernel(2000.0);
+  const double noiseLevels[] = {0.02, 0.1, 0.3, 1.0, 3.0};
+  std::vector<double> lambdas;
+  for (double noise : noiseLevels) {
+    const NeuralEstimate estimate =
+        deconvolve(synthesise(blocksAndEvents(), kernel, noise).bold, kernel);
+    ASSERT_TRUE(estimate.ok) << estimate.why.c_str();
+    lambdas.push_back(estimate.lambda);
+  }
+  for (std::size_t i = 1; i < lambdas.size(); ++i) {
+    EXPECT_GT(lambdas[i], lambdas[i - 1]) << noiseLevels[i];
+  }
+  EXPECT_GT(lambdas.back(), 1000.0 * lambdas.front());
+}
+
+// The whole fit done densely: the design [H 1], the penalty on s alone, the
+// hat matrix formed and its trace taken, GCV at every point of the grid.
+struct DenseFit {
+  double lambda = 0.0, gcv = 0.0, hatTrace = 0.0, offset = 0.0;
+  Vector values;
+};
+
+DenseFit denseFit(const std::vector<float>& bold, const std::vector<double>& kernel) {
+  const Eigen::Index n = static_cast<Eigen::Index>(bold.size());
+  Eigen::MatrixXd x = Eigen::MatrixXd::Zero(n, n + 1), d = Eigen::MatrixXd::Zero(n - 1, n + 1);
+  for (Eigen::Index t = 0; t < n; ++t) {
+    for (Eigen::Index k = 0; k <= t && k < static_cast<Eigen::Index>(kernel.size()); ++k) {
+      x(t, t - k) = kernel[static_cast<std::size_t>(k)];
+    }
+    x(t, n) = 1.0;
+  }
+  for (Eigen::Index i = 0; i + 1 < n; ++i) {
+    d(i, i) = -1.0;
+    d(i, i + 1) = 1.0;
+  }
+  const Vector y = widened(bold);
+  const Eigen::MatrixXd h = x.leftCols(n);
+  const Eigen::MatrixXd penalty = d.transpose() * d;
+  const double scale =
+      (h.transpose() * h).diagonal().mean() / penalty.topLeftCorner(n, n).diagonal().mean();
+  DenseFit best;
+  best.gcv = std::numeric_limits<double>::infinity();
+  for (int k = kGcvGridPoints - 1; k >= 0; --k) {
+    const double lambda = std::pow(10.0, kGcvLowestExponent + k * kGcvExponentStep) * scale;
+    const Eigen::MatrixXd m = x.transpose() * x + lambda * penalty;
+    const Eigen::FullPivLU<Eigen::MatrixXd> lu(m);
+    const Eigen::VectorXd coefficients = lu.solve(x.transpose() * y);
+    const double trace = (x * lu.solve(x.transpose())).trace();
+    const double rss = (y - x * coefficients).squaredNorm();
+    const double gcv = static_cast<double>(n) * rss / std::pow(static_cast<double>(n) - trace, 2);
+    if (gcv < best.gcv) {
+      best.lambda = lambda;
+      best.gcv = gcv;
+      best.hatTrace = trace;
+      best.offset = coefficients[n];
+      best.values = coefficients.head(n);
+    }
+  }
+  return best;
+}
+
+struct ReferenceRow {
+  const char* name;
+  Eigen::Index volumes;
+  std::vector<double> kernel;
+  double relativeNoise;
+};
+
+void PrintTo(const ReferenceRow& row, std::ostream* out) { *out << row.name; }
+
+class DenseReference : public testing::TestWithParam<ReferenceRow> {};
+
+// The banded solution, the selected-inversion trace and the grid search give
+// what the dense computation gives.
+TEST_P(DenseReference, AgreesOnWeightScoreTraceOffsetAndEstimate) {
+  const ReferenceRow& row = GetParam();
+  const Synthetic data =
+      synthesise(blocksAndEvents().head(row.volumes), row.kernel, row.relativeNoise);
+  const NeuralEstimate estimate = deconvolve(data.bold, row.kernel);
+  ASSERT_TRUE(estimate.ok) << estimate.why.c_str();
+  const DenseFit reference = denseFit(data.bold, row.kernel);
+  EXPECT_DOUBLE_EQ(estimate.lambda, reference.lambda);
+  EXPECT_NEAR(estimate.gcv, reference.gcv, 1e-8 * reference.gcv);
+  EXPECT_NEAR(estimate.hatTrace, reference.hatTrace, 1e-7);
+  EXPECT_NEAR(estimate.offset, reference.offset, 1e-6);
+  ASSERT_EQ(estimate.values.size(), static_cast<std::size_t>(reference.values.size()));
+  EXPECT_LT((widened(estimate.values) - reference.values).cwiseAbs().maxCoeff(),
+            1e-5 * (1.0 + reference.values.cwiseAbs().maxCoeff()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Deconvolution, DenseReference,
+    testing::Values(ReferenceRow{"Tr2Noisy", 120, standin::twoGammaKernel(2000.0), 0.3},
+                    ReferenceRow{"Tr1VeryNoisy", 80, standin::twoGammaKernel(1000.0), 1.0},
+                    ReferenceRow{"Tr2_5NearlyClean", 150, standin::twoGammaKernel(2500.0), 0.02},
+                    // Half the kernel falls after the run's end.
+                    ReferenceRow{"KernelLongerThanTheRun", 9, standin::twoGammaKernel(2000.0), 0.5},
+                    ReferenceRow{"ShortKernelBandOfTwo", 60, {0.0, 0.6, 0.4}, 0.3},
+                    ReferenceRow{"InstantKernel", 60, {0.8, 0.3}, 0.3}),
+    [](const testing::TestParamInfo<ReferenceRow>& info) { return info.param.name; });
+
+struct EdgeRow {
+  const char* name;
+  std::vector<float> bold;
+  std::vector<double> kernel;
+  const char* why;  // null: an estimate is expected
+};
+
+void PrintTo(const EdgeRow& row, std::ostream* out) { *out << row.name; }
+
+class Edges : public testing::TestWithParam<EdgeRow> {};
+
+// Signals and kernels that give no estimate say why; the few that still do
+// give one value per volume.
+TEST_P(Edges, RefuseWithAReasonOrEstimateEveryVolume) {
+  const EdgeRow& row = GetParam();
+  const NeuralEstimate estimate = deconvolve(row.bold, row.kernel);
+  if (row.why != nullptr) {
+    EXPECT_FALSE(estimate.ok);
+    EXPECT_TRUE(estimate.values.empty());
+    EXPECT_NE(estimate.why.view().find(row.why), std::string::npos) << estimate.why.c_str();
+    return;
+  }
+  ASSERT_TRUE(estimate.ok) << estimate.why.c_str();
+  ASSERT_EQ(estimate.values.size(), row.bold.size());
+  for (float value : estimate.values) EXPECT_TRUE(std::isfinite(value));
+}
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const double kInfinity = std::numeric_limits<double>::infinity();
+const std::vector<float> kShortSignal = {0.5f, -1.0f, 1.5f, 0.2f, -0.7f, 0.1f, -0.6f};
+
+INSTANTIATE_TEST_SUITE_P(
+    Deconvolution, Edges,
+    testing::Values(
+        EdgeRow{"NoVolumes", {}, {0.0, 1.0}, "0 volumes"},
+        EdgeRow{"OneVolume", {1.0f}, {0.0, 1.0}, "1 volumes"},
+        EdgeRow{"NoKernel", kShortSignal, {}, "all zero (or there are none)"},
+        EdgeRow{"ZeroKernel", kShortSignal, {0.0, 0.0, 0.0}, "all zero"},
+        // The kernel's only response falls after the run's end.
+        EdgeRow{
+            "KernelZeroWithinTheRun", {1.0f, -1.0f, 0.5f}, {0.0, 0.0, 0.0, 1.0}, "first 3 lags"},
+        EdgeRow{"SignalNotFinite", {0.5f, kNaN, 1.0f}, {0.0, 1.0}, "not finite at volume 1"},
+        EdgeRow{"KernelNotFinite", kShortSignal, {0.0, kInfinity}, "not finite at lag 1"},
+        // Two volumes: the level and the one volume the kernel sees fit both.
+        EdgeRow{"TwoVolumes",
+                {1.0f, -1.0f},
+                standin::twoGammaKernel(2000.0),
+                "reproduces all 2 volumes"},
+        EdgeRow{"ThreeVolumes", {1.0f, -1.0f, 0.5f}, standin::twoGammaKernel(2000.0), nullptr},
+        EdgeRow{"KernelLongerThanTheRun", kShortSignal, standin::twoGammaKernel(1000.0), nullptr},
+        EdgeRow{"KernelNotFiniteBeyondTheRun",
+                kShortSignal,
+                {0.0, 0.5, 0.5, 0.0, 0.0, 0.0, 0.0, kInfinity},
+                "not finite at lag 7"},
+        EdgeRow{"SilentSignal", std::vector<float>(40, 0.0f), standin::twoGammaKernel(2000.0),
+                nullptr}),
+    [](const testing::TestParamInfo<EdgeRow>& info) { return info.param.name; });
+
+}  // namespace

@@ -1,0 +1,301 @@
+#include "report/qcreport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using ppi::analysis::ConditionWeight;
+using ppi::analysis::Predictor;
+using ppi::analysis::PredictorRole;
+using ppi::analysis::qcReportHtml;
+using ppi::analysis::QcReportInput;
+using ppi::analysis::SubjectReport;
+
+std::vector<float> wave(std::size_t volumes, double period, double scale, double offset = 0) {
+  std::vector<float> values;
+  for (std::size_t v = 0; v < volumes; ++v) {
+    values.push_back(static_cast<float>(offset + scale * std::sin(v * 6.283 / period)));
+  }
+  return values;
+}
+
+// A subject whose design has one predictor of each listed role.
+SubjectReport subjectWith(const std::vector<PredictorRole>& roles, std::size_t volumes = 40) {
+  SubjectReport subject;
+  subject.timeCourse = "/study/s1/run.vtc";
+  subject.regionFile = "/study/s1/regions.voi";
+  subject.regionName = "Seed";
+  subject.voxelsListed = subject.voxelsInside = 50;
+  subject.designFile = "/study/results/s1_PPI_Seed.sdm";
+  for (std::size_t i = 0; i < roles.size(); ++i) {
+    subject.predictors.push_back(
+        {"P" + std::to_string(i + 1), wave(volumes, 7.0 + 3.0 * i, 1.0 + 0.2 * i), roles[i]});
+  }
+  subject.predictors.push_back({"Constant", std::vector<float>(volumes, 1), PredictorRole::other});
+  subject.stats = ppi::analysis::computeDesignStats(subject.predictors);
+  subject.conditions = {{"Task", true, "Task list2", 1}};
+  return subject;
+}
+
+QcReportInput runOf(std::vector<SubjectReport> subjects) {
+  QcReportInput input;
+  input.plugin = {"PPI plug-in", "2.1.0", "3.4.1"};
+  input.dateUtc = 1717243200;
+  input.subjectsListed = static_cast<std::int32_t>(subjects.size());
+  input.subjects = std::move(subjects);
+  return input;
+}
+
+std::size_t countOf(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// The text of each subject's figure, in order.
+std::vector<std::string> figures(const std::string& html) {
+  std::vector<std::string> found;
+  const std::string open = "<figure class=\"subject\"";
+  for (auto at = html.find(open); at != std::string::npos; at = html.find(open, at + 1)) {
+    found.push_back(html.substr(at, html.find("</figure>", at) - at));
+  }
+  return found;
+}
+
+using Roles = std::vector<PredictorRole>;
+constexpr auto kSignal = PredictorRole::regionSignal;
+constexpr auto kTask = PredictorRole::task;
+constexpr auto kPpi = PredictorRole::ppiTerm;
+constexpr auto kComplementary = PredictorRole::complementary;
+constexpr auto kMotion = PredictorRole::motion;
+constexpr auto kOther = PredictorRole::other;
+
+TEST(QcReport, OneFigurePerSubjectWithATracePerDrawnPredictor) {
+  const Roles standard = {kPpi, kTask, kSignal};
+  const Roles withMotion = {kPpi,    kTask,   kSignal, kMotion, kMotion,
+                            kMotion, kMotion, kMotion, kMotion};
+  const Roles generalized = {kPpi, kPpi, kPpi, kTask, kTask, kTask, kSignal, kOther};
+  const struct {
+    const char* name;
+    std::vector<Roles> subjects;
+    std::vector<std::size_t> traces;
+    std::size_t motionTraces;  // in all figures
+  } rows[] = {
+      {"no subject", {}, {}, 0},
+      {"standard approach", {standard}, {3}, 0},
+      {"complementary regressor", {{kPpi, kTask, kComplementary, kSignal}}, {4}, 0},
+      {"motion merged, second panel", {withMotion}, {9}, 6},
+      {"generalized approach, other predictors not drawn", {generalized}, {7}, 0},
+      {"three subjects", {standard, withMotion, generalized}, {3, 9, 7}, 6},
+  };
+  for (const auto& row : rows) {
+    std::vector<SubjectReport> subjects;
+    for (const Roles& roles : row.subjects) subjects.push_back(subjectWith(roles));
+    const std::string html = qcReportHtml(runOf(subjects));
+    const std::vector<std::string> found = figures(html);
+    std::vector<std::size_t> traces;
+    std::size_t motion = 0;
+    for (const std::string& figure : found) {
+      traces.push_back(countOf(figure, "class=\"trace "));
+      motion += countOf(figure, "class=\"trace motion\"");
+      EXPECT_EQ(countOf(figure, "<svg"), 1u) << row.name;
+      // Every panel has a zero line.
+      EXPECT_EQ(countOf(figure, "class=\"zero\""), countOf(figure, "class=\"frame\"")) << row.name;
+    }
+    EXPECT_EQ(traces, row.traces) << row.name;
+    EXPECT_EQ(motion, row.motionTraces) << row.name;
+    EXPECT_EQ(countOf(html, "<section class=\"subject-section\""), row.subjects.size()) << row.name;
+    // One summary row per subject, linking to its part.
+    EXPECT_EQ(countOf(html, "<a href=\"#subject-"), row.subjects.size()) << row.name;
+  }
+}
+
+TEST(QcReport, SelfContained) {
+  const std::string html = qcReportHtml(runOf({subjectWith({kPpi, kTask, kSignal, kMotion})}));
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
+  for (const char* outside : {"<script", "src=", "@import", "url(", "<link", "href=\"http"}) {
+    EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+  }
+  EXPECT_NE(html.find("id=\"how-to-read\""), std::string::npos);
+}
+
+TEST(QcReport, UserTextIsEscaped) {
+  SubjectReport subject = subjectWith({kPpi, kTask, kSignal});
+  subject.timeCourse = "/study/<u>s&1</u>/run \"1\".vtc";
+  subject.regionName = "Seed <left>";
+  subject.regionFile = "C:\\R\xe4ume\\regions.voi";  // a code-page byte
+  subject.designFile = "/study/'quoted'.sdm";
+  subject.predictors[0].name = "PPI_<script>alert(1)</script>";
+  subject.stats = ppi::analysis::computeDesignStats(subject.predictors);
+  subject.conditions.push_back({"A&B <x>", false, "", 0});
+  subject.boxCars.push_back({"Faces <img>", 1, std::vector<float>(40, 1)});
+  subject.warnings.push_back("bell \x07 and <tag>");
+  QcReportInput input = runOf({subject});
+  input.settings.label = "<label>";
+  input.settings.conditionEntries = {"Faces <i>list2</i>"};
+  input.settings.multiStudyPath = "<mdm>";
+  input.settings.multiStudy = true;
+  input.end = {false, 2, "The file <x> & \"y\" could not be read."};
+  input.subjectsListed = 3;
+  const std::string html = qcReportHtml(input);
+
+  for (const char* raw : {"<u>", "<left>", "<script>", "<x>", "<img>", "<tag>", "<label>", "<i>",
+                          "<mdm>", "\x07", "\xe4u"}) {
+    EXPECT_EQ(html.find(raw), std::string::npos) << raw;
+  }
+  for (const char* text :
+       {"&lt;u&gt;s&amp;1&lt;/u&gt;", "run &quot;1&quot;.vtc", "Seed &lt;left&gt;",
+        "R\xef\xbf\xbdume", "&#39;quoted&#39;", "PPI_&lt;script&gt;", "A&amp;B &lt;x&gt;",
+        "Faces &lt;img&gt;", "bell \xef\xbf\xbd and", "&lt;label&gt;",
+        "Faces &lt;i&gt;list2&lt;/i&gt;",
+        "The file &lt;x&gt; &amp; &quot;y&quot; could not be read."}) {
+    EXPECT_NE(html.find(text), std::string::npos) << text;
+  }
+  EXPECT_NE(html.find("stopped at subject 2 of 3"), std::string::npos);
+}
+
+TEST(QcReport, FlagsWhenVifAtLeastFiveVoxelsOutsideOrAConditionUnnamed) {
+  const double infinite = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* name;
+    double vif;
+    std::int32_t voxelsInside;  // of 50
+    bool unnamedCondition;
+    std::size_t vifFlags, outsideFlags, unnamedFlags;
+  } rows[] = {
+      {"clean", 1.2, 50, false, 0, 0, 0},
+      {"VIF just under 5", 4.999, 50, false, 0, 0, 0},
+      {"VIF 5", 5.0, 50, false, 1, 0, 0},
+      {"VIF 12", 12.0, 50, false, 1, 0, 0},
+      {"VIF infinite", infinite, 50, false, 1, 0, 0},
+      {"voxels outside the grid", 1.0, 47, false, 0, 1, 0},
+      {"a condition no entry names", 1.0, 50, true, 0, 0, 1},
+      {"all three", 6.0, 0, true, 1, 1, 1},
+  };
+  for (const auto& row : rows) {
+    SubjectReport subject = subjectWith({kPpi, kTask, kSignal});
+    subject.stats.vifs.at(0).vif = row.vif;
+    subject.voxelsInside = row.voxelsInside;
+    if (row.unnamedCondition) subject.conditions.push_back({"Noise", false, "", 0});
+    const std::string html = qcReportHtml(runOf({subject}));
+    EXPECT_EQ(countOf(html, "class=\"flag flag-vif\""), row.vifFlags) << row.name;
+    EXPECT_EQ(countOf(html, "class=\"flag flag-outside\""), row.outsideFlags) << row.name;
+    EXPECT_EQ(countOf(html, "class=\"flag flag-unnamed\""), row.unnamedFlags) << row.name;
+    EXPECT_EQ(html.find("PPI VIF \u2265 5") != std::string::npos, row.vifFlags > 0) << row.name;
+    if (std::isinf(row.vif)) {
+      EXPECT_NE(html.find("factor infinite"), std::string::npos);
+    }
+  }
+}
+
+// The tick values of one axis ("x" or "y") in a figure, in order.
+std::vector<std::vector<double>> tickGroups(const std::string& figure, const char* axis) {
+  std::vector<std::vector<double>> groups(1);
+  const std::regex tick(std::string("<text class=\"tick ") + axis + "\"[^>]*>([^<]*)</text>");
+  double previous = -std::numeric_limits<double>::infinity();
+  for (std::sregex_iterator it(figure.begin(), figure.end(), tick), end; it != end; ++it) {
+    const double value = std::strtod((*it)[1].str().c_str(), nullptr);
+    if (value <= previous) groups.emplace_back();  // the next panel's axis
+    groups.back().push_back(value);
+    previous = value;
+  }
+  return groups;
+}
+
+TEST(QcReport, TicksAtRoundValues) {
+  const struct {
+    const char* name;
+    std::size_t volumes;
+    double scale, offset;
+  } rows[] = {
+      {"few volumes, unit values", 7, 1, 0},
+      {"a long run, large values", 1234, 850, 2000},
+      {"tiny values", 180, 0.0013, 0},
+      {"all negative", 95, 3.7, -12.2},
+  };
+  for (const auto& row : rows) {
+    SubjectReport subject = subjectWith({kPpi, kTask, kSignal, kMotion}, row.volumes);
+    for (Predictor& predictor : subject.predictors) {
+      predictor.values = wave(row.volumes, 9, row.scale, row.offset);
+    }
+    const std::vector<std::string> found = figures(qcReportHtml(runOf({subject})));
+    ASSERT_EQ(found.size(), 1u);
+    for (const char* axis : {"x", "y"}) {
+      const auto groups = tickGroups(found[0], axis);
+      EXPECT_EQ(groups.size(), axis[0] == 'x' ? 1u : 2u) << row.name << " " << axis;
+      for (const std::vector<double>& ticks : groups) {
+        ASSERT_GE(ticks.size(), 3u) << row.name << " " << axis;
+        const double step = ticks[1] - ticks[0];
+        const double magnitude = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        const double mantissa = step / magnitude;
+        EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-6 || std::fabs(mantissa - 2) < 1e-6 ||
+                    std::fabs(mantissa - 5) < 1e-6)
+            << row.name << " " << axis << ": step " << step;
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+          EXPECT_NEAR(ticks[i] / step, std::round(ticks[i] / step), 1e-6)
+              << row.name << " " << axis << ": " << ticks[i];
+          if (i > 0) {
+            EXPECT_NEAR(ticks[i] - ticks[i - 1], step, step * 1e-6) << row.name;
+          }
+        }
+      }
+      if (axis[0] == 'x') {
+        EXPECT_LE(groups[0].back(), static_cast<double>(row.volumes)) << row.name;
+        EXPECT_GT(groups[0].back() + (groups[0][1] - groups[0][0]),
+                  static_cast<double>(row.volumes))
+            << row.name;
+      }
+    }
+  }
+}
+
+TEST(QcReport, RunSummary) {
+  SubjectReport first = subjectWith({kPpi, kTask, kSignal});
+  SubjectReport same = first;
+  SubjectReport renamed = first;
+  renamed.predictors[1].name = "Other";
+  SubjectReport longer = first;
+  longer.predictors.push_back({"Extra", std::vector<float>(40, 2), kOther});
+  const struct {
+    const char* name;
+    std::vector<SubjectReport> subjects;
+    const char* says;
+  } rows[] = {
+      {"same predictors", {first, same, same}, "Yes: all 3 designs have the same 4 predictors"},
+      {"a renamed predictor",
+       {first, same, renamed},
+       "subject 3\u2019s predictors differ from subject 1\u2019s (predictor 2 is "
+       "\u201cOther\u201d"},
+      {"one more predictor", {first, longer}, "it has 5 predictors, subject 1 has 4"},
+      {"one subject", {first}, "One design only."},
+  };
+  for (const auto& row : rows) {
+    const std::string html = qcReportHtml(runOf(row.subjects));
+    EXPECT_NE(html.find(row.says), std::string::npos) << row.name;
+    EXPECT_NE(html.find("The run completed: " + std::to_string(row.subjects.size()) + " of " +
+                        std::to_string(row.subjects.size())),
+              std::string::npos)
+        << row.name;
+    EXPECT_NE(html.find("2024-06-01T12:00:00Z"), std::string::npos);
+  }
+
+  // The largest |r| between a PPI term and another predictor, with the pair.
+  SubjectReport correlated = subjectWith({kPpi, kTask, kSignal});
+  correlated.predictors[1].values = correlated.predictors[0].values;
+  correlated.predictors[1].values[3] += 0.5f;
+  correlated.stats = ppi::analysis::computeDesignStats(correlated.predictors);
+  const double r = correlated.stats.correlation(0, 1);
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "%.2f <span class=\"pair\">(P1 / P2)</span>", r);
+  EXPECT_NE(qcReportHtml(runOf({correlated})).find(expected), std::string::npos) << expected;
+}
+
+}  // namespace

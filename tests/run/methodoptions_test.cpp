@@ -1,0 +1,263 @@
+// The method options of a run: the region summary, the level of the
+// interaction and the centring of the psychological factor, as they reach the
+// host's design matrix.
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "numerics/deconvolution.h"
+#include "run/hostresponse.h"
+#include "run/neuralppi.h"
+#include "host/hostprototypes.h"
+#include "standin/hrf.h"
+#include "tests/support/studyfixture.h"
+
+namespace {
+
+using analysistest::Names;
+using analysistest::predictorValues;
+using analysistest::SubjectSetup;
+using testsupport::PluginHarness;
+using Signal = std::vector<float>;
+
+constexpr int kVolumes = 60;
+
+SubjectSetup subject() {
+  SubjectSetup setup = analysistest::numberedSubject(1);
+  setup.grid.nrOfVolumes = kVolumes;
+  setup.protocol.conditions = {{"Faces", {{3, 5}, {15, 17}, {31, 33}, {47, 50}}},
+                               {"Houses", {{7, 9}, {19, 21}, {38, 41}, {54, 56}}},
+                               {"Rest", {{11, 13}}}};
+  return setup;
+}
+
+// The unconvolved box-car of the conditions with their values.
+Signal boxCar(const SubjectSetup& setup, const std::vector<float>& values) {
+  Signal car(kVolumes, 0.0f);
+  for (std::size_t c = 0; c < values.size(); ++c) {
+    for (const auto& [first, last] : setup.protocol.conditions[c].intervals) {
+      for (int v = first; v <= last; ++v) car[static_cast<std::size_t>(v - 1)] = values[c];
+    }
+  }
+  return car;
+}
+
+Signal convolved(Signal values) {
+  standin::convolveCausal(values.data(), values.size(), standin::twoGammaKernel(2000.0));
+  return values;
+}
+
+Signal centred(Signal values) {
+  double sum = 0.0;
+  for (float v : values) sum += v;
+  for (float& v : values) v -= static_cast<float>(sum / static_cast<double>(values.size()));
+  return values;
+}
+
+Signal times(Signal a, const Signal& b) {
+  for (std::size_t t = 0; t < a.size(); ++t) a[t] *= b[t];
+  return a;
+}
+
+Signal zNormalised(const Eigen::VectorXd& values) {
+  const double mean = values.mean();
+  const double sd = std::sqrt((values.array() - mean).square().sum() / (values.size() - 1.0));
+  Signal z;
+  for (double v : values) z.push_back(static_cast<float>((v - mean) / sd));
+  return z;
+}
+
+// The first right singular vector of the region's centred voxels, with the
+// sign of the mean, z-normalised.
+Signal plainEigenvariate(const SubjectSetup& setup) {
+  const auto& voxels = setup.regions[0].voxels;
+  Eigen::MatrixXd x(static_cast<Eigen::Index>(voxels.size()), kVolumes);
+  for (std::size_t v = 0; v < voxels.size(); ++v) {
+    const auto& g = setup.grid;
+    const int cx = (voxels[v][0] - g.xStart) / g.resolution;
+    const int cy = (voxels[v][1] - g.yStart) / g.resolution;
+    const int cz = (voxels[v][2] - g.zStart) / g.resolution;
+    for (int t = 0; t < kVolumes; ++t) {
+      x(static_cast<Eigen::Index>(v), t) = static_cast<float>(setup.sample(cx, cy, cz, t));
+    }
+  }
+  x = x.colwise() - x.rowwise().mean();
+  Eigen::JacobiSVD<Eigen::MatrixXd> svd(x, Eigen::ComputeThinV);
+  Eigen::VectorXd component = svd.matrixV().col(0);
+  if (component.dot(x.colwise().mean().transpose()) < 0) component = -component;
+  return zNormalised(component);
+}
+
+// The neural signal as the run estimates it, centred: the host's kernel as it
+// reads it back, in single precision.
+Signal neuralSignal(const Signal& region) {
+  std::vector<double> kernel = standin::twoGammaKernel(2000.0);
+  if (kernel.size() > region.size()) kernel.resize(region.size());
+  for (double& k : kernel) k = static_cast<float>(k);
+  const ppi::analysis::NeuralEstimate estimate = ppi::analysis::deconvolve(region, kernel);
+  EXPECT_TRUE(estimate.ok) << estimate.why.c_str();
+  return centred(estimate.values);
+}
+
+void expectNear(const Signal& actual, const Signal& expected, const std::string& what) {
+  ASSERT_EQ(actual.size(), expected.size()) << what;
+  for (std::size_t t = 0; t < actual.size(); ++t) {
+    ASSERT_NEAR(actual[t], expected[t], 2e-4 * (1.0 + std::abs(expected[t])))
+        << what << " at volume " << t;
+  }
+}
+
+TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
+  // The contrast Faces +1, Houses -1. Under the generalized approach every
+  // condition from the baseline 0 gets a term of its own box-car.
+  const std::vector<float> weights{1, -1, 0};
+  const struct {
+    const char* name;
+    int level, summary, centre, approach;
+    const char* logged;  // the options line
+  } rows[] = {
+      {"BoldCentred", 0, 0, 1, 0,
+       "interactionLevel 0 (BOLD), regionSummary 0 (mean), centrePsych 1 (centred)"},
+      {"Neural", 1, 0, 0, 0,
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)"},
+      {"NeuralCentred", 1, 0, 1, 0,
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 1 (centred)"},
+      {"NeuralGeneralized", 1, 0, 0, 1,
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)"},
+      {"Eigenvariate", 0, 1, 0, 0,
+       "interactionLevel 0 (BOLD), regionSummary 1 (first eigenvariate), centrePsych 0 (as is)"},
+      {"EigenvariateNeuralCentredGeneralized", 1, 1, 1, 1,
+       "interactionLevel 1 (neural), regionSummary 1 (first eigenvariate), centrePsych 1 "
+       "(centred)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const SubjectSetup setup = subject();
+    PluginHarness harness;
+    standin::HostModel& model = harness.model;
+    analysistest::addSubject(harness, setup);
+    model.stringParameters["CondID-0"] = "Faces list2";
+    model.stringParameters["CondID-1"] = "Houses list0";
+    model.intParameters = {{"interactionLevel", row.level},
+                           {"regionSummary", row.summary},
+                           {"centrePsych", row.centre},
+                           {"whichapproach", row.approach}};
+    model.saveFileAnswers.push_back({true, "out.sdm"});
+    ASSERT_TRUE(harness.run("Start"));
+
+    const Signal region =
+        row.summary == 1 ? plainEigenvariate(setup) : analysistest::plainRegionTimeCourse(setup);
+    expectNear(predictorValues(model, "FFA_predictor"), region, "physiological");
+    const Signal neural = row.level == 1 ? neuralSignal(region) : Signal{};
+    auto term = [&](const Signal& psych) {
+      if (row.level == 0) {
+        const Signal factor = convolved(psych);
+        return times(row.centre == 1 ? centred(factor) : factor, region);
+      }
+      return convolved(times(row.centre == 1 ? centred(psych) : psych, neural));
+    };
+    if (row.approach == 1) {
+      for (std::size_t c = 0; c < 3; ++c) {
+        std::vector<float> one(3, 0.0f);
+        one[c] = 1.0f;
+        const std::string name = setup.protocol.conditions[c].name;
+        expectNear(predictorValues(model, "PPI_" + name + "_FFA"), term(boxCar(setup, one)),
+                   "PPI of " + name);
+        EXPECT_EQ(predictorValues(model, name), convolved(boxCar(setup, one))) << name;
+      }
+    } else {
+      expectNear(predictorValues(model, "PPI_FFA"), term(boxCar(setup, weights)), "PPI");
+      EXPECT_EQ(predictorValues(model, "Psychological regressor"),
+                convolved(boxCar(setup, weights)));
+    }
+    EXPECT_EQ(std::count(model.log.begin(), model.log.end(),
+                         std::string("Plugin> Method options: ") + row.logged + "."),
+              1);
+    // The host's design matrix holds the plug-in's predictors only: the
+    // response probe was cleared away.
+    EXPECT_EQ(model.predictor(ppi::analysis::kResponseProbeName), nullptr);
+    EXPECT_TRUE(model.canariesIntact());
+  }
+}
+
+// A host whose convolution squares what it convolves: not linear.
+void squaringConvolution(const char* name) {
+  standin::HostModel* model = standin::currentHostModel();
+  model->nkApplyTwoGammaHRFToPredictorWithName(name);
+  float* values = model->nkGetPredictorByName(name);
+  for (std::size_t t = 0; t < model->predictor(name)->values.size(); ++t) values[t] *= values[t];
+}
+
+TEST(MethodOptions, RunsRefusedBeforeAnythingIsSaved) {
+  const std::string refused =
+      "Plugin> The interaction at the neural level is refused for /data/s01/run1.vtc: the host's "
+      "convolution is not linear and shift-invariant: ";
+  const struct {
+    const char* name;
+    std::map<std::string, int> parameters;
+    bool squaringHost;
+    std::string line;  // the last log line starts with it
+  } rows[] = {
+      {"LevelTwo",
+       {{"interactionLevel", 2}},
+       false,
+       "Plugin> \"interactionLevel\" is 2; it takes 0 or 1. Prepare PPI Plugin aborted."},
+      {"SummaryNegative",
+       {{"regionSummary", -1}},
+       false,
+       "Plugin> \"regionSummary\" is -1; it takes 0 or 1. Prepare PPI Plugin aborted."},
+      {"CentreThree",
+       {{"centrePsych", 3}},
+       false,
+       "Plugin> \"centrePsych\" is 3; it takes 0 or 1. Prepare PPI Plugin aborted."},
+      {"NonLinearHost", {{"interactionLevel", 1}}, true, refused},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    PluginHarness harness;
+    standin::HostModel& model = harness.model;
+    analysistest::addSubject(harness, subject());
+    if (row.squaringHost) {
+      harness.host.exports["nkApplyTwoGammaHRFToPredictorWithName"] =
+          reinterpret_cast<ppi::host::RawFunction>(&squaringConvolution);
+      ASSERT_TRUE(harness.host.bind());
+    }
+    model.stringParameters["CondID-0"] = "Faces list2";
+    model.intParameters = row.parameters;
+    model.saveFileAnswers.push_back({true, "out.sdm"});
+    EXPECT_FALSE(harness.run("Start"));
+    ASSERT_FALSE(model.log.empty());
+    EXPECT_EQ(model.log.back().substr(0, row.line.size()), row.line);
+    EXPECT_TRUE(model.savedDesignMatrices.empty());
+    EXPECT_TRUE(model.callsTo("nkGetSaveFileName").empty());
+  }
+}
+
+TEST(MethodOptions, CentringSubtractsTheMeanInDoublePrecision) {
+  const struct {
+    const char* name;
+    Signal values, centred;
+  } rows[] = {
+      {"Empty", {}, {}},
+      {"Constant", {2.5f, 2.5f, 2.5f}, {0, 0, 0}},
+      {"BoxCar", {1, 1, 0, 0}, {0.5f, 0.5f, -0.5f, -0.5f}},
+      // A float sum would lose the small values against the large one.
+      {"LargeAndSmall",
+       {1e8f, 1, 1, 1, 1, 1, 1, 1},
+       {87500000.0f, -12500000.0f, -12500000.0f, -12500000.0f, -12500000.0f, -12500000.0f,
+        -12500000.0f, -12500000.0f}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Signal values = row.values;
+    ppi::analysis::centreOverRun(values.data(), values.size());
+    EXPECT_EQ(values, row.centred);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include "run/mocohandover.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/formats/sdmfiles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const char* const kCancelled = "PPI Plugin> No SDM file name selected. Prepare PPI Plugin aborted.";
+const char* const kNotAdded =
+    "PPI Plugin> Motion correction predictors could not be added. Prepare PPI Plugin aborted.";
+
+// The hand-over asks the host for the file and logs through it.
+class MoCoHandOver : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.bind());
+    fs::create_directories("data/s01");
+    fs::create_directories("out");
+    testsupport::writeFile("out/run1.sdm", sdmfiles::designFile(2, 2, true));
+    testsupport::writeFile("data/s01/run1_3DMC.sdm", sdmfiles::motionFile(6, 2));
+    testsupport::writeFile("data/s01/short_3DMC.sdm", sdmfiles::motionFile(6, 1));
+    ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
+  }
+  testsupport::ScopedWorkingDirectory directory;
+  testsupport::FakeHost host;
+  std::vector<std::string>& log = host.model.log;
+  ppi::PathText savedPath;
+};
+
+TEST_F(MoCoHandOver, TheMergedDesignTakesTheSavedOnesPlace) {
+  host.model.openFileAnswers.push_back({true, "data/s01/run1_3DMC.sdm"});
+  ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 1));
+  EXPECT_EQ(savedPath.view(), "out/run1_3DMC_z.sdm");
+  std::vector<standin::HostCall> dialogs = host.model.callsTo("nkGetOpenFileName");
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].arguments,
+            (std::vector<std::string>{"Select motion correction sdm file to read (.*SDM) ",
+                                      "data/s01", "SDM file (*3DMC*.sdm)"}));
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 2),
+            (std::vector<std::string>{"Plugin> MoCoSDM selected is: \"data/s01/run1_3DMC.sdm\".",
+                                      "Plugin> Original sdm selected is: \"out/run1.sdm\"."}));
+  EXPECT_EQ(log.back(), "New filename: out/run1_3DMC_z.sdm");
+  // Two rows per motion column: z-transformed, each is -1 and 1.
+  EXPECT_EQ(sdmfiles::lines(sdmfiles::readText(savedPath.c_str())).back(),
+            "0.125\t-1\t1\t1\t1\t1\t1\t1.000000");
+}
+
+TEST_F(MoCoHandOver, TheRunStopsWhenNoMergedDesignCanStand) {
+  const std::string longest(ppi::confounds::kMotionPathLimit - 4, 'm');
+  struct Row {
+    std::size_t savedLength;  // 0: out/run1.sdm
+    bool answered;
+    std::string motionPath;
+    std::string failureLine;  // the line before the closing one, if any
+    std::string lastLine;
+  };
+  const Row rows[] = {
+      {0, false, "", "", kCancelled},
+      {0, true, "data/s01/short_3DMC.sdm", "Number of time points do not match.", kNotAdded},
+      {0, true, longest + ".sdm", "Unable to open the motion estimates file.", kNotAdded},
+      {0, true, longest + "m.sdm", "",
+       "PPI Plugin> The motion correction file path is longer than 511 characters. Prepare PPI "
+       "Plugin aborted."},
+      {295, false, "", "", kCancelled},  // "_3DMC" fits in 300 characters; the dialog is shown
+      {296, false, "", "",
+       "PPI Plugin> The merged design matrix path would be longer than 300 characters. Prepare "
+       "PPI Plugin aborted."},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.lastLine);
+    const std::string saved =
+        row.savedLength ? std::string(row.savedLength - 4, 'd') + ".sdm" : "out/run1.sdm";
+    ASSERT_TRUE(savedPath.assign(saved));
+    log.clear();
+    if (row.answered) host.model.openFileAnswers.push_back({true, row.motionPath});
+    EXPECT_FALSE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0));
+    EXPECT_EQ(savedPath.view(), saved);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), row.lastLine);
+    EXPECT_EQ(log.size() < 2 ? "" : log[log.size() - 2], row.failureLine);
+    EXPECT_EQ(std::distance(fs::directory_iterator("out"), fs::directory_iterator()), 1);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MoCoHandOver, AStillMotionColumnIsAWarningInTheReport) {
+  std::string still = sdmfiles::header(1, 6, 2, 0, 1) +
+                      "0 0 0\t1 1 1\t2 2 2\t3 3 3\t4 4 4\t5 5 5\n"
+                      "\"a\"\t\"b\"\t\"c\"\t\"d\"\t\"e\"\t\"f\"\n"
+                      "1\t2\t7\t4\t5\t6\n2\t3\t7\t5\t6\t7\n";
+  testsupport::writeFile("data/s01/still_3DMC.sdm", still);
+  for (int zFlag : {0, 1}) {
+    SCOPED_TRACE(zFlag);
+    ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
+    host.model.openFileAnswers.push_back({true, "data/s01/still_3DMC.sdm"});
+    ppi::Report report;
+    ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", zFlag, nullptr, &report,
+                                             "subject 1 (run1.vtc)"));
+    const std::string text = report.text();
+    // Only a z-transform has a column it can only centre.
+    EXPECT_EQ(text.find("subject 1 (run1.vtc)") != std::string::npos, zFlag == 1) << text;
+    EXPECT_EQ(text.find("Translation TY-Z [mm]") != std::string::npos, zFlag == 1) << text;
+  }
+}
+
+}  // namespace
