@@ -1,27 +1,73 @@
-# Checks that the library's folders include one another only downwards:
+# Checks that the library's folders include only the folders they may:
 #
-#   cmake -DROOT=<source tree> [-DLAYERS=<folders, top first, ;- or |-separated>]
-#         -P cmake/checklayers.cmake
+#   cmake -DROOT=<source tree> [-DEDGES=<table, |-separated rows>] -P cmake/checklayers.cmake
 #
-# The library's folders, top to bottom, are plugin, commands, analysis, model,
-# confounds, host and common; a folder may include its own files and those of
-# the folders below it. The check reads every '#include "..."' line of the
-# folders' files and fails, naming the file and line, when a folder includes a
-# file of a folder above it, and when two folders include each other. Folders
-# that do not exist are skipped; other folders (the stand-in host, the demo,
-# tests, benchmarks) are not checked.
+# The table below says, for each folder of the library, which other folders
+# its files may include (a folder may always include its own files). The check
+# reads every '#include "..."' line of the folders' files and fails, naming the
+# file and line, when a file includes a folder its row does not allow. It also
+# fails when the table itself lets folders include one another in a circle.
+# Folders that do not exist are skipped; other folders (the stand-in host, the
+# demo, tests, benchmarks) are not checked.
 cmake_minimum_required(VERSION 3.16)
 
 if(NOT DEFINED ROOT)
   message(FATAL_ERROR "checklayers: set ROOT to the source tree")
 endif()
-if(NOT DEFINED LAYERS)
-  set(LAYERS plugin commands run analysis model formats confounds host common)
+# One row a folder: "folder: the folders it may include". The pure folders
+# (design, numerics, report, formats) never include host/.
+if(NOT DEFINED EDGES)
+  set(EDGES
+    "plugin: commands model host common"
+    "commands: run design numerics report formats model host common"
+    "run: design numerics report formats model host common"
+    "design: numerics common"
+    "report: design numerics common"
+    "numerics: common"
+    "formats: common"
+    "model: formats host common"
+    "host: common"
+    "common:")
+else()
+  string(REPLACE "|" ";" EDGES "${EDGES}")
 endif()
-string(REPLACE "|" ";" layers "${LAYERS}")
 get_filename_component(root "${ROOT}" ABSOLUTE)
 
-# The layer that `path` (relative to the tree) lies in, or "" when none.
+set(layers "")
+set(problems "")
+foreach(row IN LISTS EDGES)
+  if(NOT row MATCHES "^([a-z0-9_]+):(.*)$")
+    message(FATAL_ERROR "checklayers: the table row \"${row}\" is not \"folder: folders\"")
+  endif()
+  set(from ${CMAKE_MATCH_1})
+  string(STRIP "${CMAKE_MATCH_2}" targets)
+  string(REGEX REPLACE "[ \t]+" ";" targets "${targets}")
+  list(APPEND layers ${from})
+  set("allowed_${from}" ${targets})
+endforeach()
+
+# The table must not allow a circle: every folder's allowed folders are
+# reached by walking downwards only, so a walk that comes back to where it
+# started is a circle.
+foreach(start IN LISTS layers)
+  set(frontier ${allowed_${start}})
+  set(seen "")
+  while(frontier)
+    list(POP_FRONT frontier next)
+    if(next STREQUAL start)
+      list(APPEND problems "the table lets ${start}/ include itself through another folder")
+      break()
+    endif()
+    list(FIND seen "${next}" was)
+    if(was GREATER -1)
+      continue()
+    endif()
+    list(APPEND seen ${next})
+    list(APPEND frontier ${allowed_${next}})
+  endwhile()
+endforeach()
+
+# The folder of the table that `path` (relative to the tree) lies in, or "".
 function(layer_of path out)
   set(found "")
   foreach(layer IN LISTS layers)
@@ -33,14 +79,12 @@ function(layer_of path out)
   set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
-set(problems "")
-set(edges "")  # "from>to" pairs seen, for the cycle check
 set(file_count 0)
+set(edge_count 0)
 foreach(layer IN LISTS layers)
   if(NOT IS_DIRECTORY "${root}/${layer}")
     continue()
   endif()
-  list(FIND layers ${layer} rank)
   file(GLOB_RECURSE sources RELATIVE "${root}"
     "${root}/${layer}/*.h" "${root}/${layer}/*.hpp" "${root}/${layer}/*.inl"
     "${root}/${layer}/*.c" "${root}/${layer}/*.cc" "${root}/${layer}/*.cpp")
@@ -77,32 +121,19 @@ foreach(layer IN LISTS layers)
       if(target STREQUAL "" OR target STREQUAL layer)
         continue()
       endif()
-      list(FIND layers ${target} target_rank)
-      if(target_rank LESS rank)
+      list(FIND allowed_${layer} ${target} allowed)
+      if(allowed EQUAL -1)
+        string(REPLACE ";" ", " may "${allowed_${layer}}")
+        if(may STREQUAL "")
+          set(may "no other folder")
+        endif()
         list(APPEND problems
-          "${source}:${number}: ${layer}/ includes ${included} of ${target}/, a folder above it")
-      endif()
-      list(FIND edges "${layer}>${target}" seen)
-      if(seen EQUAL -1)
-        list(APPEND edges "${layer}>${target}")
-        set("first_${layer}_${target}" "${source}:${number} (${included})")
+          "${source}:${number}: ${layer}/ includes ${included} of ${target}/, not among what it may include (${may})")
+      else()
+        math(EXPR edge_count "${edge_count} + 1")
       endif()
     endforeach()
   endforeach()
-endforeach()
-
-# Folders that include each other, each way with its first include.
-foreach(edge IN LISTS edges)
-  string(REPLACE ">" ";" ends "${edge}")
-  list(GET ends 0 from)
-  list(GET ends 1 to)
-  list(FIND layers ${from} from_rank)
-  list(FIND layers ${to} to_rank)
-  list(FIND edges "${to}>${from}" back)
-  if(back GREATER -1 AND from_rank LESS to_rank)
-    list(APPEND problems
-      "${from}/ and ${to}/ include each other: ${first_${from}_${to}} and ${first_${to}_${from}}")
-  endif()
 endforeach()
 
 # Each problem on a line of its own (file:line: what), then the verdict.
@@ -113,7 +144,6 @@ if(problem_count GREATER 0)
   endforeach()
   message(FATAL_ERROR "checklayers: ${problem_count} layering problem(s) in ${root}, listed above")
 endif()
-list(LENGTH edges edge_count)
-string(REPLACE ";" ", " layer_names "${layers}")
-message(STATUS "checklayers: ${file_count} files of ${layer_names} include only downwards "
-               "(${edge_count} folder dependencies)")
+list(LENGTH layers layer_count)
+message(STATUS "checklayers: ${file_count} files of ${layer_count} folders include only what the "
+               "table allows (${edge_count} includes across folders)")

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/listfile.h"
 #include "host/hostapi.h"
 
 namespace ppi::commands {
@@ -182,6 +183,37 @@ bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& cho
   chosenVOI = subjectVOI.chosenVOI;
   subjectVOI.voiPath = voiPath;
   region = subjectVOI;
+  return true;
+}
+
+// Once the time course is settled: settles the region, then publishes the
+// subject in the GUI lists and adds it to the list. On false neither the list
+// nor any GUI list has changed.
+bool completeSubject(model::PluginState& state, bool fromList,
+                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI) {
+  const std::string vtcName = splitPath(timeCourse.vtcPath.view()).fileName;
+  ListText vtcFileList, vtcFileNameList, voiFileList;
+  model::Subject subject{timeCourse, {}};
+  // The lists are extended before any is set, so that they stay in step.
+  if (!extendListParameter("VTCFileList", vtcName, vtcFileList) ||
+      !extendListParameter("VTCFileNameList", timeCourse.vtcPath.view(), vtcFileNameList)) {
+    return false;
+  }
+  const std::string voiFileListBefore =
+      fromList ? std::string() : host::getStringParameter("VOIFileList");
+  if (!chooseVOI(fromList, voiPath, voiFileList, chosenVOI, subject.region)) return false;
+  // A region file the list cannot hold is found once it is chosen: its entry
+  // in the GUI's list is taken back.
+  if (!fromList && !model::listCanHoldPath(voiPath.view())) {
+    host::setStringParameter("VOIFileList", voiFileListBefore.c_str());
+    host::logLine("Plugin> A list file cannot hold this path (it holds a tab or a line break): %s",
+                  voiPath.c_str());
+    return false;
+  }
+  host::logLine("Plugin> VTC file: %s", vtcName.c_str());
+  host::setStringParameter("VTCFileList", vtcFileList.c_str());
+  host::setStringParameter("VTCFileNameList", vtcFileNameList.c_str());
+  state.subjects.add(subject);
   return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include "common/boundedtext.h"
 #include "common/paths.h"
+#include "model/pluginstate.h"
 #include "model/subject.h"
 
 namespace ppi::commands {
@@ -49,5 +50,12 @@ bool acceptPath(const std::string& text, const char* what, PathText& path);
 // (the parameter itself is left for the caller to set). Refuses, with a log
 // line, a list that would exceed the list limit.
 bool extendListParameter(const char* name, std::string_view line, ListText& list);
+
+// Once the time course is settled: settles the region, then publishes the
+// subject in the GUI lists ("VTCFileList", "VTCFileNameList", "VOIFileList")
+// and adds it to the list. On false neither the list nor any GUI list has
+// changed.
+bool completeSubject(model::PluginState& state, bool fromList,
+                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI);
 
 }  // namespace ppi::commands

@@ -3,8 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "commands/start.h"
-#include "commands/subjectlist.h"
+#include "commands/handlers.h"
 #include "host/hostapi.h"
 
 namespace ppi::commands {
@@ -64,7 +63,7 @@ class CommandReport {
 
 bool dispatch(model::PluginState& state, const std::string& command) {
   if (command == "AddSubject") return handleAddSubject(state, command.c_str());
-  if (command == "Start") return analysis::runAnalysis(state);
+  if (command == "Start") return handleStart(state);
   if (command == "Load") return handleLoad(state, command.c_str());
   if (command == "Save") return handleSave(state, command.c_str());
   if (command == "Clear") return handleClear(state, command.c_str());
@@ -97,16 +96,6 @@ bool executeCommand(model::PluginState& state) {
     return report.finish(false);
   }
   return report.finish(dispatch(state, command));
-}
-
-bool handleClear(model::PluginState& state, const char* command) {
-  if (!host::requireHostFunctions({host::HostFunction::nkLogText})) return false;
-  host::logLine("Plugin> Received command: \"%s\".", command);
-  state.clearSubjects();
-  // The GUI's lists and condition parameters are left as they are.
-  state.autosave.mirror(state.subjects);
-  state.report.setSummary("Clear: the subject list is empty");
-  return true;
 }
 
 }  // namespace ppi::commands

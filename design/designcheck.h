@@ -1,8 +1,7 @@
 // Checks of one subject's design before and after it is assembled: predictor
 // names that would collide in the host (which looks predictors up by name), a
 // group whose subjects would get different designs, and the contrast's
-// conditions. The pure parts decide; the report functions log, add to the
-// command's report and say whether the run may go on.
+// conditions. They decide; run/checkreport.h logs and reports what they find.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "run/regressors.h"
+#include "design/predictors.h"
 #include "design/runsettings.h"
-#include "common/report.h"
-#include "model/subject.h"
 
 namespace ppi::analysis {
 
@@ -47,6 +44,10 @@ PlannedWeights planConditionWeights(const SubjectSettings& settings);
 // both signs occur, when none does, or under the generalized approach.
 std::string oneSidedContrast(const SubjectSettings& settings);
 
+// "\"A\"", "\"A\" and \"B\"", "\"A\", \"B\" and \"C\"".
+std::string joinedNames(const std::vector<std::string>& names);
+std::string quoted(const std::string& text);
+
 // Where two designs first differ: `index` from 0; a side without a predictor
 // there is "(none)". `differs` false when equal.
 struct DesignDifference {
@@ -56,39 +57,5 @@ struct DesignDifference {
   std::string other;
 };
 DesignDifference firstDesignDifference(const PredictorNames& first, const PredictorNames& other);
-
-// "subject 2 (s02.vtc)".
-std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject);
-
-// Before any predictor is added: false, after one log line naming the
-// condition and the protocol and an error in `report` saying what to rename,
-// when a predictor name would collide.
-bool checkPredictorNames(const SubjectSettings& settings, const std::string& label,
-                         const model::SubjectRecord& subject, std::size_t number, Report& report);
-
-// Warnings of the contrast under the standard approach: conditions no
-// "CondID-" entry names, and a one-sided contrast. The log keeps its own lines.
-void reportContrastWarnings(const SubjectSettings& settings, const model::SubjectRecord& subject,
-                            std::size_t number, Report& report);
-
-// The first subject's design, which every later one is held to.
-struct GroupDesign {
-  bool known = false;
-  PredictorNames predictors;
-  std::string firstWhere;
-};
-
-// After the subject's design is assembled, before it is saved: the first
-// subject's design becomes the group's. A later subject's design that differs
-// stops the run in multi-study mode (false, after one log line naming the
-// subject and the first predictor that differs, and an error); otherwise it is
-// a warning in the log and the report, and the run goes on.
-bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
-                      const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
-                      Report& report);
-
-// Voxels of the region outside the time course's grid (the log has its line).
-void reportVoxelsOutside(int outside, int total, const std::string& voiName,
-                         const model::SubjectRecord& subject, std::size_t number, Report& report);
 
 }  // namespace ppi::analysis

@@ -27,15 +27,6 @@ struct MethodOptions {
   bool any() const { return interactionLevel != 0 || regionSummary != 0 || centrePsych != 0; }
 };
 
-struct MethodOptionsRead {
-  bool ok = false;
-  MethodOptions options;
-  MessageText why;  // empty when ok; otherwise the parameter whose value is unknown
-};
-
-// Reads the three parameters. Fails, saying which, for a value other than 0 or 1.
-MethodOptionsRead readMethodOptions();
-
 // "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)".
 MessageText describeMethodOptions(const MethodOptions& options);
 

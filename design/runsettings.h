@@ -1,7 +1,7 @@
 // The settings of an analysis run, as values: those read or asked once when
 // the run starts, and those read for each subject once its design matrix has
-// been cleared. The regressor and design-matrix code take them as parameters
-// and read no parameter themselves.
+// been cleared (run/readsettings.h reads them). The regressor and
+// design-matrix code take them as parameters and read no parameter themselves.
 #pragma once
 
 #include <cstddef>
@@ -43,9 +43,5 @@ struct SubjectSettings {
 
   bool generalized() const { return approach == 1; }
 };
-
-// Reads "baseline", "whichapproach" and, under the standard approach, the
-// "CondID-" entries; the condition names are the subject's protocol's.
-SubjectSettings readSubjectSettings(std::vector<std::string> conditionNames);
 
 }  // namespace ppi::analysis

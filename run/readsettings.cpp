@@ -1,8 +1,37 @@
-#include "design/runsettings.h"
+#include "run/readsettings.h"
 
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
+namespace {
+
+struct OptionParameter {
+  const char* name;
+  int MethodOptions::*field;
+};
+
+constexpr OptionParameter kParameters[] = {
+    {"interactionLevel", &MethodOptions::interactionLevel},
+    {"regionSummary", &MethodOptions::regionSummary},
+    {"centrePsych", &MethodOptions::centrePsych},
+};
+
+}  // namespace
+
+MethodOptionsRead readMethodOptions() {
+  MethodOptionsRead read;
+  for (const OptionParameter& parameter : kParameters) {
+    const int value = host::getIntParameter(parameter.name);
+    if (value != 0 && value != 1) {
+      read.why.format("\"%s\" is %d; it takes 0 or 1", parameter.name, value);
+      return read;
+    }
+    read.options.*parameter.field = value;
+  }
+  read.ok = true;
+  return read;
+}
+
 
 SubjectSettings readSubjectSettings(std::vector<std::string> conditionNames) {
   SubjectSettings settings;

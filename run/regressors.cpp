@@ -9,8 +9,8 @@
 namespace ppi::analysis {
 namespace {
 
-constexpr const char* kPsychological = "Psychological regressor";
-constexpr const char* kComplementary = "Complementary regressor";
+constexpr const char* kPsychological = kPsychologicalName;
+constexpr const char* kComplementary = kComplementaryName;
 
 // A weight's log line is cut after this many characters.
 constexpr std::size_t kWeightLineLimit = 200;
@@ -24,14 +24,6 @@ const char* conditionName(const SubjectSettings& settings, int index) {
 }
 
 }  // namespace
-
-std::int32_t weightOfEntry(const std::string& entry) {
-  std::int32_t weight = -2;
-  if (entry.find("list0") != std::string::npos) weight = -1;
-  if (entry.find("list1") != std::string::npos) weight = 0;
-  if (entry.find("list2") != std::string::npos) weight = 1;
-  return weight;
-}
 
 bool formatPredictorName(PredictorName& name, const char* format, ...) {
   char buffer[kPredictorNameLimit + 1];

@@ -8,17 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "run/neuralppi.h"
-#include "design/runsettings.h"
 #include "common/boundedtext.h"
+#include "design/predictors.h"
+#include "design/runsettings.h"
+#include "run/neuralppi.h"
 
 namespace ppi::analysis {
-
-constexpr std::size_t kPredictorNameLimit = 300;
-using PredictorName = FixedText<kPredictorNameLimit>;
-
-// The names of the predictors added to the host's design matrix, in order.
-using PredictorNames = std::vector<std::string>;
 
 // Adds a predictor to the host's design matrix and its name to `names`.
 void addPredictor(PredictorNames& names, const char* name);
@@ -30,11 +25,6 @@ bool formatPredictorName(PredictorName& name, const char* format, ...) PPI_PRINT
 // The host's values of a predictor, or null after one log line when the host
 // has no predictor of that name.
 float* predictorValues(const PredictorName& name);
-
-// The weight a "CondID-" entry gives its condition: -1 for "list0", 0 for
-// "list1", +1 for "list2", the last of these found winning; -2 when the entry
-// names no list.
-std::int32_t weightOfEntry(const std::string& entry);
 
 // The weight of every protocol condition, -1, 0 or +1, read from the GUI's
 // "CondID-%d" entries.

@@ -2,11 +2,19 @@
 # tree and compares the problems it lists (file:line: what, one a line) with
 # the tree's expected.txt. A tree without expected.txt must pass the check
 # with no problem listed; a tree with it must fail it listing exactly those.
+# A tree with edges.txt is checked against that table (one row a line)
+# instead of the library's.
 #
 #   cmake -DCHECK=<checklayers.cmake> -DTREE=<fixture tree> -P checkfixture.cmake
 cmake_policy(VERSION 3.16)
 
-execute_process(COMMAND ${CMAKE_COMMAND} -DROOT=${TREE} -P ${CHECK}
+set(table "")
+if(EXISTS ${TREE}/edges.txt)
+  file(STRINGS ${TREE}/edges.txt rows)
+  string(REPLACE ";" "|" rows "${rows}")
+  set(table "-DEDGES=${rows}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -DROOT=${TREE} ${table} -P ${CHECK}
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 
 # The problems are the lines before CMake's own error report.

@@ -1,6 +1,6 @@
 // Times the motion merge of a design of 40 predictors (the last the constant)
 // over 2000 data points against a whole-file copy of it through the file
-// layer, as bench/confounds/mocomerge_bench.cpp does on Linux, as a plain
+// layer, as bench/formats/mocomerge_bench.cpp does on Linux, as a plain
 // Windows program (the Windows build has no benchmark library). Prints the
 // wall-clock bytes of the design per second of both, and the merge's share of
 // the copy's, with the flush to disk off and on. Run by hand:

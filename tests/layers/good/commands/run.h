@@ -2,3 +2,4 @@
 
 #include "../common/text.h"
 #include "host/table.h"
+#include "run/step.h"

@@ -1,3 +1,4 @@
+// "Start", the analysis run, through the fake host.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,11 +11,13 @@
 
 #include "run/regiontimecourse.h"
 #include "run/regressors.h"
-#include "commands/start.h"
+#include "commands/handlers.h"
 #include "design/runsettings.h"
 #include "common/checksum.h"
 #include "common/filelayer.h"
 #include "standin/designfile.h"
+#include "run/readsettings.h"
+#include "tests/support/runstudy.h"
 #include "tests/support/studyfixture.h"
 #include "tests/formats/sdmfiles.h"
 
@@ -27,139 +30,9 @@ using analysistest::plainRegionTimeCourse;
 using analysistest::predictorValues;
 using analysistest::SubjectSetup;
 using testsupport::PluginHarness;
-
-std::vector<SubjectSetup> numbered(int count) {
-  std::vector<SubjectSetup> setups;
-  for (int i = 1; i <= count; ++i) setups.push_back(numberedSubject(i));
-  return setups;
-}
-
-void motionFiles(standin::HostModel& model, int count) {
-  for (int i = 1; i <= count; ++i) {
-    const std::string path = "m" + std::to_string(i) + "_3DMC.sdm";
-    testsupport::writeFile(path, sdmfiles::motionFile(6, 24));
-    model.openFileAnswers.push_back({true, path});
-  }
-}
-
-// Subjects, a contrast, and published results that a run must leave alone
-// when it stops.
-struct Study {
-  explicit Study(int count) : Study(numbered(count)) {}
-  explicit Study(const std::vector<SubjectSetup>& setups) {
-    for (const SubjectSetup& setup : setups) analysistest::addSubject(harness, setup);
-    model.stringParameters["CondID-0"] = "Faces list2";
-    model.stringParameters["CondID-1"] = "Houses list0";
-    model.stringParameters["SDMFileList"] = "before";
-    model.intParameters["nr_subs"] = -7;
-    model.yesNoAnswers.push_back(true);
-  }
-  void answerSaves(const Names& paths) {
-    for (const std::string& path : paths) model.saveFileAnswers.push_back({true, path});
-  }
-  bool unpublished() const {
-    return model.stringParameters.at("SDMFileList") == "before" &&
-           model.intParameters.at("nr_subs") == -7;
-  }
-  PluginHarness harness;
-  standin::HostModel& model = harness.model;
-};
-
-Names afterFiller(std::size_t count, const std::string& entry) {
-  Names entries(count, "Houses list0");
-  entries.push_back(entry);
-  return entries;
-}
-
-TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
-  const char* unmatched =
-      "Plugin> No \"CondID-\" entry names the condition Faces; it gets no weight.";
-  const struct {
-    Names entries;
-    int weight;          // in the weight table
-    const char* logged;  // the weight line, or the line of an unmatched condition
-  } rows[] = {
-      {{"Faces: list0"}, -1, "    assigned weight -1 to Faces"},
-      {{"Faces: list1"}, 0, "    assigned weight 0 to Faces"},
-      {{"Faces: list0 list2"}, 1, "    assigned weight 1 to Faces"},
-      {{"Faces: list2 list1"}, 1, "    assigned weight 1 to Faces"},
-      {{"list1 Faces list0"}, 0, "    assigned weight 0 to Faces"},
-      {{"Faces"}, 0, "    assigned weight -2 to Faces"},
-      {{"Houses: list0", "Faces: list2", "Faces: list0"}, 1, "    assigned weight 1 to Faces"},
-      {{"faces: list2"}, 0, unmatched},
-      {{}, 0, unmatched},
-      {{"Houses: list0", "", "Faces: list2"}, 0, unmatched},
-      // The search ends after 1024 entries.
-      {afterFiller(1023, "Faces list2"), 1, "    assigned weight 1 to Faces"},
-      {afterFiller(1024, "Faces list2"), 0, unmatched},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.logged);
-    testsupport::PluginHarness harness;
-    harness.model.protocols["p.prt"].conditions = {{"Faces", {{1, 2}}}};
-    ASSERT_EQ(harness.model.nkLoadProtocol("p.prt"), 1);
-    for (std::size_t n = 0; n < row.entries.size(); ++n) {
-      harness.model.stringParameters["CondID-" + std::to_string(n)] = row.entries[n];
-    }
-    ppi::analysis::PredictorName ppiName;
-    ASSERT_TRUE(ppiName.assign("PPI_FFA"));
-    const ppi::analysis::SubjectSettings settings = ppi::analysis::readSubjectSettings({"Faces"});
-    EXPECT_EQ(ppi::analysis::assignConditionWeights(ppiName, settings).weights,
-              std::vector<std::int32_t>{row.weight});
-    EXPECT_EQ(harness.model.log.back(), row.logged);
-  }
-
-  // A condition without a name matches no entry (it is found in every text).
-  testsupport::PluginHarness harness;
-  ppi::analysis::SubjectSettings unnamed;
-  unnamed.conditionNames = {""};
-  unnamed.conditionEntries = {"Faces list2"};
-  ppi::analysis::PredictorName ppiName;
-  ASSERT_TRUE(ppiName.assign("PPI_FFA"));
-  EXPECT_EQ(ppi::analysis::assignConditionWeights(ppiName, unnamed).weights,
-            std::vector<std::int32_t>{0});
-  EXPECT_EQ(harness.model.log.back(),
-            "Plugin> No \"CondID-\" entry names the condition ; it gets no weight.");
-}
-
-TEST(RegionTimeCourse, DegenerateSignalsStopWithALineNamingTheTimeCourse) {
-  const std::string notFinite =
-      "Plugin> The region signal of the VOI \"FFA\" in "
-      "/data/s01/run1.vtc is constant or not finite (standard deviation ";
-  const struct {
-    std::function<void(SubjectSetup&)> change;
-    std::string line;  // logged last (its beginning)
-  } rows[] = {
-      {[](auto& s) { s.regions[0].voxels.clear(); },
-       "Plugin> The VOI \"FFA\" holds no voxels for /data/s01/run1.vtc"},
-      {[](auto& s) {
-         s.regions[0].voxels = {{90, 90, 110}, {100, 80, 110}};
-       },
-       "Plugin> No voxel of the VOI \"FFA\" lies inside the grid of /data/s01/run1.vtc"},
-      {[](auto& s) { s.grid.nrOfVolumes = 1; },
-       "Plugin> The VTC file /data/s01/run1.vtc has 1 volumes"},
-      {[](auto& s) { s.grid.resolution = 0; },
-       "Plugin> The VTC file /data/s01/run1.vtc has a resolution of 0"},
-      {[](auto& s) { s.sample = [](int, int, int, int) { return 7.0; }; }, notFinite + "0)"},
-      {[](auto& s) { s.sample = [](int, int, int, int t) { return t == 4 ? std::nan("") : t; }; },
-       notFinite},
-      {[](auto& s) { s.sample = [](int, int, int, int t) { return t == 2 ? 3e38 : t; }; },
-       notFinite},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.line);
-    SubjectSetup setup = numberedSubject(1);
-    row.change(setup);
-    PluginHarness harness;
-    analysistest::addSubject(harness, setup);
-    ppi::analysis::RegionTimeCourse computed;
-    EXPECT_FALSE(
-        ppi::analysis::computeRegionTimeCourse(harness.plugin.state.subjects.at(0), computed));
-    EXPECT_TRUE(computed.values.empty());
-    EXPECT_EQ(harness.model.log.back().substr(0, row.line.size()), row.line);
-    EXPECT_TRUE(harness.model.canariesIntact());
-  }
-}
+using analysistest::motionFiles;
+using analysistest::numbered;
+using analysistest::Study;
 
 TEST(RunAnalysis, PredictorsValuesAndDefaultNameOfOneSubject) {
   // Conditions Faces, Houses, Face: "Face" occurs inside the earlier entry for
@@ -402,105 +275,6 @@ TEST(RunAnalysis, ADesignMatrixNotSavedWholeStopsTheRunAndIsRemoved) {
     EXPECT_EQ(fs::exists("two.sdm"), row.directoryLeft);
     EXPECT_TRUE(fs::is_regular_file("one.sdm"));
     EXPECT_EQ(study.harness.plugin.state.savedDesignFiles.size(), 1u);
-  }
-}
-
-TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
-  namespace fs = std::filesystem;
-  using Operation = ppi::FaultyFileSystem::Operation;
-  const auto written = [] {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(".")) {
-      const std::string name = entry.path().filename().string();
-      if (name != "autosaveList.ppi") files.push_back(name);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-  };
-  const std::vector<std::string> designs = {"one.sdm", "two.sdm"};
-  const std::vector<std::string> all = {"PPI_report.html", "one.json", "one.sdm", "two.json",
-                                        "two.sdm"};
-  const struct {
-    const char* name;
-    int noReport;
-    ppi::FaultyFileSystem::Fault fault;
-    std::vector<std::string> files;  // left in the working folder
-    const char* warning;             // the start of the warning logged, or none
-  } rows[] = {
-      {"records and report", 0, {}, all, nullptr},
-      {"switched off", 1, {}, designs, nullptr},
-      {"the first record cannot be renamed",
-       0,
-       {Operation::rename, 1, false},
-       {"PPI_report.html", "one.sdm", "two.json", "two.sdm"},
-       "Plugin> record one.json: "},
-      {"the report's disk is full",
-       0,
-       {Operation::write, 3, true},
-       {"one.json", "one.sdm", "two.json", "two.sdm"},
-       "Plugin> QC report PPI_report.html: "},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    Study study(2);
-    study.answerSaves({"one.sdm", "two.sdm"});
-    study.model.intParameters["noReport"] = row.noReport;
-    ppi::FaultyFileSystem faulty(ppi::realFileSystem());
-    {
-      ppi::ScopedFileSystem scope(faulty);
-      faulty.inject(row.fault);
-      EXPECT_TRUE(study.harness.run("Start"));
-    }
-    EXPECT_EQ(faulty.struck(), row.fault.nth != 0);
-    EXPECT_EQ(written(), row.files);
-    EXPECT_EQ(study.model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm");
-    const auto& log = study.model.log;
-    const bool warned = std::any_of(log.begin(), log.end(), [&](const std::string& line) {
-      return row.warning != nullptr && line.rfind(row.warning, 0) == 0;
-    });
-    EXPECT_EQ(warned, row.warning != nullptr);
-    if (row.warning != nullptr) {
-      EXPECT_NE(study.model.stringParameters["PPIReport"].find("warning"), std::string::npos);
-    }
-  }
-}
-
-// Each record carries the checksum of the samples the host handed out for its
-// subject, float and 16-bit alike.
-TEST(RunRecords, TheRecordCarriesTheChecksumOfItsSubjectsSamples) {
-  Study study(2);  // subject 1 has float samples, subject 2 16-bit ones
-  study.answerSaves({"one.sdm", "two.sdm"});
-  ASSERT_TRUE(study.harness.run("Start"));
-  const char* records[] = {"one.json", "two.json"};
-  for (int i = 0; i < 2; ++i) {
-    SCOPED_TRACE(records[i]);
-    const standin::TimeCourse& samples =
-        study.model.timeCourses.at(analysistest::numberedSubject(i + 1).vtcPath);
-    const std::uint64_t expected =
-        samples.dataType == 1
-            ? ppi::checksum64(samples.intSamples.data(), samples.intSamples.size() * 2)
-            : ppi::checksum64(samples.floatSamples.data(), samples.floatSamples.size() * 4);
-    const auto record = nlohmann::json::parse(testsupport::readFile(records[i]));
-    EXPECT_EQ(record["inputs"]["timeCourse"]["sampleType"], i == 0 ? "float32" : "int16");
-    EXPECT_EQ(record["inputs"]["timeCourse"]["checksum"], ppi::hex64(expected));
-  }
-}
-
-TEST(RunRecords, APpiTermNearlyCollinearWithTheOthersIsFlagged) {
-  // A weighted condition that covers almost every volume makes the PPI term
-  // nearly the region signal; a short one leaves it apart.
-  for (bool covering : {false, true}) {
-    SCOPED_TRACE(covering);
-    std::vector<SubjectSetup> setups = numbered(1);
-    if (covering) {
-      setups[0].protocol.conditions[0].intervals = {{1, 23}};
-      setups[0].protocol.conditions[1].intervals = {};
-    }
-    Study study(setups);
-    study.answerSaves({"one.sdm"});
-    ASSERT_TRUE(study.harness.run("Start"));
-    const std::string report = testsupport::readFile("PPI_report.html");
-    EXPECT_EQ(report.find("flag-vif") != std::string::npos, covering);
   }
 }
 

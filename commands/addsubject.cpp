@@ -1,0 +1,72 @@
+#include "commands/handlers.h"
+
+#include <string>
+
+#include "commands/choosesubject.h"
+#include "commands/conditioncheck.h"
+#include "formats/listfile.h"
+#include "host/hostapi.h"
+
+namespace ppi::commands {
+namespace {
+
+using host::HostFunction;
+
+constexpr const char* kSecondSubjectNote =
+    "Note: you are about to select multiple VTC's. \n\nWeights chosen in the standard approach "
+    "are applied to all loaded VTC's.\nPlease make sure that the protocols are the same for each "
+    "VTC.";
+
+}  // namespace
+
+bool handleAddSubject(model::PluginState& state, const char*) {
+  if (!host::requireHostFunctions(
+          {HostFunction::nkLogText, HostFunction::nkGetIntParameter, HostFunction::nkMessageBox,
+           HostFunction::nkGetOpenFileName, HostFunction::nkLinkVTCToCurrentVMR,
+           HostFunction::nkGetHeaderOfVTCOfCurrentVMR, HostFunction::nkLoadProtocol,
+           HostFunction::nkGetProtocol, HostFunction::nkGetProtocolCondition,
+           HostFunction::nkSetIntParameter, HostFunction::nkGetStringParameter,
+           HostFunction::nkSetStringParameter, HostFunction::nkLoadVOIs, HostFunction::nkGetVOIs,
+           HostFunction::nkGetVOI, HostFunction::nkGetIntegerInput})) {
+    return false;
+  }
+  // Under the standard approach the first subject's weights serve them all;
+  // this holds even if the user then cancels.
+  if (host::getIntParameter("whichapproach") == 0 && state.subjectCount() > 0) {
+    if (state.subjectCount() == 1) host::messageBox(kSecondSubjectNote);
+    state.saveWeights = true;
+  }
+
+  PathText vtcPath, voiPath;
+  int chosenVOI = -1;
+  model::SubjectRecord timeCourse;
+  const std::string number = "subject " + std::to_string(state.subjects.size() + 1);
+  const auto refused = [&](const std::string& where, const char* todo) {
+    state.report.setSummary("AddSubject: no subject added; " +
+                            counted(state.subjects.size(), "subject") + " in the list");
+    state.report.error(where, state.report.lastLogLine(), todo);
+    return true;
+  };
+  if (!chooseTimeCourseAndProtocol(state.saveWeights, false, vtcPath, timeCourse)) {
+    return refused(number + (vtcPath.view().empty() ? "" : " (" + vtcPath.str() + ")"),
+                   "Choose a time course (.vtc) the host can open, with its protocol, and add "
+                   "the subject again.");
+  }
+  if (!model::listCanHoldPath(vtcPath.view())) {
+    host::logLine("Plugin> A list file cannot hold this path (it holds a tab or a line break): %s",
+                  vtcPath.c_str());
+    return refused(number, "Rename the file or its folder and add the subject again.");
+  }
+  if (!completeSubject(state, false, timeCourse, voiPath, chosenVOI)) {
+    return refused(number + " (" + vtcPath.str() + ")",
+                   "Choose a region file (.voi) and one of its regions, and add the subject "
+                   "again.");
+  }
+  state.autosave.subjectAdded(state.subjects);
+  state.report.setSummary("AddSubject: " + number + " added (" + fileNameOf(vtcPath.view()) +
+                          "); " + counted(state.subjects.size(), "subject") + " in the list");
+  noteConditionNamesDiffer(state, state.subjects.size() - 1);
+  return true;
+}
+
+}  // namespace ppi::commands

@@ -1,0 +1,115 @@
+#include "commands/handlers.h"
+
+#include <string>
+#include <vector>
+
+#include "commands/choosesubject.h"
+#include "commands/conditioncheck.h"
+#include "formats/listfile.h"
+#include "host/hostapi.h"
+
+namespace ppi::commands {
+namespace {
+
+using host::HostFunction;
+
+}  // namespace
+
+bool handleLoad(model::PluginState& state, const char* command) {
+  if (!host::requireHostFunctions(
+          {HostFunction::nkLogText, HostFunction::nkGetOpenFileName,
+           HostFunction::nkLinkVTCToCurrentVMR, HostFunction::nkGetHeaderOfVTCOfCurrentVMR,
+           HostFunction::nkLoadProtocol, HostFunction::nkGetProtocol,
+           HostFunction::nkGetProtocolCondition, HostFunction::nkSetIntParameter,
+           HostFunction::nkGetStringParameter, HostFunction::nkSetStringParameter,
+           HostFunction::nkLoadVOIs, HostFunction::nkGetVOIs, HostFunction::nkGetVOI})) {
+    return false;
+  }
+  host::logLine("Plugin> Received command: \"%s\".", command);
+  // A cancelled "Load" leaves an empty list too.
+  state.clearSubjects();
+
+  std::string chosen;
+  PathText listPath;
+  if (!host::getOpenFileName("Select a PPI file ", ".", "*.ppi", chosen)) {
+    host::logText("Plugin> No PPI file loaded. Please retry.");
+    state.autosave.mirror(state.subjects);
+    state.report.setSummary("Load: no list file chosen; the subject list is empty");
+    return false;
+  }
+  if (!acceptPath(chosen, "PPI", listPath)) {
+    state.autosave.mirror(state.subjects);
+    state.report.setSummary("Load: list file refused; the subject list is empty");
+    return false;
+  }
+  const std::string listName = fileNameOf(listPath.view());
+
+  // The whole file is read before the autosave list is rewritten, which may
+  // be the very file being loaded.
+  std::string text;
+  std::vector<model::ListFileLine> lines;
+  if (model::readWholeFile(listPath.str(), text)) lines = model::readListFileText(text);
+  if (lines.empty()) {
+    host::logText("Unable to open the PPI file.");
+    state.autosave.mirror(state.subjects);
+    state.report.setSummary("Load: 0 subjects loaded from " + listName);
+    state.report.error(listName, "cannot be opened or holds no subject line.",
+                       "Choose a list file saved by the plug-in's Save.");
+    return true;
+  }
+
+  std::vector<std::string> conditionNames;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const model::ListFileLine& line = lines[i];
+    const std::string where = listName + " line " + std::to_string(line.lineNumber);
+    if (line.rejected()) {
+      host::logLine("Plugin> Line %d of the PPI file rejected: it %s.", line.lineNumber,
+                    line.problem.c_str());
+      state.report.error(where, "rejected: it " + line.problem + ".",
+                         "Write the line as <time course> TAB <region file> TAB <region index>.");
+      continue;
+    }
+    int chosenVOI = *line.chosenVOI;
+    host::logLine("\tSubject \t%i\n\t%s\n\t%s\n\t%i", static_cast<int>(i), line.vtcPath.c_str(),
+                  line.voiPath.c_str(), chosenVOI);
+    PathText vtcPath, voiPath;
+    model::SubjectRecord timeCourse;
+    if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath)) {
+      state.report.error(where, state.report.lastLogLine(), "Shorten the path.");
+      continue;
+    }
+    if (!chooseTimeCourseAndProtocol(state.saveWeights, true, vtcPath, timeCourse)) {
+      state.report.error(where + " (" + line.vtcPath + ")", state.report.lastLogLine(),
+                         "Check that the time course exists and has a protocol, or correct the "
+                         "line.");
+      continue;
+    }
+    if (!completeSubject(state, true, timeCourse, voiPath, chosenVOI)) {
+      state.report.error(
+          where + " (" + line.voiPath + ", region " + std::to_string(chosenVOI) + ")",
+          state.report.lastLogLine(),
+          "Check that the region file exists and holds the region index, or "
+          "correct the line.");
+      continue;
+    }
+    noteConditionNamesDiffer(state, state.subjects.size() - 1);
+    // This subject's, as read while its protocol was the host's current one:
+    // a later line that fails may leave another protocol behind.
+    if (!state.saveWeights) conditionNames = state.subjects.back().timeCourse.conditionNames;
+  }
+  state.autosave.mirror(state.subjects);
+
+  // The GUI's conditions are the last accepted subject's; with none accepted
+  // they stay as they were.
+  if (state.subjectCount() > 0) {
+    host::setIntParameter("NrOfConditions",
+                          state.subjects.back().timeCourse.protocol.nrOfConditions());
+    host::setIntParameter("saveWeights", state.saveWeights ? 1 : 0);
+    if (!state.saveWeights) publishConditionNames(conditionNames);
+  }
+  state.report.setSummary("Load: " + std::to_string(state.subjects.size()) + " of " +
+                          counted(lines.size(), "subject") + " loaded from " + listName);
+  return true;
+}
+
+}  // namespace ppi::commands

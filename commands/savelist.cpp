@@ -1,0 +1,76 @@
+#include "commands/handlers.h"
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "commands/choosesubject.h"
+#include "formats/listfile.h"
+#include "host/hostapi.h"
+
+namespace ppi::commands {
+namespace {
+
+using host::HostFunction;
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+}  // namespace
+
+bool handleSave(model::PluginState& state, const char*) {
+  if (!host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetSaveFileName})) {
+    return false;
+  }
+  std::string chosen;
+  PathText target;
+  if (!host::getSaveFileName("Choose a filename to save the ppi list(.*ppi)", ".", "*.ppi",
+                             chosen)) {
+    host::logText("PPI Plugin> Could not save file. Please retry.");
+    state.report.setSummary("Save: no file chosen; nothing saved");
+    return false;
+  }
+  if (!acceptPath(chosen, "PPI", target)) {
+    state.report.setSummary("Save: nothing saved");
+    return false;
+  }
+  const std::string targetName = fileNameOf(target.view());
+  const std::string saved =
+      "Save: " + counted(state.subjects.size(), "subject") + " saved to " + targetName;
+
+  // Once this object has a list, the list itself is saved: the autosave file
+  // mirrors it, but a file can be removed or fail to be written. Before that,
+  // the file may be what an earlier session left: it is copied as it is, the
+  // way to recover a list after a crash. No file yet means an empty list.
+  const bool ownList = state.autosave.owned();
+  std::string lines;
+  if (ownList) {
+    lines = state.subjects.listText();
+  } else if (!state.autosave.recoveredText(lines)) {
+    host::logLine("PPI Plugin> Could not read %s; the list was not saved.",
+                  model::kAutosaveFileName);
+    state.report.setSummary("Save: nothing saved");
+    return false;
+  }
+  if (sameFile(target.str(), model::kAutosaveFileName)) {
+    if (ownList) state.autosave.mirror(state.subjects);  // it holds the list, now for certain
+    state.report.setSummary(ownList ? saved : "Save: the autosave list is kept as it is");
+    return true;
+  }
+  // The list is written as text; an earlier session's file is copied byte for byte.
+  if (!(ownList ? model::writeListFile(target.str(), lines)
+                : model::writeWholeFile(target.str(), lines))) {
+    host::logLine("PPI Plugin> Could not write %s. Please retry.", target.c_str());
+    state.report.setSummary("Save: nothing saved");
+    state.report.error(target.str(), "cannot be written.",
+                       "Choose a folder you may write to, or free some disk space.");
+    return false;
+  }
+  state.report.setSummary(ownList ? saved
+                                  : "Save: the list of an earlier session copied to " + targetName);
+  return true;
+}
+
+}  // namespace ppi::commands

@@ -1,0 +1,178 @@
+#include "run/subjectstep.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/paths.h"
+#include "host/hostapi.h"
+#include "run/designmatrix.h"
+#include "run/mocohandover.h"
+#include "run/neuralppi.h"
+#include "run/readsettings.h"
+#include "run/regiontimecourse.h"
+#include "run/savedesign.h"
+
+namespace ppi::analysis {
+namespace {
+
+// The time course linked now must be the one the subject was added with: its
+// grid and length decide how the host's arrays are read and written.
+bool sameTimeCourse(const model::SubjectRecord& subject) {
+  host::VTCHeaderRecord now;
+  const host::VTCHeaderRecord& then = subject.header;
+  const bool same =
+      host::getHeaderOfVTCOfCurrentVMR(now) && now.nrOfVolumes() == subject.nrOfVolumes &&
+      now.xStart() == then.xStart() && now.xEnd() == then.xEnd() && now.yStart() == then.yStart() &&
+      now.yEnd() == then.yEnd() && now.zStart() == then.zStart() && now.zEnd() == then.zEnd() &&
+      now.resolution() == then.resolution() && now.dataType() == then.dataType();
+  if (!same) {
+    host::logLine(
+        "Plugin> The VTC file %s is not the one added to the list (its volumes or grid "
+        "differ). Prepare PPI Plugin aborted.",
+        subject.timeCoursePath().c_str());
+  }
+  return same;
+}
+
+// The subject's protocol back in the host and unchanged: a time course
+// without a protocol of its own gets the one chosen for it when it was added
+// (the host's current protocol may since be another subject's), and either
+// way the protocol must still have the conditions the subject was added with,
+// in order. Otherwise its regressors would silently be built from other
+// conditions, or from none. `names` gets the conditions' names.
+bool checkSubjectProtocol(const model::SubjectRecord& subject, std::size_t number,
+                          std::vector<std::string>& names) {
+  const std::string vtcPath = subject.timeCoursePath();
+  host::ProtocolRecord now;
+  if (!subject.protocolPath.empty() &&
+      (!host::loadProtocol(subject.protocolPath.c_str()) || !host::getProtocol(now) ||
+       now.nrOfConditions() != subject.protocol.nrOfConditions())) {
+    host::logLine("Plugin> Could not load the PRT file %s again. Prepare PPI Plugin aborted.",
+                  subject.protocolPath.c_str());
+    return false;
+  }
+  const std::string protocol = subject.protocolPath.empty()
+                                   ? "the protocol linked to " + vtcPath
+                                   : "the PRT file " + subject.protocolPath.str();
+  const int recorded = static_cast<int>(subject.conditionNames.size());
+  if (!host::getProtocol(now)) {
+    host::logLine("Plugin> Subject %zu: the host cannot give %s. Prepare PPI Plugin aborted.",
+                  number, protocol.c_str());
+    return false;
+  }
+  if (now.nrOfConditions() != recorded) {
+    host::logLine(
+        "Plugin> Subject %zu: %s had %d conditions when the subject was added and has %d now. "
+        "Prepare PPI Plugin aborted.",
+        number, protocol.c_str(), recorded, now.nrOfConditions());
+    return false;
+  }
+  names.clear();
+  for (int c = 0; c < recorded; ++c) {
+    host::ConditionRecord condition;
+    if (!host::getProtocolCondition(c, condition)) {
+      host::logLine(
+          "Plugin> Subject %zu: the host does not hand out condition %d of %s. Prepare PPI "
+          "Plugin aborted.",
+          number, c + 1, protocol.c_str());
+      return false;
+    }
+    names.push_back(condition.name());
+    const std::string& then = subject.conditionNames[static_cast<std::size_t>(c)];
+    if (names.back() != then) {
+      host::logLine(
+          "Plugin> Subject %zu: condition %d of %s was \"%s\" when the subject was added and is "
+          "\"%s\" now. Prepare PPI Plugin aborted.",
+          number, c + 1, protocol.c_str(), then.c_str(), names.back().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool runSubject(const model::Subject& subject, std::size_t number, const RunSettings& settings,
+                RunOutputs& outputs) {
+  const model::SubjectRecord& timeCourse = subject.timeCourse;
+  // The host's records hold shorter paths than the plug-in accepts: the files
+  // are opened by the paths kept for the subject.
+  const std::string vtcPath = timeCourse.timeCoursePath();
+  if (!host::linkVTCToCurrentVMR(timeCourse.vtcPath.c_str())) {
+    host::logText("Plugin> failed to load VTC file, Prepare PPI Plugin aborted");
+    return false;
+  }
+  std::vector<std::string> conditionNames;
+  if (!sameTimeCourse(timeCourse) || !checkSubjectProtocol(timeCourse, number, conditionNames)) {
+    return false;
+  }
+  host::logLine("Plugin> Running analysis for: %s", vtcPath.c_str());
+  outputs.records.beginSubject(subject);
+  if (!host::loadVOIs(subject.region.voiPath.c_str())) {
+    host::logText("Plugin> Could not load VOI file. Prepare PPI Plugin aborted.");
+    return false;
+  }
+  host::logLine("Plugin> Number of volumes in VTC: %i", timeCourse.nrOfVolumes);
+
+  RegionTimeCourse region;
+  if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return false;
+  outputs.records.noteRegion(region);
+  reportVoxelsOutside(region.voxelsListed - region.voxelsInside, region.voxelsListed,
+                      region.voiName, timeCourse, number, outputs.report);
+  InteractionInputs interaction;
+  if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
+    return false;
+  }
+
+  host::clearDesignMatrix();
+  const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
+  const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
+  if (!checkPredictorNames(subjectSettings, label, timeCourse, number, outputs.report)) {
+    return false;
+  }
+  reportContrastWarnings(subjectSettings, timeCourse, number, outputs.report);
+  PredictorNames predictors;
+  if (!assembleDesignMatrix(subjectSettings, label, region, interaction, predictors)) return false;
+  if (!checkGroupDesign(predictors, settings.mdmMode, timeCourse, number, outputs.group,
+                        outputs.report)) {
+    return false;
+  }
+  outputs.records.noteDesign(subjectSettings, predictors);
+
+  const SplitPath vtc = splitPath(vtcPath);
+  DefaultNameText defaultName;
+  if (!defaultDesignName(vtc, subject.region, subjectSettings, settings, defaultName)) {
+    return false;
+  }
+  PathText savedPath;
+  const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes};
+  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath)) {
+    return false;
+  }
+  outputs.savedThisRun.push_back(savedPath);
+  outputs.records.recordSaved(savedPath);
+
+  // With the motion flag at 1 the merged design matrix stands for the subject
+  // from here on: its path replaces the saved one.
+  std::string motionPath;
+  if (settings.motionFlag == 1) {
+    if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath,
+                                 &outputs.report, subjectWhere(number, timeCourse))) {
+      return false;
+    }
+    outputs.records.recordMerged(savedPath, motionPath);
+  }
+  // A merged file is this run's too: no later subject may be saved over it.
+  if (!savedBefore(savedPath, outputs.savedThisRun)) outputs.savedThisRun.push_back(savedPath);
+
+  host::logLine("Plugin> Design matrix saved as: ./%s",
+                splitPath(savedPath.view()).fileName.c_str());
+  outputs.savedDesignFiles.push_back(savedPath);
+  host::updateActiveWindow();
+  host::logText("Plugin> Construction of PPI regressors finished.");
+  host::logText(" ");
+  return true;
+}
+
+}  // namespace ppi::analysis

@@ -1,0 +1,32 @@
+// The per-subject step of the analysis run: the subject's time course,
+// protocol and region back in the host, its region signal, its design matrix
+// assembled, checked, saved, merged with the motion predictors when asked, and
+// recorded.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "common/boundedtext.h"
+#include "common/report.h"
+#include "design/runsettings.h"
+#include "model/subject.h"
+#include "run/checkreport.h"
+#include "run/runrecords.h"
+
+namespace ppi::analysis {
+
+// The paths the run has saved to, and those that stand for its subjects.
+struct RunOutputs {
+  std::vector<PathText> savedThisRun;
+  std::vector<PathText>& savedDesignFiles;
+  RunRecorder& records;
+  Report& report;
+  GroupDesign group;  // the first subject's predictors
+};
+
+// False, after one log line, when the run must stop.
+bool runSubject(const model::Subject& subject, std::size_t number, const RunSettings& settings,
+                RunOutputs& outputs);
+
+}  // namespace ppi::analysis

@@ -1,3 +1,0 @@
-#include "analysis/run.h"
-
-#include "confounds/merge.h"

@@ -1,5 +1,0 @@
-#include "confounds/merge.h"
-
-#include <vector>
-
-#include "analysis/run.h"

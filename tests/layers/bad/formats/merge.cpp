@@ -1,0 +1,5 @@
+#include "formats/merge.h"
+
+#include <vector>
+
+#include "run/step.h"

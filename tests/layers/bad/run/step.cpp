@@ -1,0 +1,3 @@
+#include "run/step.h"
+
+#include "formats/merge.h"

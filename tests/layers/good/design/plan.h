@@ -1,0 +1,5 @@
+// A pure folder: its own files and common/ only.
+#pragma once
+
+#include "common/text.h"
+#include "design/names.h"

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "design/plan.h"
+#include "host/table.h"
