@@ -27,25 +27,21 @@ std::string joinedNames(const std::vector<std::string>& names) {
   return text;
 }
 
-NameCollision findNameCollision(const SubjectSettings& settings, const std::string& label) {
-  if (!settings.generalized()) return {};
-  const std::size_t from = settings.baseline < 0 ? 0 : static_cast<std::size_t>(settings.baseline);
+NameCollision findNameCollision(const DesignPlan& plan) {
   std::vector<Planned> planned;
-  for (std::size_t c = from; c < settings.conditionNames.size(); ++c) {
-    const std::string& condition = settings.conditionNames[c];
-    planned.push_back({"PPI_" + condition + "_" + label, condition});
+  for (const PlannedPredictor& predictor : plan.predictors) {
+    const bool fromCondition = predictor.condition >= 0 &&
+                               static_cast<std::size_t>(predictor.condition) < plan.conditions.size();
+    planned.push_back({predictor.name,
+                       fromCondition ? plan.conditions[static_cast<std::size_t>(predictor.condition)].name
+                                     : std::string()});
   }
-  for (std::size_t c = from; c < settings.conditionNames.size(); ++c) {
-    planned.push_back({settings.conditionNames[c], settings.conditionNames[c]});
-  }
-  planned.push_back({label + "_predictor", {}});
-  planned.push_back({"Constant", {}});
-
   for (std::size_t i = 0; i < planned.size(); ++i) {
     for (std::size_t j = i + 1; j < planned.size(); ++j) {
       if (planned[i].name != planned[j].name) continue;
       // Only conditions give predictors names that can meet. Name the
       // condition that is called like the predictor, if one is.
+      if (planned[i].condition.empty() && planned[j].condition.empty()) continue;
       const bool jNamedLikeIt = planned[j].condition == planned[j].name;
       const bool takeJ =
           planned[i].condition.empty() || (jNamedLikeIt && planned[i].condition != planned[i].name);
@@ -62,38 +58,23 @@ NameCollision findNameCollision(const SubjectSettings& settings, const std::stri
   return {};
 }
 
-PlannedWeights planConditionWeights(const SubjectSettings& settings) {
-  PlannedWeights planned;
-  for (const std::string& name : settings.conditionNames) {
-    std::int32_t weight = 0;
-    bool found = false;
-    for (const std::string& entry : settings.conditionEntries) {
-      // An empty name would be found in every entry.
-      if (!name.empty() && entry.find(name) != std::string::npos) {
-        weight = weightOfEntry(entry);
-        found = true;
-        break;
-      }
-    }
-    planned.weights.push_back(weight);
-    planned.named.push_back(found);
+std::vector<std::string> unnamedConditions(const DesignPlan& plan) {
+  std::vector<std::string> unnamed;
+  if (plan.generalized) return unnamed;
+  for (const ConditionWeight& condition : plan.conditions) {
+    if (!condition.named) unnamed.push_back(condition.name);
   }
-  return planned;
+  return unnamed;
 }
 
-std::string oneSidedContrast(const SubjectSettings& settings) {
-  if (settings.generalized()) return {};
-  const PlannedWeights planned = planConditionWeights(settings);
+std::string oneSidedContrast(const DesignPlan& plan) {
+  if (plan.generalized || plan.hasPositive == plan.hasNegative) return {};
   std::vector<std::string> weighted, others;
-  bool positive = false, negative = false;
-  for (std::size_t c = 0; c < planned.weights.size(); ++c) {
-    const std::int32_t weight = planned.weights[c];
-    positive = positive || weight == 1;
-    negative = negative || weight == -1;
-    (weight == 1 || weight == -1 ? weighted : others).push_back(settings.conditionNames[c]);
+  for (const ConditionWeight& condition : plan.conditions) {
+    (condition.weight != 0 ? weighted : others).push_back(condition.name);
   }
-  if (positive == negative) return {};
-  std::string text = joinedNames(weighted) + " (" + (positive ? "list2" : "list0") + ") against ";
+  std::string text =
+      joinedNames(weighted) + " (" + (plan.hasPositive ? "list2" : "list0") + ") against ";
   if (!others.empty()) text += joinedNames(others) + " and ";
   return text + "the time no condition covers";
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "design/plan.h"
 #include "design/predictors.h"
-#include "design/runsettings.h"
 
 namespace ppi::analysis {
 
@@ -22,27 +22,22 @@ struct NameCollision {
   bool collides() const { return !name.empty(); }
 };
 
-// The first collision among the predictors the subject's settings give: under
-// the generalized approach every condition from the baseline on gets
-// "PPI_<condition>_<label>" and "<condition>", beside "<label>_predictor" and
-// "Constant"; under the standard approach no predictor is named after a
-// condition, so none can collide.
-NameCollision findNameCollision(const SubjectSettings& settings, const std::string& label);
+// The first collision among the planned predictors' names in which a
+// condition takes part: under the generalized approach every modelled
+// condition gets "PPI_<condition>_<label>" and "<condition>", beside
+// "<label>_predictor" and "Constant"; under the standard approach no predictor
+// is named after a condition, so none can collide.
+NameCollision findNameCollision(const DesignPlan& plan);
 
-// Each condition's weight as the run gives it (assignConditionWeights): the
-// first "CondID-" entry naming it decides; -1, 0 or +1, and -2 for an entry
-// naming no list. `named[i]` is false when no entry names condition i.
-struct PlannedWeights {
-  std::vector<std::int32_t> weights;
-  std::vector<bool> named;
-};
-PlannedWeights planConditionWeights(const SubjectSettings& settings);
+// Under the standard approach: the conditions no "CondID-" entry names, in
+// protocol order.
+std::vector<std::string> unnamedConditions(const DesignPlan& plan);
 
 // Under the standard approach with only one weight sign (only list0 or only
 // list2 used): what the psychological regressor then contrasts, "\"Attend\"
 // against \"Passive\", \"Rest\" and the time no condition covers". Empty when
 // both signs occur, when none does, or under the generalized approach.
-std::string oneSidedContrast(const SubjectSettings& settings);
+std::string oneSidedContrast(const DesignPlan& plan);
 
 // "\"A\"", "\"A\" and \"B\"", "\"A\", \"B\" and \"C\"".
 std::string joinedNames(const std::vector<std::string>& names);

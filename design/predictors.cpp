@@ -2,12 +2,24 @@
 
 namespace ppi::analysis {
 
-std::int32_t weightOfEntry(const std::string& entry) {
-  std::int32_t weight = -2;
-  if (entry.find("list0") != std::string::npos) weight = -1;
-  if (entry.find("list1") != std::string::npos) weight = 0;
-  if (entry.find("list2") != std::string::npos) weight = 1;
-  return weight;
+const char* roleName(PredictorRole role) {
+  switch (role) {
+    case PredictorRole::regionSignal:
+      return "region signal";
+    case PredictorRole::task:
+      return "task";
+    case PredictorRole::ppiTerm:
+      return "PPI";
+    case PredictorRole::complementary:
+      return "complementary";
+    case PredictorRole::motion:
+      return "motion";
+    case PredictorRole::constant:
+      return "constant";
+    case PredictorRole::other:
+      break;
+  }
+  return "other";
 }
 
 }  // namespace ppi::analysis

@@ -1,5 +1,5 @@
 // The vocabulary of a design's predictors: the limit of their names, the
-// fixed names, and the weight a "CondID-" entry gives its condition.
+// fixed names and the roles (numerics/designstats.h defines PredictorRole).
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/boundedtext.h"
+#include "numerics/designstats.h"
 
 namespace ppi::analysis {
 
@@ -21,9 +22,7 @@ constexpr const char* kPsychologicalName = "Psychological regressor";
 constexpr const char* kComplementaryName = "Complementary regressor";
 constexpr const char* kConstantName = "Constant";
 
-// The weight a "CondID-" entry gives its condition: -1 for "list0", 0 for
-// "list1", +1 for "list2", the last of these found winning; -2 when the entry
-// names no list.
-std::int32_t weightOfEntry(const std::string& entry);
+// "region signal", "task", "PPI", "complementary", "motion", "constant", "other".
+const char* roleName(PredictorRole role);
 
 }  // namespace ppi::analysis

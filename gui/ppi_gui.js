@@ -109,7 +109,11 @@ var PpiLogic = (function () {
   }
 
   // The weight the plug-in gives an entry text: no list -2; "list0" -1, then
-  // "list1" 0, then "list2" +1, the last that occurs winning.
+  // "list1" 0, then "list2" +1, the last that occurs winning. With
+  // matchEntries below this is the dialog's one copy of the plug-in's rule
+  // (its design plan decides the weights of a run); the dialog uses it only to
+  // order the entries and to warn before a run; its node tests take the
+  // plug-in's cases too.
   function entryWeight(text) {
     var weight = -2;
     if (contains(text, 'list0')) {

@@ -17,7 +17,8 @@ enum class PredictorRole {
   ppiTerm,        // an interaction term: task regressor times region signal
   complementary,  // the standard approach's "Complementary regressor"
   motion,         // a merged head-motion predictor
-  other,          // anything else, the constant included
+  constant,       // "Constant", 1 at every volume
+  other,          // anything else
 };
 
 // One predictor as written to the design-matrix file.

@@ -232,6 +232,7 @@ std::vector<Trace> drawnTraces(const std::vector<Predictor>& predictors) {
         ++motions;
         break;
       }
+      case PredictorRole::constant:
       case PredictorRole::other:
         continue;
     }

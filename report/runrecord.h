@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "design/methodoptions.h"
+#include "design/plan.h"
 
 namespace ppi::analysis {
 
@@ -31,15 +32,6 @@ struct SettingsRecord {
   bool motionMerge = false;    // the motion predictors are merged into a second design
   bool zTransform = false;     // ... z-transformed
   MethodOptions method;
-};
-
-// A protocol condition of one subject and the weight the "CondID-" entries
-// gave it.
-struct ConditionWeight {
-  std::string name;
-  bool named = false;     // some "CondID-" entry names the condition
-  std::string entryText;  // the entry whose weight it got, when named
-  int weight = 0;         // -1, 0 or +1, when named
 };
 
 // A date and time in UTC as ISO 8601, "YYYY-MM-DDThh:mm:ssZ", from seconds

@@ -26,9 +26,9 @@ std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject
   return "subject " + std::to_string(number) + " (" + fileNameOf(subject.vtcPath.view()) + ")";
 }
 
-bool checkPredictorNames(const SubjectSettings& settings, const std::string& label,
-                         const model::SubjectRecord& subject, std::size_t number, Report& report) {
-  const NameCollision collision = findNameCollision(settings, label);
+bool checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& subject,
+                         std::size_t number, Report& report) {
+  const NameCollision collision = findNameCollision(plan);
   if (!collision.collides()) return true;
   const std::string protocol = protocolOf(subject);
   host::logLine(
@@ -46,14 +46,10 @@ bool checkPredictorNames(const SubjectSettings& settings, const std::string& lab
   return false;
 }
 
-void reportContrastWarnings(const SubjectSettings& settings, const model::SubjectRecord& subject,
+void reportContrastWarnings(const DesignPlan& plan, const model::SubjectRecord& subject,
                             std::size_t number, Report& report) {
-  if (settings.generalized()) return;
-  const PlannedWeights planned = planConditionWeights(settings);
-  std::vector<std::string> unnamed;
-  for (std::size_t c = 0; c < planned.named.size(); ++c) {
-    if (!planned.named[c]) unnamed.push_back(settings.conditionNames[c]);
-  }
+  if (plan.generalized) return;
+  const std::vector<std::string> unnamed = unnamedConditions(plan);
   const std::string where = subjectWhere(number, subject) + ", " + protocolWhere(subject);
   if (!unnamed.empty()) {
     report.warning(where,
@@ -61,7 +57,7 @@ void reportContrastWarnings(const SubjectSettings& settings, const model::Subjec
                        "; it gets no weight in the contrast.",
                    "Check the condition's name and letter case against the dialog's lists.");
   }
-  const std::string oneSided = oneSidedContrast(settings);
+  const std::string oneSided = oneSidedContrast(plan);
   if (!oneSided.empty()) {
     report.warning(where,
                    "one-sided contrast: no complementary regressor is made, and the "

@@ -19,12 +19,12 @@ std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject
 // Before any predictor is added: false, after one log line naming the
 // condition and the protocol and an error in `report` saying what to rename,
 // when a predictor name would collide.
-bool checkPredictorNames(const SubjectSettings& settings, const std::string& label,
-                         const model::SubjectRecord& subject, std::size_t number, Report& report);
+bool checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& subject,
+                         std::size_t number, Report& report);
 
 // Warnings of the contrast under the standard approach: conditions no
 // "CondID-" entry names, and a one-sided contrast. The log keeps its own lines.
-void reportContrastWarnings(const SubjectSettings& settings, const model::SubjectRecord& subject,
+void reportContrastWarnings(const DesignPlan& plan, const model::SubjectRecord& subject,
                             std::size_t number, Report& report);
 
 // The first subject's design, which every later one is held to.

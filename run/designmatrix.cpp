@@ -14,25 +14,27 @@ std::string removeFirstOccurrence(std::string_view fileName, std::string_view ex
   return name;
 }
 
-bool assembleDesignMatrix(const SubjectSettings& settings, const std::string& label,
-                          const RegionTimeCourse& region, const InteractionInputs& interaction,
-                          PredictorNames& names) {
+bool assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
+                          const InteractionInputs& interaction, PredictorNames& names,
+                          BoxCars* boxCars) {
   names.clear();
   const bool built =
-      settings.generalized()
-          ? buildGeneralizedRegressors(label.c_str(), settings, region.values, interaction, names)
-          : buildStandardRegressors(label.c_str(), settings, region.values, interaction, names);
+      plan.generalized
+          ? buildGeneralizedRegressors(plan, region.values, interaction, names, boxCars)
+          : buildStandardRegressors(plan, region.values, interaction, names, boxCars);
   if (!built) return false;
 
+  // The plan ends with the region signal and the constant.
   PredictorName physiological;
-  if (!formatPredictorName(physiological, "%s_predictor", label.c_str())) return false;
+  const PlannedPredictor& signal = plan.predictors[plan.predictors.size() - 2];
+  if (!formatPredictorName(physiological, "%s", signal.name.c_str())) return false;
   addPredictor(names, physiological.c_str());
   float* values = predictorValues(physiological);
   if (values == nullptr) return false;
   std::copy(region.values.begin(), region.values.end(), values);
 
   PredictorName constant;
-  constant.assign("Constant");
+  constant.assign(kConstantName);
   addPredictor(names, constant.c_str());
   values = predictorValues(constant);
   if (values == nullptr) return false;

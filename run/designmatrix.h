@@ -24,13 +24,14 @@ using DefaultNameText = FixedText<kDefaultNameLimit>;
 // unchanged when it has none.
 std::string removeFirstOccurrence(std::string_view fileName, std::string_view extension);
 
-// Fills the host's design matrix, which the caller has cleared, with the PPI
-// terms formed as `interaction` says, and gives the predictors' names in
-// order. False, after one log line, when a name does not fit or the host hands
+// Fills the host's design matrix, which the caller has cleared, as the plan
+// says, with the PPI terms formed as `interaction` says, and gives the
+// predictors' names in order; `boxCars`, when not null, gets the weighted
+// conditions' box-cars before convolution. False, after one log line, when a name does not fit or the host hands
 // out no values.
-bool assembleDesignMatrix(const SubjectSettings& settings, const std::string& label,
-                          const RegionTimeCourse& region, const InteractionInputs& interaction,
-                          PredictorNames& names);
+bool assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
+                          const InteractionInputs& interaction, PredictorNames& names,
+                          BoxCars* boxCars);
 
 // "<gen|stand>PPI_<VTC file name without .vtc>_<label, or VOI file name without
 // .voi>", from the time course's split path. False, after one log line, when it

@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <string>
 
-#include "run/runrecords.h"
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
@@ -15,12 +14,33 @@ constexpr const char* kComplementary = kComplementaryName;
 // A weight's log line is cut after this many characters.
 constexpr std::size_t kWeightLineLimit = 200;
 
-int conditionCount(const SubjectSettings& settings) {
-  return static_cast<int>(settings.conditionNames.size());
+std::vector<float> hostValues(const char* name, std::size_t volumes) {
+  const float* values = host::getPredictorByName(name);
+  if (values == nullptr) return {};
+  return std::vector<float>(values, values + volumes);
 }
 
-const char* conditionName(const SubjectSettings& settings, int index) {
-  return settings.conditionNames[static_cast<std::size_t>(index)].c_str();
+// The psychological regressor's box-car before convolution, one per weight sign.
+void keepWeightedBoxCars(const DesignPlan& plan, std::size_t volumes, BoxCars* boxCars) {
+  if (boxCars == nullptr) return;
+  const std::vector<float> values = hostValues(kPsychological, volumes);
+  if (values.empty()) return;
+  for (int sign : {1, -1}) {
+    ConditionBoxCar boxCar;
+    boxCar.weight = sign;
+    for (const ConditionWeight& condition : plan.conditions) {
+      if (condition.weight != sign) continue;
+      if (!boxCar.name.empty()) boxCar.name += ", ";
+      boxCar.name += condition.name;
+    }
+    if (boxCar.name.empty()) continue;
+    boxCar.values.reserve(values.size());
+    for (float value : values) {
+      boxCar.values.push_back(value * static_cast<float>(sign) > 0 ? static_cast<float>(sign)
+                                                                   : 0.0f);
+    }
+    boxCars->push_back(std::move(boxCar));
+  }
 }
 
 }  // namespace
@@ -55,56 +75,48 @@ float* predictorValues(const PredictorName& name) {
   return values;
 }
 
-ConditionWeights assignConditionWeights(const PredictorName& ppiName,
-                                        const SubjectSettings& settings) {
-  const int nrOfConditions = conditionCount(settings);
-  ConditionWeights result;
-  result.weights.assign(static_cast<std::size_t>(nrOfConditions), 0);
-  for (int m = 0; m < nrOfConditions; ++m) {
-    const std::string& name = settings.conditionNames[static_cast<std::size_t>(m)];
-    std::string entry;
-    bool found = false;
-    for (std::size_t n = 0; n < settings.conditionEntries.size() && !found; ++n) {
-      entry = settings.conditionEntries[n];
-      // An empty name would be found in every entry.
-      found = !name.empty() && entry.find(name) != std::string::npos;
-    }
-    if (!found) {
+void assignConditionWeights(const PredictorName& ppiName, const DesignPlan& plan) {
+  for (std::size_t m = 0; m < plan.conditions.size(); ++m) {
+    const ConditionWeight& condition = plan.conditions[m];
+    if (!condition.named) {
       host::logLine("Plugin> No \"CondID-\" entry names the condition %s; it gets no weight.",
-                    name.c_str());
+                    condition.name.c_str());
       continue;
     }
-    const std::int32_t weight = weightOfEntry(entry);
-    host::logLineLimited(kWeightLineLimit, "    assigned weight %d to %s", weight, name.c_str());
-    if (weight == -1 || weight == 1) {
-      host::setPredictorValuesFromCondition(ppiName.c_str(), m, static_cast<float>(weight));
-      host::setPredictorValuesFromCondition(kPsychological, m, static_cast<float>(weight));
-      result.weights[static_cast<std::size_t>(m)] = weight;
-      (weight < 0 ? result.hasNegative : result.hasPositive) = true;
+    host::logLineLimited(kWeightLineLimit, "    assigned weight %d to %s", condition.entryWeight,
+                         condition.name.c_str());
+    if (condition.weight == -1 || condition.weight == 1) {
+      const int index = static_cast<int>(m);
+      host::setPredictorValuesFromCondition(ppiName.c_str(), index,
+                                            static_cast<float>(condition.weight));
+      host::setPredictorValuesFromCondition(kPsychological, index,
+                                            static_cast<float>(condition.weight));
     }
   }
-  return result;
 }
 
-bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
-                             const std::vector<float>& region, const InteractionInputs& interaction,
-                             PredictorNames& names) {
+bool buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
+                             const InteractionInputs& interaction, PredictorNames& names,
+                             BoxCars* boxCars) {
+  // The plan's first two predictors are the PPI term and the psychological
+  // regressor, then the complementary regressor when both signs occur.
   PredictorName ppiName;
-  if (!formatPredictorName(ppiName, "PPI_%s", regionLabel)) return false;
+  if (!formatPredictorName(ppiName, "%s", plan.predictors[0].name.c_str())) return false;
   addPredictor(names, ppiName.c_str());
   addPredictor(names, kPsychological);
 
-  const ConditionWeights weights = assignConditionWeights(ppiName, settings);
-  RunRecorder::noteWeightedBoxCars(kPsychological, settings, weights.weights);
+  assignConditionWeights(ppiName, plan);
+  keepWeightedBoxCars(plan, region.size(), boxCars);
 
   host::applyTwoGammaHRFToPredictorWithName(kPsychological);
   if (!formInteraction(ppiName.c_str(), region, interaction)) return false;
 
-  if (weights.hasPositive && weights.hasNegative) {
+  for (const PlannedPredictor& predictor : plan.predictors) {
+    if (predictor.role != PredictorRole::complementary) continue;
     addPredictor(names, kComplementary);
-    for (int c = 0; c < conditionCount(settings); ++c) {
-      if (weights.weights[static_cast<std::size_t>(c)] != 0) {
-        host::setPredictorValuesFromCondition(kComplementary, c, 1.0f);
+    for (std::size_t c = 0; c < plan.conditions.size(); ++c) {
+      if (plan.conditions[c].weight != 0) {
+        host::setPredictorValuesFromCondition(kComplementary, static_cast<int>(c), 1.0f);
       }
     }
     host::applyTwoGammaHRFToPredictorWithName(kComplementary);
@@ -112,32 +124,33 @@ bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& set
   return true;
 }
 
-bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
-                                const std::vector<float>& region,
-                                const InteractionInputs& interaction, PredictorNames& names) {
-  const int nrOfConditions = conditionCount(settings);
-  int baseline = settings.baseline;
-  if (baseline < 0) {
-    host::logLine("Plugin> \"baseline\" is %d; every condition is modelled.", baseline);
-    baseline = 0;
+bool buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
+                                const InteractionInputs& interaction, PredictorNames& names,
+                                BoxCars* boxCars) {
+  if (plan.baselineBelowZero) {
+    host::logLine("Plugin> \"baseline\" is %d; every condition is modelled.", plan.requestedBaseline);
   }
-  for (int c = baseline; c < nrOfConditions; ++c) {
-    PredictorName name;
-    if (!formatPredictorName(name, "PPI_%s_%s", conditionName(settings, c), regionLabel)) {
-      return false;
+  // The PPI terms first, then the task regressors, each in protocol order.
+  for (const PredictorRole pass : {PredictorRole::ppiTerm, PredictorRole::task}) {
+    for (const PlannedPredictor& predictor : plan.predictors) {
+      if (predictor.role != pass) continue;
+      PredictorName name;
+      if (!formatPredictorName(name, "%s", predictor.name.c_str())) return false;
+      addPredictor(names, name.c_str());
+      host::setPredictorValuesFromCondition(name.c_str(), predictor.condition, 1.0f);
+      if (pass == PredictorRole::task) {
+        host::applyTwoGammaHRFToPredictorWithName(name.c_str());
+        continue;
+      }
+      if (boxCars != nullptr) {
+        std::vector<float> values = hostValues(name.c_str(), region.size());
+        if (!values.empty()) {
+          boxCars->push_back({plan.conditions[static_cast<std::size_t>(predictor.condition)].name,
+                              1, std::move(values)});
+        }
+      }
+      if (!formInteraction(name.c_str(), region, interaction)) return false;
     }
-    addPredictor(names, name.c_str());
-    host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
-    RunRecorder::noteConditionBoxCar(name.c_str(),
-                                     settings.conditionNames[static_cast<std::size_t>(c)]);
-    if (!formInteraction(name.c_str(), region, interaction)) return false;
-  }
-  for (int c = baseline; c < nrOfConditions; ++c) {
-    PredictorName name;
-    if (!formatPredictorName(name, "%s", conditionName(settings, c))) return false;
-    addPredictor(names, name.c_str());
-    host::setPredictorValuesFromCondition(name.c_str(), c, 1.0f);
-    host::applyTwoGammaHRFToPredictorWithName(name.c_str());
   }
   return true;
 }

@@ -1,6 +1,7 @@
 // The task regressors and interaction (PPI) terms of one subject, built in the
-// host's current design matrix: the host makes box-cars from protocol
-// conditions and convolves them; the plug-in multiplies by the region signal.
+// host's current design matrix as the subject's design plan says: the host
+// makes box-cars from protocol conditions and convolves them; the plug-in
+// multiplies by the region signal.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +10,9 @@
 #include <vector>
 
 #include "common/boundedtext.h"
+#include "design/plan.h"
 #include "design/predictors.h"
-#include "design/runsettings.h"
+#include "report/qcreport.h"
 #include "run/neuralppi.h"
 
 namespace ppi::analysis {
@@ -26,35 +28,27 @@ bool formatPredictorName(PredictorName& name, const char* format, ...) PPI_PRINT
 // has no predictor of that name.
 float* predictorValues(const PredictorName& name);
 
-// The weight of every protocol condition, -1, 0 or +1, read from the GUI's
-// "CondID-%d" entries.
-struct ConditionWeights {
-  std::vector<std::int32_t> weights;
-  bool hasPositive = false;
-  bool hasNegative = false;
-};
+// The weighted conditions' box-cars, read before the host convolves them,
+// for the QC report; null when nobody keeps them.
+using BoxCars = std::vector<ConditionBoxCar>;
 
-// Gives each condition the weight of the first "CondID-%d" entry that names it
-// ("list0": -1, "list1": 0, "list2": +1, the last of these found winning; none:
-// -2), logs it, and sets the weighted conditions' box-cars on the PPI predictor
-// and "Psychological regressor". A condition that no entry names gets no
-// weight, with a log line.
-ConditionWeights assignConditionWeights(const PredictorName& ppiName,
-                                        const SubjectSettings& settings);
+// Logs each condition's weight as the plan gives it (a condition no
+// "CondID-" entry names gets a line saying so) and sets the box-cars of the
+// conditions weighted -1 or +1 on the PPI predictor and "Psychological
+// regressor".
+void assignConditionWeights(const PredictorName& ppiName, const DesignPlan& plan);
 
-// Standard approach: "PPI_<label>", "Psychological regressor" and, when both
-// weight signs occur, "Complementary regressor"; the PPI term is formed as
-// `interaction` says. False, after one log line, when a name does not fit or
-// the host hands out no values.
-bool buildStandardRegressors(const char* regionLabel, const SubjectSettings& settings,
-                             const std::vector<float>& region, const InteractionInputs& interaction,
-                             PredictorNames& names);
-
-// Generalized approach: for every condition from the baseline on,
-// "PPI_<condition>_<label>", then, in a second pass, one predictor named after
-// each condition.
-bool buildGeneralizedRegressors(const char* regionLabel, const SubjectSettings& settings,
-                                const std::vector<float>& region,
-                                const InteractionInputs& interaction, PredictorNames& names);
+// The plan's task regressors and PPI terms in the host, the PPI terms formed
+// as `interaction` says. Standard approach: "PPI_<label>", "Psychological
+// regressor" and, when both weight signs occur, "Complementary regressor".
+// Generalized approach: "PPI_<condition>_<label>" for every modelled
+// condition, then, in a second pass, one predictor named after each. False,
+// after one log line, when a name does not fit or the host hands out no values.
+bool buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
+                             const InteractionInputs& interaction, PredictorNames& names,
+                             BoxCars* boxCars);
+bool buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
+                                const InteractionInputs& interaction, PredictorNames& names,
+                                BoxCars* boxCars);
 
 }  // namespace ppi::analysis

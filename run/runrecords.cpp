@@ -4,7 +4,6 @@
 #include <ctime>
 #include <utility>
 
-#include "run/regressors.h"
 #include "common/checksum.h"
 #include "common/filelayer.h"
 #include "common/version.h"
@@ -13,12 +12,6 @@
 
 namespace ppi::analysis {
 namespace {
-
-// The recorder of the run under way, for the regressor code's box-car reads.
-RunRecorder* activeRecorder = nullptr;
-// The box-cars read for the subject under way.
-std::vector<ConditionBoxCar>* activeBoxCars = nullptr;
-std::size_t activeVolumes = 0;
 
 constexpr const char* kReportName = "PPI_report";
 
@@ -71,72 +64,6 @@ std::string freeReportPath(const std::string& folder) {
   return path;
 }
 
-std::vector<PredictorRole> predictorRoles(const std::vector<std::string>& fileNames,
-                                          const PredictorNames& added, bool generalized,
-                                          std::size_t ppiTerms) {
-  std::vector<PredictorRole> addedRoles;
-  for (std::size_t i = 0; i < added.size(); ++i) {
-    PredictorRole role = PredictorRole::other;
-    const std::string& name = added[i];
-    if (i + 2 == added.size()) {
-      role = PredictorRole::regionSignal;  // "<label>_predictor", then "Constant"
-    } else if (i + 1 == added.size()) {
-      role = PredictorRole::other;
-    } else if (generalized) {
-      role = i < ppiTerms ? PredictorRole::ppiTerm : PredictorRole::task;
-    } else if (i == 0) {
-      role = PredictorRole::ppiTerm;
-    } else if (name == "Complementary regressor") {
-      role = PredictorRole::complementary;
-    } else {
-      role = PredictorRole::task;
-    }
-    addedRoles.push_back(role);
-  }
-  std::vector<PredictorRole> roles;
-  std::vector<bool> used(added.size(), false);
-  for (const std::string& name : fileNames) {
-    PredictorRole role = PredictorRole::motion;
-    for (std::size_t i = 0; i < added.size(); ++i) {
-      if (!used[i] && added[i] == name) {
-        used[i] = true;
-        role = addedRoles[i];
-        break;
-      }
-    }
-    roles.push_back(role);
-  }
-  return roles;
-}
-
-std::vector<ConditionWeight> conditionWeights(const SubjectSettings& settings) {
-  std::vector<ConditionWeight> conditions;
-  for (std::size_t c = 0; c < settings.conditionNames.size(); ++c) {
-    ConditionWeight condition;
-    condition.name = settings.conditionNames[c];
-    if (settings.generalized()) {
-      const int baseline = settings.baseline < 0 ? 0 : settings.baseline;
-      condition.named = true;
-      const bool modelled = static_cast<int>(c) >= baseline;
-      condition.entryText = modelled ? "modelled (generalized approach)" : "before the baseline";
-      condition.weight = modelled ? 1 : 0;
-    } else {
-      for (const std::string& entry : settings.conditionEntries) {
-        // An empty name would be found in every entry.
-        if (!condition.name.empty() && entry.find(condition.name) != std::string::npos) {
-          condition.named = true;
-          condition.entryText = entry;
-          const int weight = weightOfEntry(entry);
-          condition.weight = weight == -2 ? 0 : weight;
-          break;
-        }
-      }
-    }
-    conditions.push_back(std::move(condition));
-  }
-  return conditions;
-}
-
 RunRecorder::RunRecorder(model::PluginState& state, const RunSettings& settings)
     : state_(state), settings_(settings) {
   active_ = host::getIntParameter("noReport") != 1;
@@ -148,15 +75,9 @@ RunRecorder::RunRecorder(model::PluginState& state, const RunSettings& settings)
   plugin_.hostVersion =
       std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
   started_ = static_cast<std::int64_t>(std::time(nullptr));
-  activeRecorder = this;
 }
 
-RunRecorder::~RunRecorder() {
-  if (activeRecorder == this) {
-    activeRecorder = nullptr;
-    activeBoxCars = nullptr;
-  }
-}
+RunRecorder::~RunRecorder() = default;
 
 void RunRecorder::beginSubject(const model::Subject& subject) {
   if (!active_) return;
@@ -164,10 +85,8 @@ void RunRecorder::beginSubject(const model::Subject& subject) {
   problemsBefore_ = state_.report.problems().size();
   input_ = ProvenanceInput();
   hostPredictors_.clear();
-  added_.clear();
+  plan_ = DesignPlan();
   boxCars_.clear();
-  activeBoxCars = &boxCars_;
-  activeVolumes = static_cast<std::size_t>(subject.timeCourse.nrOfVolumes);
 
   const model::SubjectRecord& tc = subject.timeCourse;
   TimeCourseInput& timeCourse = input_.timeCourse;
@@ -198,27 +117,21 @@ void RunRecorder::noteRegion(const RegionTimeCourse& region) {
   input_.signal.standardDeviation = region.rawStandardDeviation;
 }
 
-void RunRecorder::noteDesign(const SubjectSettings& settings, const PredictorNames& names) {
+void RunRecorder::noteDesign(const SubjectSettings& settings, const DesignPlan& plan,
+                             const PredictorNames& names) {
   if (!active_ || subject_ == nullptr) return;
-  activeBoxCars = nullptr;  // convolved from here on
   input_.settings = settingsRecord(settings_, settings);
   if (!haveRunSettings_) {
     runSettings_ = input_.settings;
     haveRunSettings_ = true;
   }
-  input_.protocol.conditions = conditionWeights(settings);
-  generalized_ = settings.generalized();
-  const int baseline = settings.baseline < 0 ? 0 : settings.baseline;
-  const int conditions = static_cast<int>(settings.conditionNames.size());
-  ppiTerms_ = generalized_
-                  ? static_cast<std::size_t>(conditions > baseline ? conditions - baseline : 0)
-                  : 1;
-  added_ = names;
-  const std::vector<PredictorRole> roles = predictorRoles(names, names, generalized_, ppiTerms_);
+  input_.protocol.conditions = plan.conditions;
+  plan_ = plan;
+  const std::vector<PredictorRole> roles = plan.rolesOf(names);
+  const std::size_t volumes = static_cast<std::size_t>(subject_->timeCourse.nrOfVolumes);
   hostPredictors_.clear();
   for (std::size_t i = 0; i < names.size(); ++i) {
-    hostPredictors_.push_back(
-        {names[i], readHostValues(names[i].c_str(), activeVolumes), roles[i]});
+    hostPredictors_.push_back({names[i], readHostValues(names[i].c_str(), volumes), roles[i]});
   }
 }
 
@@ -276,8 +189,7 @@ void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& mo
          "the merged design matrix could not be read back: " + read.problem);
     return;
   }
-  const std::vector<PredictorRole> roles =
-      predictorRoles(read.design.names, added_, generalized_, ppiTerms_);
+  const std::vector<PredictorRole> roles = plan_.rolesOf(read.design.names);
   std::vector<Predictor> predictors;
   for (std::size_t i = 0; i < read.design.names.size() && i < read.design.columns.size(); ++i) {
     const std::vector<double>& column = read.design.columns[i];
@@ -303,7 +215,6 @@ void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& mo
 
 void RunRecorder::finishRun(std::size_t stoppedAt) {
   if (!active_) return;
-  activeBoxCars = nullptr;
   QcReportInput report;
   report.plugin = plugin_;
   report.dateUtc = started_;
@@ -328,36 +239,6 @@ void RunRecorder::finishRun(std::size_t stoppedAt) {
     return;
   }
   host::setStringParameter("PPIReportFile", path.c_str());
-}
-
-void RunRecorder::noteWeightedBoxCars(const char* predictor, const SubjectSettings& settings,
-                                      const std::vector<std::int32_t>& weights) {
-  if (activeRecorder == nullptr || activeBoxCars == nullptr) return;
-  const std::vector<float> values = readHostValues(predictor, activeVolumes);
-  if (values.empty()) return;
-  for (int sign : {1, -1}) {
-    ConditionBoxCar boxCar;
-    boxCar.weight = sign;
-    for (std::size_t c = 0; c < weights.size() && c < settings.conditionNames.size(); ++c) {
-      if (weights[c] != sign) continue;
-      if (!boxCar.name.empty()) boxCar.name += ", ";
-      boxCar.name += settings.conditionNames[c];
-    }
-    if (boxCar.name.empty()) continue;
-    boxCar.values.reserve(values.size());
-    for (float value : values) {
-      boxCar.values.push_back(value * static_cast<float>(sign) > 0 ? static_cast<float>(sign)
-                                                                   : 0.0f);
-    }
-    activeBoxCars->push_back(std::move(boxCar));
-  }
-}
-
-void RunRecorder::noteConditionBoxCar(const char* predictor, const std::string& condition) {
-  if (activeRecorder == nullptr || activeBoxCars == nullptr) return;
-  std::vector<float> values = readHostValues(predictor, activeVolumes);
-  if (values.empty()) return;
-  activeBoxCars->push_back({condition, 1, std::move(values)});
 }
 
 }  // namespace ppi::analysis

@@ -16,6 +16,7 @@
 #include "report/provenance.h"
 #include "report/qcreport.h"
 #include "run/regiontimecourse.h"
+#include "design/plan.h"
 #include "run/regressors.h"
 #include "design/runsettings.h"
 #include "model/pluginstate.h"
@@ -33,19 +34,6 @@ std::string folderOf(std::string_view path);
 // that names nothing yet (through the file layer).
 std::string freeReportPath(const std::string& folder);
 
-// The roles of a design's predictors in file order: those the plug-in added
-// (`added`, in the order added) get the role their place under the approach
-// gives them; any other name (a merged motion predictor) is motion.
-std::vector<PredictorRole> predictorRoles(const std::vector<std::string>& fileNames,
-                                          const PredictorNames& added, bool generalized,
-                                          std::size_t ppiTerms);
-
-// The weights the "CondID-" entries give the protocol's conditions, with the
-// entry each came from, as the standard approach assigns them; under the
-// generalized approach every condition from the baseline on is modelled
-// (weight 1) and those before it are not (weight 0).
-std::vector<ConditionWeight> conditionWeights(const SubjectSettings& settings);
-
 class RunRecorder {
  public:
   // Reads "noReport"; everything below does nothing when it is 1.
@@ -58,8 +46,13 @@ class RunRecorder {
 
   void beginSubject(const model::Subject& subject);
   void noteRegion(const RegionTimeCourse& region);
-  // After the design matrix is assembled: the predictors read back from the host.
-  void noteDesign(const SubjectSettings& settings, const PredictorNames& names);
+  // Where the regressor code leaves the weighted conditions' box-cars before
+  // convolution for the subject under way; null when no recorder is active.
+  BoxCars* boxCars() { return active_ && subject_ != nullptr ? &boxCars_ : nullptr; }
+  // After the design matrix is assembled: its plan and the predictors read
+  // back from the host.
+  void noteDesign(const SubjectSettings& settings, const DesignPlan& plan,
+                  const PredictorNames& names);
   // The saved design matrix's record.
   void recordSaved(const PathText& savedPath);
   // The merged design matrix's record; it stands for the subject in the report.
@@ -67,12 +60,6 @@ class RunRecorder {
   // Writes the report and publishes its path in "PPIReportFile".
   // `stoppedAt`: 0 when the run completed, else the subject (from 1) that stopped it.
   void finishRun(std::size_t stoppedAt);
-
-  // Called by the regressor code before the host convolves a box-car: reads
-  // the predictor's values (a read only) when a recorder is active.
-  static void noteWeightedBoxCars(const char* predictor, const SubjectSettings& settings,
-                                  const std::vector<std::int32_t>& weights);
-  static void noteConditionBoxCar(const char* predictor, const std::string& condition);
 
  private:
   void writeRecord(const std::string& designPath, const std::vector<Predictor>& predictors,
@@ -93,10 +80,8 @@ class RunRecorder {
   std::size_t problemsBefore_ = 0;
   ProvenanceInput input_;
   std::vector<Predictor> hostPredictors_;
-  PredictorNames added_;
-  std::vector<ConditionBoxCar> boxCars_;
-  bool generalized_ = false;
-  std::size_t ppiTerms_ = 0;
+  DesignPlan plan_;
+  BoxCars boxCars_;
   std::string firstSaved_;
 
   std::vector<SubjectReport> subjects_;

@@ -6,6 +6,7 @@
 
 #include "common/paths.h"
 #include "host/hostapi.h"
+#include "design/plan.h"
 #include "run/designmatrix.h"
 #include "run/mocohandover.h"
 #include "run/neuralppi.h"
@@ -128,17 +129,20 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   host::clearDesignMatrix();
   const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
-  if (!checkPredictorNames(subjectSettings, label, timeCourse, number, outputs.report)) {
+  const DesignPlan plan = planDesign(subjectSettings, label);
+  if (!checkPredictorNames(plan, timeCourse, number, outputs.report)) {
     return false;
   }
-  reportContrastWarnings(subjectSettings, timeCourse, number, outputs.report);
+  reportContrastWarnings(plan, timeCourse, number, outputs.report);
   PredictorNames predictors;
-  if (!assembleDesignMatrix(subjectSettings, label, region, interaction, predictors)) return false;
+  if (!assembleDesignMatrix(plan, region, interaction, predictors, outputs.records.boxCars())) {
+    return false;
+  }
   if (!checkGroupDesign(predictors, settings.mdmMode, timeCourse, number, outputs.group,
                         outputs.report)) {
     return false;
   }
-  outputs.records.noteDesign(subjectSettings, predictors);
+  outputs.records.noteDesign(subjectSettings, plan, predictors);
 
   const SplitPath vtc = splitPath(vtcPath);
   DefaultNameText defaultName;

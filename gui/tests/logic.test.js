@@ -27,7 +27,9 @@ function permutations(items) {
 
 test('entryWeight follows the last list name that occurs; splitList reads host lists', () => {
   const weights = [['', -2], ['Faces', -2], ['Faces\tlist0', -1], ['Faces\tlist1', 0], ['Faces\tlist2', 1],
-                   ['list2 list0', 1], ['list0list1', 0], ['list1 list2 list0', 1], ['List2', -2], ['list3', -2]];
+                   ['list2 list0', 1], ['list0list1', 0], ['list1 list2 list0', 1], ['List2', -2], ['list3', -2],
+                   // the plug-in's own cases (tests/design/plan_test.cpp)
+                   ['Faces: list0 list2', 1], ['Faces: list2 list1', 1], ['Faces: list1', 0]];
   for (const [text, weight] of weights) assert.equal(logic.entryWeight(text), weight, JSON.stringify(text));
   const lists = [['', []], [null, []], ['a.vtc\nb c.vtc', ['a.vtc', 'b c.vtc']], ['a.vtc\n', ['a.vtc', '']]];
   for (const [text, items] of lists) assert.deepEqual(logic.splitList(text), items, JSON.stringify(text));

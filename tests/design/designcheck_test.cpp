@@ -30,7 +30,7 @@ class NameCollisionTest : public ::testing::TestWithParam<CollisionCase> {};
 
 TEST_P(NameCollisionTest, NamesTheCondition) {
   const CollisionCase& c = GetParam();
-  const NameCollision found = findNameCollision(c.settings, c.label);
+  const NameCollision found = findNameCollision(planDesign(c.settings, c.label));
   EXPECT_EQ(found.collides(), !c.condition.empty());
   EXPECT_EQ(found.condition, c.condition);
   EXPECT_EQ(found.name, c.predictor);
@@ -80,10 +80,14 @@ TEST_P(ContrastTest, SaysWhatThePsychologicalRegressorContrasts) {
   const ContrastCase& c = GetParam();
   SubjectSettings settings = standardNamed(c.conditions);
   settings.conditionEntries = c.entries;
-  EXPECT_EQ(oneSidedContrast(settings), c.oneSided);
-  EXPECT_EQ(planConditionWeights(settings).named, c.named);
+  const DesignPlan plan = planDesign(settings, "Seed");
+  EXPECT_EQ(oneSidedContrast(plan), c.oneSided);
+  std::vector<bool> named;
+  for (const ConditionWeight& condition : plan.conditions) named.push_back(condition.named);
+  EXPECT_EQ(named, c.named);
   settings.approach = 1;
-  EXPECT_EQ(oneSidedContrast(settings), "") << "the generalized approach has no contrast";
+  EXPECT_EQ(oneSidedContrast(planDesign(settings, "Seed")), "")
+      << "the generalized approach has no contrast";
 }
 
 INSTANTIATE_TEST_SUITE_P(

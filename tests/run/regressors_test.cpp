@@ -72,9 +72,10 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
     }
     ppi::analysis::PredictorName ppiName;
     ASSERT_TRUE(ppiName.assign("PPI_FFA"));
-    const ppi::analysis::SubjectSettings settings = ppi::analysis::readSubjectSettings({"Faces"});
-    EXPECT_EQ(ppi::analysis::assignConditionWeights(ppiName, settings).weights,
-              std::vector<std::int32_t>{row.weight});
+    const ppi::analysis::DesignPlan plan =
+        ppi::analysis::planDesign(ppi::analysis::readSubjectSettings({"Faces"}), "FFA");
+    ppi::analysis::assignConditionWeights(ppiName, plan);
+    EXPECT_EQ(plan.conditions.at(0).weight, row.weight);
     EXPECT_EQ(harness.model.log.back(), row.logged);
   }
 
@@ -85,8 +86,9 @@ TEST(ConditionWeights, FirstEntryNamingTheConditionDecidesAndTheLastListWins) {
   unnamed.conditionEntries = {"Faces list2"};
   ppi::analysis::PredictorName ppiName;
   ASSERT_TRUE(ppiName.assign("PPI_FFA"));
-  EXPECT_EQ(ppi::analysis::assignConditionWeights(ppiName, unnamed).weights,
-            std::vector<std::int32_t>{0});
+  const ppi::analysis::DesignPlan plan = ppi::analysis::planDesign(unnamed, "FFA");
+  ppi::analysis::assignConditionWeights(ppiName, plan);
+  EXPECT_EQ(plan.conditions.at(0).weight, 0);
   EXPECT_EQ(harness.model.log.back(),
             "Plugin> No \"CondID-\" entry names the condition ; it gets no weight.");
 }
