@@ -57,6 +57,13 @@ bool handleAddSubject(model::PluginState& state, const char*) {
                   vtcPath.c_str());
     return refused(number, "Rename the file or its folder and add the subject again.");
   }
+  const std::size_t same = state.subjects.findTimeCourse(vtcPath.str());
+  if (same < state.subjects.size()) {
+    host::logLine("Plugin> The time course %s is in the list already, as subject %zu.",
+                  vtcPath.c_str(), same + 1);
+    return refused(number + " (" + vtcPath.str() + ")",
+                   "Each time course may be listed once: choose another subject's time course.");
+  }
   if (!completeSubject(state, false, timeCourse, voiPath, chosenVOI)) {
     return refused(number + " (" + vtcPath.str() + ")",
                    "Choose a region file (.voi) and one of its regions, and add the subject "

@@ -59,6 +59,7 @@ bool handleLoad(model::PluginState& state, const char* command) {
   }
 
   std::vector<std::string> conditionNames;
+  std::vector<int> acceptedLines;  // each subject's line in the file
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const model::ListFileLine& line = lines[i];
     const std::string where = listName + " line " + std::to_string(line.lineNumber);
@@ -72,6 +73,18 @@ bool handleLoad(model::PluginState& state, const char* command) {
     int chosenVOI = *line.chosenVOI;
     host::logLine("\tSubject \t%i\n\t%s\n\t%s\n\t%i", static_cast<int>(i), line.vtcPath.c_str(),
                   line.voiPath.c_str(), chosenVOI);
+    const std::size_t same = state.subjects.findTimeCourse(line.vtcPath);
+    if (same < state.subjects.size()) {
+      const int sameLine = acceptedLines[same];
+      host::logLine("Plugin> Line %d of the PPI file rejected: it lists the time course of line %d "
+                    "again.",
+                    line.lineNumber, sameLine);
+      state.report.error(where + " (" + line.vtcPath + ")",
+                         "rejected: line " + std::to_string(sameLine) +
+                             " lists the same time course; each may be listed once.",
+                         "Remove one of the two lines, or correct the path.");
+      continue;
+    }
     PathText vtcPath, voiPath;
     model::SubjectRecord timeCourse;
     if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath)) {
@@ -92,18 +105,22 @@ bool handleLoad(model::PluginState& state, const char* command) {
           "correct the line.");
       continue;
     }
+    acceptedLines.push_back(line.lineNumber);
     noteConditionNamesDiffer(state, state.subjects.size() - 1);
-    // This subject's, as read while its protocol was the host's current one:
-    // a later line that fails may leave another protocol behind.
-    if (!state.saveWeights) conditionNames = state.subjects.back().timeCourse.conditionNames;
+    // The first subject's, as read while its protocol was the host's current
+    // one: the dialog shows the first protocol's conditions, as after
+    // "AddSubject".
+    if (!state.saveWeights && state.subjects.size() == 1) {
+      conditionNames = state.subjects.back().timeCourse.conditionNames;
+    }
   }
   state.autosave.mirror(state.subjects);
 
-  // The GUI's conditions are the last accepted subject's; with none accepted
+  // The GUI's conditions are the first accepted subject's; with none accepted
   // they stay as they were.
   if (state.subjectCount() > 0) {
     host::setIntParameter("NrOfConditions",
-                          state.subjects.back().timeCourse.protocol.nrOfConditions());
+                          state.subjects[0].timeCourse.protocol.nrOfConditions());
     host::setIntParameter("saveWeights", state.saveWeights ? 1 : 0);
     if (!state.saveWeights) publishConditionNames(conditionNames);
   }

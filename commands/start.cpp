@@ -69,6 +69,9 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
     return false;
   }
   settings.method = method.options;
+  // Read once per run, like the method options; unset keeps the "baseline" rule.
+  settings.modelledConditions =
+      analysis::tabSeparatedNames(host::getStringParameter("gPPIConditions"));
 
   if (settings.labelFlag) {
     settings.labelText =
@@ -171,18 +174,32 @@ bool handleStart(model::PluginState& state) {
 
   state.savedDesignFiles.clear();
   RunRecorder records(state, settings);
-  RunOutputs outputs{{}, state.savedDesignFiles, records, state.report, {}};
+  RunOutputs outputs{{}, state.savedDesignFiles, records, state.report, {}, 0};
+  // Subjects whose design has an error: the run goes on with the others, but
+  // publishes no list, so that no group file is built without them.
+  std::vector<std::string> notListed;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!runSubject(state.subjects[i], i + 1, settings, outputs)) {
-      reportSubjectStopped(state, i + 1);
-      records.finishRun(i + 1);
-      summarizeRun(state, state.savedDesignFiles.size());
+    const std::size_t errorsBefore = state.report.count(Report::Kind::error);
+    const analysis::SubjectOutcome outcome = runSubject(state.subjects[i], i + 1, settings, outputs);
+    if (outcome == analysis::SubjectOutcome::stopped) {
+      reportSubjectStopped(state, i + 1, errorsBefore);
+      records.finishRun(i + 1, notListed);
+      summarizeRun(state, state.savedDesignFiles.size() + outputs.savedNotListed, notListed);
       return false;
     }
+    if (outcome == analysis::SubjectOutcome::failed) {
+      notListed.push_back(analysis::subjectWhere(i + 1, state.subjects[i].timeCourse));
+    }
   }
-  const bool published = publishResults(state);
-  records.finishRun(0);
-  summarizeRun(state, state.savedDesignFiles.size());
+  if (!notListed.empty()) {
+    host::logLine(
+        "Plugin> %zu of %zu subjects have a design with an error; \"SDMFileList\" is not "
+        "published.",
+        notListed.size(), count);
+  }
+  const bool published = notListed.empty() && publishResults(state);
+  records.finishRun(0, notListed);
+  summarizeRun(state, state.savedDesignFiles.size() + outputs.savedNotListed, notListed);
   return published;
 }
 

@@ -3,9 +3,8 @@
 #include <algorithm>
 
 namespace ppi {
-namespace {
 
-const char* kindName(Report::Kind kind) {
+const char* severityName(Report::Kind kind) {
   switch (kind) {
     case Report::Kind::error:
       return "error";
@@ -16,6 +15,8 @@ const char* kindName(Report::Kind kind) {
   }
   return "note";
 }
+
+namespace {
 
 // Log lines carry the plug-in's prefix and may end in blanks or line feeds,
 // neither of which the report needs.
@@ -44,8 +45,12 @@ void Report::clear() {
 }
 
 void Report::add(Kind kind, std::string where, std::string what, std::string todo) {
-  problems_.push_back(
-      {kind, std::move(where), withoutLogDecoration(std::move(what)), std::move(todo)});
+  add({kind, std::move(where), std::move(what), std::move(todo), {}});
+}
+
+void Report::add(Problem problem) {
+  problem.what = withoutLogDecoration(std::move(problem.what));
+  problems_.push_back(std::move(problem));
 }
 
 std::size_t Report::count(Kind kind) const {
@@ -60,7 +65,7 @@ void Report::noteLogLine(const char* line) {
 }
 
 std::string Report::problemLine(const Problem& problem) {
-  std::string line = kindName(problem.kind);
+  std::string line = severityName(problem.kind);
   line += ": ";
   if (!problem.where.empty()) line += problem.where + ": ";
   line += problem.what;

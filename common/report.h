@@ -19,11 +19,15 @@ class Report {
  public:
   enum class Kind { error, warning, note };
 
+  // A finding: what kind it is, where it is, what happened and what to do;
+  // `id` names the check that found it ("one-sided-contrast"), empty for a
+  // problem no check names.
   struct Problem {
     Kind kind;
     std::string where;
     std::string what;
     std::string todo;
+    std::string id;
   };
 
   void clear();
@@ -33,6 +37,7 @@ class Report {
   const std::string& summary() const { return summary_; }
 
   void add(Kind kind, std::string where, std::string what, std::string todo = {});
+  void add(Problem problem);
   void error(std::string where, std::string what, std::string todo = {}) {
     add(Kind::error, std::move(where), std::move(what), std::move(todo));
   }
@@ -63,6 +68,12 @@ class Report {
   std::vector<Problem> problems_;
   std::string lastLogLine_;
 };
+
+using Finding = Report::Problem;
+using Severity = Report::Kind;
+
+// "error", "warning", "note".
+const char* severityName(Severity severity);
 
 // The text after a path's last "/" or "\\" (the whole path without one), for
 // naming a file in a report line.

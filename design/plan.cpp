@@ -1,5 +1,6 @@
 #include "design/plan.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ppi::analysis {
@@ -25,6 +26,19 @@ ConditionWeight weighedCondition(const std::string& name,
 }
 
 }  // namespace
+
+std::vector<std::string> tabSeparatedNames(const std::string& text) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t tab = text.find('\t', start);
+    const std::size_t end = tab == std::string::npos ? text.size() : tab;
+    if (end > start) names.push_back(text.substr(start, end - start));
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return names;
+}
 
 std::int32_t weightOfEntry(const std::string& entry) {
   std::int32_t weight = -2;
@@ -73,12 +87,27 @@ DesignPlan planDesign(const SubjectSettings& settings, const std::string& label)
 
   if (plan.generalized) {
     plan.requestedBaseline = settings.baseline;
-    plan.baselineBelowZero = settings.baseline < 0;
+    plan.baselineBelowZero = settings.baseline < 0 && settings.modelledConditions.empty();
     plan.baseline = plan.baselineBelowZero ? 0 : settings.baseline;
+    const std::vector<std::string>& byName = settings.modelledConditions;
+    plan.modelledByName = !byName.empty();
+    for (const std::string& name : byName) {
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        plan.unknownConditions.push_back(name);
+      }
+    }
     for (std::size_t c = 0; c < names.size(); ++c) {
       ConditionWeight condition;
       condition.name = names[c];
       condition.named = true;
+      if (plan.modelledByName) {
+        const bool modelled = std::find(byName.begin(), byName.end(), names[c]) != byName.end();
+        condition.entryText = modelled ? "modelled (gPPIConditions)" : "not modelled (gPPIConditions)";
+        condition.weight = modelled ? 1 : 0;
+        condition.entryWeight = condition.weight;
+        plan.conditions.push_back(std::move(condition));
+        continue;
+      }
       const bool modelled = static_cast<int>(c) >= plan.baseline;
       condition.entryText = modelled ? "modelled (generalized approach)" : "before the baseline";
       condition.weight = modelled ? 1 : 0;

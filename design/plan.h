@@ -59,6 +59,10 @@ struct DesignPlan {
   int requestedBaseline = 0;  // the "baseline" as read
   std::vector<ConditionWeight> conditions;  // in protocol order
   std::vector<PlannedPredictor> predictors;  // in file order
+  // Generalized approach: modelled by name ("gPPIConditions"), and the names
+  // asked for that the protocol does not have.
+  bool modelledByName = false;
+  std::vector<std::string> unknownConditions;
   bool hasPositive = false;  // standard approach: some condition has weight +1
   bool hasNegative = false;  // ... and -1
 
@@ -73,8 +77,9 @@ struct DesignPlan {
 // The plan of a subject's design. Standard approach: "PPI_<label>",
 // "Psychological regressor" and, when both weight signs occur,
 // "Complementary regressor"; generalized approach: "PPI_<condition>_<label>"
-// for every modelled condition, then one predictor named after each. Both end
-// with "<label>_predictor" and "Constant".
+// for every modelled condition (those from the baseline on, or those the
+// settings name), then one predictor named after each. Both end with
+// "<label>_predictor" and "Constant".
 DesignPlan planDesign(const SubjectSettings& settings, const std::string& label);
 
 }  // namespace ppi::analysis

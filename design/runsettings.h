@@ -25,7 +25,14 @@ struct RunSettings {
   int motionFlag = 0;      // "addMoCo": only 1 merges the motion predictors
   int zFlag = 0;           // "zMC", passed on to the motion merge
   MethodOptions method;    // "interactionLevel", "regionSummary", "centrePsych"
+  // "gPPIConditions": the conditions the generalized approach models, by name
+  // (the parameter holds them tab-separated); empty: those from "baseline" on.
+  std::vector<std::string> modelledConditions;
 };
+
+// "A\tB\t\tC" as {"A", "B", "C"}: the names of a tab-separated list, empty
+// ones left out.
+std::vector<std::string> tabSeparatedNames(const std::string& text);
 
 // The search for "CondID-%d" entries ends at the first empty entry and never
 // goes past this many.
@@ -40,6 +47,8 @@ struct SubjectSettings {
   // Under the standard approach: "CondID-0", "CondID-1", … up to the first
   // empty entry.
   std::vector<std::string> conditionEntries;
+  // The run's "gPPIConditions" (RunSettings::modelledConditions).
+  std::vector<std::string> modelledConditions;
 
   bool generalized() const { return approach == 1; }
 };

@@ -226,10 +226,12 @@ bool zTransformMoCo(MoCoSDM& moco, LogSink& log) {
   }
   moco.values = std::move(columns);
   moco.zTransformed = true;
+  moco.centredOnly.clear();
   for (std::size_t k = 0; k < centred.size(); ++k) {
     if (centred[k]) {
       log.line("Motion predictor \"%s\" does not vary: it is centred, not scaled.",
                kMotionPredictorNames[k]);
+      moco.centredOnly.push_back(kMotionPredictorNames[k]);
     }
   }
   return true;

@@ -27,7 +27,8 @@ enum class ColumnTransform {
 ColumnTransform zTransformColumn(double* values, std::int32_t count);
 
 // z-transforms the record's six columns in place, all of them or none, and sets
-// `zTransformed`. Logs a line for each column that could only be centred.
+// `zTransformed`. Logs a line for each column that could only be centred and
+// names it in `centredOnly`.
 // False, and the record unchanged, when the record is not valid or a column
 // cannot be transformed.
 bool zTransformMoCo(MoCoSDM& moco, LogSink& log);

@@ -23,6 +23,10 @@ struct MoCoSDM {
   std::int32_t includesConstant = 0;
   std::int32_t firstConfoundPredictor = 0;
   bool zTransformed = false;  // set once all six columns have been z-transformed
+  // Of those, the columns that did not vary and could only be centred (their
+  // names), for the caller to report: a column that never changes is usually
+  // a missing estimate.
+  std::vector<std::string> centredOnly;
   std::array<sdm::Colour, kMotionPredictorCount> colors{};
   std::array<std::vector<double>, kMotionPredictorCount> values;  // column k of the rows
 };

@@ -1,7 +1,9 @@
 #include "formats/sdmfile.h"
 
 #include <algorithm>
-#include <fstream>
+#include <sstream>
+
+#include "common/filelayer.h"
 
 namespace ppi::confounds {
 namespace {
@@ -94,13 +96,8 @@ DesignMatrixRead readDesignMatrix(std::istream& in) {
   return read;
 }
 
-DesignMatrixRead readDesignMatrixFile(const std::string& path) {
-  std::ifstream in(path, std::ios::in);
-  if (!in) {
-    DesignMatrixRead read;
-    read.problem = "it cannot be opened";
-    return read;
-  }
+DesignMatrixRead readDesignMatrixText(const std::string& text) {
+  std::istringstream in(text);
   try {
     return readDesignMatrix(in);
   } catch (...) {
@@ -108,6 +105,16 @@ DesignMatrixRead readDesignMatrixFile(const std::string& path) {
     read.problem = "it cannot be read";
     return read;
   }
+}
+
+DesignMatrixRead readDesignMatrixFile(const std::string& path) {
+  std::string text;
+  if (!readFileBytes(path, text).ok()) {
+    DesignMatrixRead read;
+    read.problem = "it cannot be opened";
+    return read;
+  }
+  return readDesignMatrixText(text);
 }
 
 }  // namespace ppi::confounds

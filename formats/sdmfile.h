@@ -31,6 +31,9 @@ struct DesignMatrixRead {
 // Reads a design matrix whole: the five header items, a colour triple and a
 // name per predictor, and a full row of values per data point.
 DesignMatrixRead readDesignMatrix(std::istream& in);
+// The same over a file's whole text.
+DesignMatrixRead readDesignMatrixText(const std::string& text);
+// The same over a file, read through the file layer.
 DesignMatrixRead readDesignMatrixFile(const std::string& path);
 
 }  // namespace ppi::confounds

@@ -14,6 +14,7 @@
 #include "formats/mocomerge.h"
 #include "formats/mocosdm.h"
 #include "formats/sdmfile.h"
+#include "tests/support/testfilesystems.h"
 
 namespace {
 

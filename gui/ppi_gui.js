@@ -296,7 +296,8 @@ var PpiLogic = (function () {
   }
 
   // The problems to settle before a run. state: approach, baselineText,
-  // contrast, options, subjectCount, publishedConditionCount, saveWeights.
+  // modelList2, contrast, options, subjectCount, publishedConditionCount,
+  // saveWeights.
   // errors refuse the run; warnings are shown but do not stop it.
   function runChecks(state) {
     var errors = [];
@@ -305,7 +306,12 @@ var PpiLogic = (function () {
     if (state.subjectCount === 0) {
       errors.push('No subjects: add subjects or load a subject list first.');
     }
-    if (state.approach === GENERALIZED) {
+    if (state.approach === GENERALIZED && state.modelList2) {
+      if (count > 0 && conditionsInList(state.contrast, 'list2').length === 0) {
+        errors.push('Nothing to model: move the conditions the generalized approach models ' +
+                    'into list2.');
+      }
+    } else if (state.approach === GENERALIZED) {
       var baseline = parseBaseline(state.baselineText);
       if (baseline === null) {
         errors.push('The baseline "' + state.baselineText + '" is not a whole number.');
@@ -380,6 +386,13 @@ var PpiLogic = (function () {
     }
     for (var stale = entryCount; stale < previousEntryCount; stale++) {
       strings['CondID-' + stale] = '';
+    }
+    // The generalized approach models the conditions of list2 by name when
+    // asked to ("gPPIConditions", tab-separated), else those from the
+    // baseline on (the parameter empty).
+    if (state.approach === GENERALIZED) {
+      strings.gPPIConditions = state.modelList2
+        ? conditionsInList(state.contrast, 'list2').join('\t') : '';
     }
     return { ints: ints, strings: strings, entryCount: entryCount };
   }
@@ -509,6 +522,7 @@ var PpiDialog = (function (host, logic) {
     return {
       approach: logic.STANDARD,
       baselineText: '0',
+      modelList2: false,
       contrast: { names: [], lists: [] },
       options: { changePredName: false, saveMDM: false, addMoCo: false, zMC: false },
       method: { interactionLevel: 0, regionSummary: 0, centrePsych: 0 },
@@ -569,9 +583,11 @@ var PpiDialog = (function (host, logic) {
 
   function showEnabled() {
     var standard = state.approach === logic.STANDARD;
-    host.setEnabled('baseline', !standard);
+    var byList = !standard && state.modelList2;
+    host.setEnabled('baseline', !standard && !byList);
+    host.setEnabled('modelList2', !standard);
     for (var i = 0; i < logic.LIST_IDS.length; i++) {
-      host.setEnabled(logic.LIST_IDS[i], standard);
+      host.setEnabled(logic.LIST_IDS[i], standard || byList);
     }
     host.setEnabled('zMC', state.options.addMoCo);
   }
@@ -678,6 +694,10 @@ var PpiDialog = (function (host, logic) {
       state.baselineText = value;
       showChecks();
     },
+    modelList2: function (value) {
+      state.modelList2 = value === '1';
+      showChecks();
+    },
     writeReport: function (value) {
       state.writeReport = value === '1';
     },
@@ -722,6 +742,9 @@ var PpiDialog = (function (host, logic) {
                     'Standard\nGeneralized');
     host.addControl('number', 'baseline', 'Baseline: first modelled condition (from 0)',
                     state.baselineText);
+    host.addControl('checkbox', 'modelList2',
+                    'Generalized: model only the conditions moved to list2 (else those from ' +
+                    'the baseline on)', '0');
 
     host.addControl('section', 'contrastSection', 'Contrast (standard approach)');
     host.addControl('note', 'contrastNote', '', CONTRAST_HINT);

@@ -1,8 +1,28 @@
 #include "model/subjectlist.h"
 
+#include <filesystem>
+
 #include "formats/listfile.h"
 
 namespace ppi::model {
+
+namespace {
+
+// A path as written, without "." and ".." steps or doubled separators (no
+// look at the file system).
+std::string normalPath(const std::string& path) {
+  return std::filesystem::path(path).lexically_normal().generic_string();
+}
+
+}  // namespace
+
+std::size_t SubjectList::findTimeCourse(const std::string& vtcPath) const {
+  const std::string wanted = normalPath(vtcPath);
+  for (std::size_t i = 0; i < subjects_.size(); ++i) {
+    if (normalPath(subjects_[i].timeCourse.vtcPath.str()) == wanted) return i;
+  }
+  return subjects_.size();
+}
 
 std::string SubjectList::listText() const {
   std::string text;

@@ -24,6 +24,11 @@ class SubjectList {
   std::vector<Subject>::const_iterator begin() const { return subjects_.begin(); }
   std::vector<Subject>::const_iterator end() const { return subjects_.end(); }
 
+  // The subject (index from 0) whose time course `vtcPath` names, compared as
+  // written once "." and ".." steps and doubled separators are taken out;
+  // size() when none does.
+  std::size_t findTimeCourse(const std::string& vtcPath) const;
+
   // The list as list-file lines, one per subject in order.
   std::string listText() const;
 

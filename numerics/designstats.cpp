@@ -125,6 +125,27 @@ DesignStats computeDesignStats(const std::vector<Predictor>& predictors) {
     }
     stats.vifs.push_back(entry);
   }
+  // The centred varying columns are orthogonal to the constant vector: the
+  // design's rank is theirs, plus one when some predictor is a constant other
+  // than 0. A column counts as dependent when what the others leave of it is
+  // within the collinearity tolerance of its variance.
+  stats.columns = predictors.size();
+  std::size_t rank = 0;
+  if (varying > 0) {
+    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(columns);
+    qr.setThreshold(std::sqrt(kCollinearTolerance));
+    rank = static_cast<std::size_t>(qr.rank());
+  }
+  for (std::size_t p = 0; p < predictors.size(); ++p) {
+    const PredictorSummary& summary = stats.predictors[p];
+    const bool varies = std::find(stats.correlated.begin(), stats.correlated.end(), p) !=
+                        stats.correlated.end();
+    if (!varies && (summary.minimum != 0 || summary.maximum != 0)) {
+      ++rank;
+      break;
+    }
+  }
+  stats.rank = rank;
   stats.valid = true;
   return stats;
 }

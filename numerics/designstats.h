@@ -54,6 +54,11 @@ struct DesignStats {
   std::vector<std::size_t> correlated;
   std::vector<double> correlations;
   std::vector<PpiVif> vifs;  // one per PPI term, in file order
+  // The rank of the design matrix (every predictor a column), and its number
+  // of columns: a rank below it means some predictor is a linear combination
+  // of the others and its estimate is not determined.
+  std::size_t rank = 0;
+  std::size_t columns = 0;
 
   // The correlation of the a-th and b-th predictors of `correlated`.
   double correlation(std::size_t a, std::size_t b) const {

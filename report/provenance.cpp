@@ -27,6 +27,7 @@ json settingsJson(const SettingsRecord& settings, const std::vector<ConditionWei
   return {
       {"approach", settings.approach == Approach::generalized ? "generalized" : "standard"},
       {"baseline", settings.baseline},
+      {"gPPIConditions", settings.modelledConditions},
       {"conditions", conditionList},
       {"conditionEntries", settings.conditionEntries},
       {"label", settings.label},
@@ -112,6 +113,14 @@ std::string provenanceJson(const ProvenanceInput& input) {
   json warnings = json::array();
   for (const std::string& warning : input.warnings) warnings.push_back(warning);
   if (!input.design.valid) warnings.push_back(input.design.problem);
+  json findings = json::array();
+  for (const Finding& finding : input.findings) {
+    findings.push_back({{"id", finding.id},
+                        {"severity", severityName(finding.kind)},
+                        {"where", finding.where},
+                        {"what", finding.what},
+                        {"todo", finding.todo}});
+  }
 
   const json record = {
       {"plugin",
@@ -127,6 +136,7 @@ std::string provenanceJson(const ProvenanceInput& input) {
       {"predictors", predictorsJson(input.design)},
       {"correlations", correlationsJson(input.design)},
       {"warnings", warnings},
+      {"findings", findings},
   };
   // Stray bytes in texts become U+FFFD rather than an exception.
   return record.dump(2, ' ', false, json::error_handler_t::replace) + "\n";

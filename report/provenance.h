@@ -4,7 +4,7 @@
 //
 //   {
 //     "plugin":   {"name", "version", "hostVersion", "created": "YYYY-MM-DDThh:mm:ssZ"},
-//     "settings": {"approach": "standard" | "generalized", "baseline",
+//     "settings": {"approach": "standard" | "generalized", "baseline", "gPPIConditions": [names],
 //                  "conditions": [{"name", "entry": text | null, "weight": -1 | 0 | 1 | "no
 //                  entry"}], "conditionEntries": [texts], "label", "multiStudy": {"enabled",
 //                  "path"}, "motion": {"merge", "zTransform"}, "method": {"interactionLevel",
@@ -19,7 +19,8 @@
 //     "predictors": [{"name", "mean", "standardDeviation", "minimum", "maximum", "constant"}],
 //     "correlations": {"names": [the varying predictors], "matrix": [[r, ...], ...],
 //                      "vif": [{"name", "vif": number | "infinite"}]},
-//     "warnings": [texts]
+//     "warnings": [texts],
+//     "findings": [{"id", "severity": "error" | "warning" | "note", "where", "what", "todo"}]
 //   }
 //
 // Texts that are not valid UTF-8 (a path in a Windows code page) have their
@@ -30,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "common/report.h"
 #include "numerics/designstats.h"
 #include "report/runrecord.h"
 
@@ -81,7 +83,8 @@ struct ProvenanceInput {
   MotionInput motion;
   SignalSummary signal;
   DesignStats design;  // computeDesignStats of the saved predictors
-  std::vector<std::string> warnings;
+  std::vector<std::string> warnings;  // the findings as the dialog lists them
+  std::vector<Finding> findings;      // the subject's findings: checks, region, motion
 };
 
 // The record as JSON text, indented by two spaces, ending in a line feed.

@@ -562,53 +562,17 @@ std::string_view predictorName(const DesignStats& stats, std::size_t index) {
   return index < stats.predictors.size() ? std::string_view(stats.predictors[index].name) : "";
 }
 
-struct Flags {
-  std::vector<std::string> items;  // HTML, one <li> each
-  bool vif = false, outside = false, unnamed = false;
-};
-
-Flags subjectFlags(const SubjectReport& subject) {
-  Flags flags;
-  for (const PpiVif& entry : subject.stats.vifs) {
-    if (!(entry.vif >= kVifFlagThreshold)) continue;
-    flags.vif = true;
-    flags.items.push_back("<li class=\"flag flag-vif\">PPI term \u201c" +
-                          escaped(predictorName(subject.stats, entry.predictor)) +
-                          "\u201d: variance inflation factor " + fixed(entry.vif, 1) +
-                          " (at least " + fixed(kVifFlagThreshold, 0) +
-                          "): the other predictors largely explain it.</li>");
+// The findings' table cell: each finding's check and severity.
+std::string findingsCell(const SubjectReport& subject) {
+  if (subject.findings.empty()) return "<td>none</td>";
+  std::string cell = "<td>";
+  for (std::size_t i = 0; i < subject.findings.size(); ++i) {
+    const Finding& finding = subject.findings[i];
+    const std::string severity = severityName(finding.kind);
+    cell += (i ? ", " : "") + std::string("<span class=\"finding ") + severity + "\">" +
+            escaped(finding.id.empty() ? severity : finding.id) + " (" + severity + ")</span>";
   }
-  if (subject.voxelsInside < subject.voxelsListed) {
-    flags.outside = true;
-    flags.items.push_back("<li class=\"flag flag-outside\">" +
-                          integer(subject.voxelsListed - subject.voxelsInside) + " of " +
-                          integer(subject.voxelsListed) +
-                          " region voxels lie outside the time course's grid and were left "
-                          "out.</li>");
-  }
-  for (const ConditionWeight& condition : subject.conditions) {
-    if (condition.named) continue;
-    flags.unnamed = true;
-    flags.items.push_back(
-        "<li class=\"flag flag-unnamed\">No \u201cCondID-\u201d entry names the "
-        "condition \u201c" +
-        escaped(condition.name) + "\u201d: it got no weight.</li>");
-  }
-  return flags;
-}
-
-// The flags' table cell.
-std::string shortFlags(const Flags& flags) {
-  std::string text;
-  const auto add = [&](const char* flag) {
-    if (!text.empty()) text += ", ";
-    text += flag;
-  };
-  const std::string vif = "PPI VIF \u2265 " + fixed(kVifFlagThreshold, 0);
-  if (flags.vif) add(vif.c_str());
-  if (flags.outside) add("voxels outside grid");
-  if (flags.unnamed) add("unnamed condition");
-  return text.empty() ? "<td>none</td>" : "<td class=\"flag\">" + text + "</td>";
+  return cell + "</td>";
 }
 
 // The largest |r| between a PPI term and another varying predictor, as HTML.
@@ -656,8 +620,9 @@ table.correlations th.ppi { font-weight: bold; }
 td.diagonal { background: #eeeeee; color: #777777; }
 .pair { color: #555555; font-size: 12px; }
 .ok { color: #1a6e1a; }
-.stopped, .flag { color: #a10000; }
-ul.flags { margin: 6px 0; padding-left: 22px; }
+.stopped, .flag, .finding.error { color: #a10000; }
+.finding.warning { color: #8a5a00; }
+ul.findings { margin: 6px 0; padding-left: 22px; }
 figure { margin: 10px 0; }
 figure svg { max-width: 100%; height: auto; font-family: "DejaVu Sans", Verdana, Arial, sans-serif; }
 figcaption { font-size: 12px; color: #555555; }
@@ -685,7 +650,15 @@ void appendSettings(std::string& html, const QcReportInput& input) {
                        escaped(input.plugin.hostVersion) + ")");
   const bool generalized = settings.approach == Approach::generalized;
   appendSettingRow(html, "Approach", generalized ? "generalized" : "standard");
-  if (generalized) appendSettingRow(html, "Baseline condition", integer(settings.baseline));
+  if (generalized && !settings.modelledConditions.empty()) {
+    std::string names;
+    for (std::size_t i = 0; i < settings.modelledConditions.size(); ++i) {
+      names += (i ? ", " : "") + escaped(settings.modelledConditions[i]);
+    }
+    appendSettingRow(html, "Modelled conditions (gPPIConditions)", names);
+  } else if (generalized) {
+    appendSettingRow(html, "Baseline condition", integer(settings.baseline));
+  }
   std::string entries;
   for (const std::string& entry : settings.conditionEntries) {
     entries += (entries.empty() ? "" : "<br>") + escaped(entry);
@@ -739,10 +712,20 @@ void appendSummary(std::string& html, const QcReportInput& input) {
   html += "<section id=\"summary\">\n<h2>Run summary</h2>\n";
   appendSettings(html, input);
   const long long listed = input.subjectsListed;
-  if (input.end.completed) {
-    html += "<p class=\"ok\">The run completed: " +
-            integer(static_cast<long long>(input.subjects.size())) + " of " + integer(listed) +
+  long long saved = 0;
+  for (const SubjectReport& subject : input.subjects) saved += subject.designFile.empty() ? 0 : 1;
+  if (input.end.completed && input.end.notListed.empty()) {
+    html += "<p class=\"ok\">The run completed: " + integer(saved) + " of " + integer(listed) +
             " subjects have a design.</p>\n";
+  } else if (input.end.completed) {
+    std::string names;
+    for (std::size_t i = 0; i < input.end.notListed.size(); ++i) {
+      names += (i ? ", " : "") + escaped(input.end.notListed[i]);
+    }
+    html += "<p class=\"stopped\">The run went through every subject, but the design of " +
+            names + " has an error: it is not in the list of design matrices, which was not "
+            "published, and no multi-study file was written. " + integer(saved) + " of " +
+            integer(listed) + " subjects have a saved design.</p>\n";
   } else {
     html += "<p class=\"stopped\">The run stopped at subject " +
             integer(input.end.stoppedAtSubject) + " of " + integer(listed) + ": " +
@@ -751,7 +734,7 @@ void appendSummary(std::string& html, const QcReportInput& input) {
   html +=
       "<table class=\"subjects\">\n<tr><th>Subject</th><th>Time course</th><th>Region</th>"
       "<th>Voxels inside / listed</th><th>Design file</th><th>Predictors</th>"
-      "<th>Largest |r|, PPI term and another predictor</th><th>Flags</th></tr>\n";
+      "<th>Largest |r|, PPI term and another predictor</th><th>Findings</th></tr>\n";
   for (std::size_t s = 0; s < input.subjects.size(); ++s) {
     const SubjectReport& subject = input.subjects[s];
     const std::string number = integer(static_cast<long long>(s + 1));
@@ -760,9 +743,11 @@ void appendSummary(std::string& html, const QcReportInput& input) {
         escaped(subject.timeCourse) + "\">" + escaped(fileName(subject.timeCourse)) + "</td><td>" +
         escaped(subject.regionName) + "</td><td>" + integer(subject.voxelsInside) + " / " +
         integer(subject.voxelsListed) + "</td><td title=\"" + escaped(subject.designFile) + "\">" +
-        escaped(fileName(subject.designFile)) + "</td><td>" +
+        (subject.designFile.empty() ? std::string("not saved")
+                                    : escaped(fileName(subject.designFile))) +
+        "</td><td>" +
         integer(static_cast<long long>(subject.predictors.size())) + "</td><td>" +
-        largestPpiCorrelation(subject) + "</td>" + shortFlags(subjectFlags(subject)) + "</tr>\n";
+        largestPpiCorrelation(subject) + "</td>" + findingsCell(subject) + "</tr>\n";
   }
   html +=
       "</table>\n<p>Identical predictors in every design: " + predictorsAgreement(input.subjects) +
@@ -833,18 +818,20 @@ void appendSubject(std::string& html, const SubjectReport& subject, std::size_t 
                    escaped(subject.regionName) + " in " + escaped(subject.regionFile));
   appendSettingRow(html, "Voxels inside / listed",
                    integer(subject.voxelsInside) + " / " + integer(subject.voxelsListed));
-  appendSettingRow(html, "Design file", escaped(subject.designFile));
+  appendSettingRow(html, "Design file", subject.designFile.empty()
+                                           ? std::string("not saved (the design has an error)")
+                                           : escaped(subject.designFile));
   html += "</table>\n";
   html += subjectFigure(subject, number);
-  const Flags flags = subjectFlags(subject);
-  html += "<h3>Flags</h3>\n";
-  if (flags.items.empty() && subject.warnings.empty()) {
+  html += "<h3>Findings</h3>\n";
+  if (subject.findings.empty()) {
     html += "<p class=\"ok\">None.</p>\n";
   } else {
-    html += "<ul class=\"flags\">\n";
-    for (const std::string& flag : flags.items) html += flag + "\n";
-    for (const std::string& warning : subject.warnings) {
-      html += "<li class=\"flag flag-warning\">" + escaped(warning) + "</li>\n";
+    html += "<ul class=\"findings\">\n";
+    for (const Finding& finding : subject.findings) {
+      html += "<li class=\"finding " + std::string(severityName(finding.kind)) + "\" id=\"" +
+              escaped(finding.id) + "-" + id + "\">" + escaped(Report::problemLine(finding)) +
+              "</li>\n";
     }
     html += "</ul>\n";
   }
@@ -867,10 +854,11 @@ occur.</li>
 </ul>
 <p>The <b>variance inflation factor</b> (VIF) of a PPI term is 1 / (1 &minus; R&sup2;), R&sup2;
 of the term regressed on all other predictors. A VIF of 1 means the term shares nothing with
-them; at 5 and above, 80 % of its variance is explained by the others, and its estimate is
-imprecise and swings with small changes of the design. An infinite VIF means the term is a
-combination of the others: its effect cannot be estimated at all.</p>
-<p>What to do when a term is flagged: look at the correlation table for the predictor it
+them; at 10 and above (a warning), 90 % of its variance is explained by the others, and its
+estimate is imprecise and swings with small changes of the design; at 100 and above (an error)
+99 %. An infinite VIF means the term is a combination of the others: its effect cannot be
+estimated at all.</p>
+<p>What to do when a term has a high VIF: look at the correlation table for the predictor it
 follows. A PPI term that tracks its task regressor usually means the region signal is far
 from zero on average during the task, or the task blocks are long compared to the rest
 periods; a term that tracks the region signal means the task covers most volumes. Check the

@@ -5,7 +5,8 @@
 //     subject, and whether all designs have the same predictors in order;
 //   - per subject a figure of the region signal, task regressors, PPI terms,
 //     complementary regressor and motion predictors over the volumes, with the
-//     weighted conditions shaded; the predictors' correlation matrix; flags;
+//     weighted conditions shaded; the predictors' correlation matrix; the
+//     subject's findings (the same the dialog and the record list);
 //   - a short guide to reading it.
 // Every text from the user or the host is escaped for HTML.
 //
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/report.h"
 #include "numerics/designstats.h"
 #include "report/runrecord.h"
 
@@ -38,20 +40,23 @@ struct SubjectReport {
   std::string regionName;
   std::int32_t voxelsListed = 0;
   std::int32_t voxelsInside = 0;  // of those, inside the time course's grid
-  std::string designFile;         // the saved design matrix (the merged one when merged)
+  std::string designFile;  // the saved design matrix (the merged one when merged); empty: not saved
   // The design's predictors in file order; the role says which are drawn
   // (region signal, task, PPI, complementary, motion; "other" is not).
   std::vector<Predictor> predictors;
   DesignStats stats;                        // computeDesignStats(predictors)
   std::vector<ConditionWeight> conditions;  // the protocol's conditions and their weights
   std::vector<ConditionBoxCar> boxCars;     // the weighted conditions
-  std::vector<std::string> warnings;
+  std::vector<Finding> findings;  // the subject's findings, as the dialog and the record have them
 };
 
 struct RunEnd {
   bool completed = true;
   std::int32_t stoppedAtSubject = 0;  // from 1, when stopped
   std::string reason;                 // why it stopped
+  // Subjects whose design has an error ("subject 2 (s02.vtc)"): not in the
+  // run's list of design matrices.
+  std::vector<std::string> notListed;
 };
 
 struct QcReportInput {
@@ -62,9 +67,6 @@ struct QcReportInput {
   std::vector<SubjectReport> subjects;  // those with a design, in list order
   RunEnd end;
 };
-
-// A PPI term with a VIF at or above this is flagged.
-constexpr double kVifFlagThreshold = 5;
 
 // The report page.
 std::string qcReportHtml(const QcReportInput& input);

@@ -24,6 +24,8 @@ enum class Approach { standard, generalized };
 struct SettingsRecord {
   Approach approach = Approach::standard;
   int baseline = 0;  // generalized approach: the first modelled condition, from 0
+  // generalized approach: the conditions modelled by name ("gPPIConditions"); empty: none named
+  std::vector<std::string> modelledConditions;
   // The texts of the "CondID-0", "CondID-1", ... entries the run read, in order.
   std::vector<std::string> conditionEntries;
   std::string label;  // the label text naming the region in predictor names; empty: none

@@ -36,35 +36,29 @@ bool checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& sub
       "%s too. Prepare PPI Plugin aborted.",
       number, collision.condition.c_str(), protocol.c_str(), collision.name.c_str(),
       collision.other.c_str());
-  report.error(subjectWhere(number, subject) + ", " + protocolWhere(subject),
-               "the condition " + quoted(collision.condition) + " would give a predictor named " +
-                   quoted(collision.name) + ", as " + collision.other +
-                   " does; the host would write one into the other.",
-               "Rename the condition " + quoted(collision.condition) +
-                   " in the protocol (every condition needs a name of its own, other than "
-                   "\"Constant\", \"<label>_predictor\" and the PPI names), then start again.");
+  report.add({Severity::error, subjectWhere(number, subject) + ", " + protocolWhere(subject),
+              "the condition " + quoted(collision.condition) + " would give a predictor named " +
+                  quoted(collision.name) + ", as " + collision.other +
+                  " does; the host would write one into the other.",
+              "Rename the condition " + quoted(collision.condition) +
+                  " in the protocol (every condition needs a name of its own, other than "
+                  "\"Constant\", \"<label>_predictor\" and the PPI names), then start again.",
+              "name-collision"});
   return false;
 }
 
-void reportContrastWarnings(const DesignPlan& plan, const model::SubjectRecord& subject,
-                            std::size_t number, Report& report) {
-  if (plan.generalized) return;
-  const std::vector<std::string> unnamed = unnamedConditions(plan);
-  const std::string where = subjectWhere(number, subject) + ", " + protocolWhere(subject);
-  if (!unnamed.empty()) {
-    report.warning(where,
-                   "no \"CondID-\" entry names " + joinedNames(unnamed) +
-                       "; it gets no weight in the contrast.",
-                   "Check the condition's name and letter case against the dialog's lists.");
-  }
-  const std::string oneSided = oneSidedContrast(plan);
-  if (!oneSided.empty()) {
-    report.warning(where,
-                   "one-sided contrast: no complementary regressor is made, and the "
-                   "psychological regressor contrasts " +
-                       oneSided + ".",
-                   "Put the conditions to compare against into the other list, or keep this "
-                   "contrast knowingly.");
+CheckPlace checkPlace(std::size_t number, const model::SubjectRecord& subject) {
+  const std::string where = subjectWhere(number, subject);
+  return {where, where + ", " + protocolWhere(subject)};
+}
+
+void reportFindings(const std::vector<Finding>& findings, std::size_t from, Report& report) {
+  for (std::size_t i = from; i < findings.size(); ++i) {
+    const Finding& finding = findings[i];
+    if (finding.kind == Severity::error) {
+      host::logLine("Plugin> Error: %s: %s", finding.where.c_str(), finding.what.c_str());
+    }
+    report.add(finding);
   }
 }
 
@@ -94,7 +88,8 @@ bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
         "%zu, \"%s\" where the first has \"%s\". Prepare PPI Plugin aborted.",
         number, vtc.c_str(), difference.index + 1, difference.other.c_str(),
         difference.first.c_str());
-    report.error(where, what + "; one multi-study file cannot hold both designs.", todo);
+    report.add({Severity::error, where, what + "; one multi-study file cannot hold both designs.",
+                todo, "group-design"});
     return false;
   }
   host::logLine(
@@ -102,18 +97,39 @@ bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
       "predictor %zu, \"%s\" where the first has \"%s\".",
       number, vtc.c_str(), difference.index + 1, difference.other.c_str(),
       difference.first.c_str());
-  report.warning(where, what + ".", todo);
+  report.add({Severity::warning, where, what + ".", todo, "group-design"});
   return true;
+}
+
+void checkGroupSeed(const std::string& regionName, const std::string& regionFile, bool multiStudy,
+                    const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
+                    std::vector<Finding>& findings) {
+  if (!group.seedKnown) {
+    group.seedKnown = true;
+    group.seedName = regionName;
+    group.seedFile = regionFile;
+    return;
+  }
+  if (regionName == group.seedName) return;
+  findings.push_back(
+      {multiStudy ? Severity::error : Severity::warning, subjectWhere(number, subject),
+       "its seed region is " + quoted(regionName) + " (" + fileNameOf(regionFile) + ") where " +
+           group.firstWhere + " has " + quoted(group.seedName) + " (" +
+           fileNameOf(group.seedFile) +
+           "); the label names both alike, so the group's PPI terms would mix two seeds.",
+       "Choose the same region for every subject (the list's third field), then start again.",
+       "seed-differs"});
 }
 
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,
                          const model::SubjectRecord& subject, std::size_t number, Report& report) {
   if (outside <= 0) return;
-  report.warning(subjectWhere(number, subject) + ", region " + quoted(voiName),
-                 std::to_string(outside) + " of its " + std::to_string(total) +
-                     " voxels lie outside the time course's grid; the signal is the mean of the " +
-                     std::to_string(total - outside) + " inside.",
-                 "Check that the region was drawn for this subject's time course.");
+  report.add({Severity::warning, subjectWhere(number, subject) + ", region " + quoted(voiName),
+              std::to_string(outside) + " of its " + std::to_string(total) +
+                  " voxels lie outside the time course's grid; the signal is the mean of the " +
+                  std::to_string(total - outside) + " inside.",
+              "Check that the region was drawn for this subject's time course.",
+              "voxels-outside"});
 }
 
 }  // namespace ppi::analysis

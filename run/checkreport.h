@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "common/report.h"
 #include "design/designcheck.h"
@@ -22,16 +23,22 @@ std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject
 bool checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& subject,
                          std::size_t number, Report& report);
 
-// Warnings of the contrast under the standard approach: conditions no
-// "CondID-" entry names, and a one-sided contrast. The log keeps its own lines.
-void reportContrastWarnings(const DesignPlan& plan, const model::SubjectRecord& subject,
-                            std::size_t number, Report& report);
+// Where the design checks place a subject's findings.
+CheckPlace checkPlace(std::size_t number, const model::SubjectRecord& subject);
+
+// Adds `findings` from index `from` on to the report; each error also gets a
+// log line ("Plugin> Error: <where>: <what>").
+void reportFindings(const std::vector<Finding>& findings, std::size_t from, Report& report);
 
 // The first subject's design, which every later one is held to.
 struct GroupDesign {
   bool known = false;
   PredictorNames predictors;
   std::string firstWhere;
+  // The first subject's seed region, when a label names every subject's.
+  bool seedKnown = false;
+  std::string seedName;
+  std::string seedFile;
 };
 
 // After the subject's design is assembled, before it is saved: the first
@@ -42,6 +49,15 @@ struct GroupDesign {
 bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
                       const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
                       Report& report);
+
+// With a label, every subject's predictors are named after the label, not the
+// region: the seed must be one region for the group all the same. The first
+// subject's region (name and file) becomes the group's; a later subject whose
+// region has another name gets a "seed-differs" finding in `findings`, an
+// error in multi-study mode (its design is not saved), else a warning.
+void checkGroupSeed(const std::string& regionName, const std::string& regionFile, bool multiStudy,
+                    const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
+                    std::vector<Finding>& findings);
 
 // Voxels of the region outside the time course's grid (the log has its line).
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,

@@ -1,9 +1,8 @@
 #include "run/mocohandover.h"
 
-#include <filesystem>
-#include <string_view>
-#include <system_error>
+#include <string>
 
+#include "common/filelayer.h"
 #include "formats/mocomerge.h"
 #include "formats/mocosdm.h"
 #include "host/hostapi.h"
@@ -18,27 +17,6 @@ constexpr const char* kNotAdded =
 std::size_t longestMergeSuffix(std::int32_t zFlag) {
   return zFlag != 0 ? kMoCoZSuffix.size() : kMoCoSuffix.size();
 }
-
-// The host's log, which also puts a motion column that could only be centred
-// into the report: a column that never changes is usually a missing estimate.
-class MergeLog final : public LogSink {
- public:
-  MergeLog(Report* report, const std::string& where) : report_(report), where_(where) {}
-  void text(const char* line) override {
-    host_.text(line);
-    if (report_ != nullptr && std::string_view(line).rfind(kStillColumn, 0) == 0) {
-      report_->warning(where_, line,
-                       "Check the motion-estimates file: a motion predictor that never changes "
-                       "usually means a missing estimate.");
-    }
-  }
-
- private:
-  static constexpr std::string_view kStillColumn = "Motion predictor \"";
-  host::HostLog host_;
-  Report* report_;
-  const std::string& where_;
-};
 
 }  // namespace
 
@@ -72,7 +50,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   if (chosenMotionPath != nullptr) *chosenMotionPath = motionPath;
   host::logLine("Plugin> Original sdm selected is: \"%s\".", savedPath.c_str());
 
-  MergeLog log(report, where);
+  host::HostLog log;
   MoCoSDM moco = readMoCoSDM(motionPath, log);
   if (!moco.valid) {
     host::logText(kNotAdded);
@@ -83,11 +61,20 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
     host::logText(kNotAdded);
     return false;
   }
+  // A motion column that could only be centred is usually a missing estimate.
+  if (report != nullptr) {
+    for (const std::string& name : moco.centredOnly) {
+      report->add({Severity::warning, where,
+                   "Motion predictor \"" + name + "\" does not vary: it is centred, not scaled.",
+                   "Check the motion-estimates file: a motion predictor that never changes "
+                   "usually means a missing estimate.",
+                   "motion-still"});
+    }
+  }
   if (!savedPath.assign(merge.mergedPath)) {
     // Not reached while the check above holds; never let a file stand that
     // the run cannot name.
-    std::error_code ignored;
-    std::filesystem::remove(merge.mergedPath, ignored);
+    removeRegularFile(merge.mergedPath);
     host::logText(kNotAdded);
     return false;
   }

@@ -23,16 +23,11 @@ bool endsWithSdm(std::string_view path) {
          std::tolower(static_cast<unsigned char>(tail[3])) == 'm';
 }
 
-std::vector<float> readHostValues(const char* name, std::size_t volumes) {
-  const float* values = host::getPredictorByName(name);
-  if (values == nullptr) return {};
-  return std::vector<float>(values, values + volumes);
-}
-
 SettingsRecord settingsRecord(const RunSettings& run, const SubjectSettings& subject) {
   SettingsRecord record;
   record.approach = subject.generalized() ? Approach::generalized : Approach::standard;
   record.baseline = subject.baseline;
+  if (subject.generalized()) record.modelledConditions = run.modelledConditions;
   record.conditionEntries = subject.conditionEntries;
   record.label = run.labelFlag ? run.labelText : std::string();
   record.multiStudy = run.mdmMode;
@@ -118,7 +113,7 @@ void RunRecorder::noteRegion(const RegionTimeCourse& region) {
 }
 
 void RunRecorder::noteDesign(const SubjectSettings& settings, const DesignPlan& plan,
-                             const PredictorNames& names) {
+                             const std::vector<Predictor>& predictors, const DesignStats& stats) {
   if (!active_ || subject_ == nullptr) return;
   input_.settings = settingsRecord(settings_, settings);
   if (!haveRunSettings_) {
@@ -127,21 +122,14 @@ void RunRecorder::noteDesign(const SubjectSettings& settings, const DesignPlan& 
   }
   input_.protocol.conditions = plan.conditions;
   plan_ = plan;
-  const std::vector<PredictorRole> roles = plan.rolesOf(names);
-  const std::size_t volumes = static_cast<std::size_t>(subject_->timeCourse.nrOfVolumes);
-  hostPredictors_.clear();
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    hostPredictors_.push_back({names[i], readHostValues(names[i].c_str(), volumes), roles[i]});
-  }
+  hostPredictors_ = predictors;
+  hostStats_ = stats;
 }
 
-std::vector<std::string> RunRecorder::subjectWarnings() const {
-  std::vector<std::string> warnings;
-  const std::vector<Report::Problem>& problems = state_.report.problems();
-  for (std::size_t p = problemsBefore_; p < problems.size(); ++p) {
-    warnings.push_back(Report::problemLine(problems[p]));
-  }
-  return warnings;
+std::vector<Finding> RunRecorder::subjectFindings() const {
+  const std::vector<Finding>& problems = state_.report.problems();
+  return std::vector<Finding>(problems.begin() + static_cast<std::ptrdiff_t>(problemsBefore_),
+                              problems.end());
 }
 
 void RunRecorder::warn(const std::string& where, const std::string& what) {
@@ -149,13 +137,17 @@ void RunRecorder::warn(const std::string& where, const std::string& what) {
   state_.report.warning(where, what, "The design matrices are complete; write it again later.");
 }
 
-void RunRecorder::writeRecord(const std::string& designPath,
-                              const std::vector<Predictor>& predictors, const MotionInput& motion) {
+void RunRecorder::writeRecord(const std::string& designPath, const DesignStats& stats,
+                              const MotionInput& motion) {
   input_.plugin = plugin_;
   input_.createdUtc = started_;
   input_.motion = motion;
-  input_.design = computeDesignStats(predictors);
-  input_.warnings = subjectWarnings();
+  input_.design = stats;
+  input_.findings = subjectFindings();
+  input_.warnings.clear();
+  for (const Finding& finding : input_.findings) {
+    input_.warnings.push_back(Report::problemLine(finding));
+  }
   const std::string path = recordPathFor(designPath);
   const FileResult written = replaceFile(path, provenanceJson(input_), TextMode::binary);
   if (!written.ok()) warn("record " + fileNameOf(path), written.reason());
@@ -164,21 +156,29 @@ void RunRecorder::writeRecord(const std::string& designPath,
 void RunRecorder::recordSaved(const PathText& savedPath) {
   if (!active_ || subject_ == nullptr) return;
   if (firstSaved_.empty()) firstSaved_ = savedPath.str();
-  writeRecord(savedPath.str(), hostPredictors_, MotionInput());
+  writeRecord(savedPath.str(), hostStats_, MotionInput());
+  subjects_.push_back(subjectReport(savedPath.str()));
+}
 
+SubjectReport RunRecorder::subjectReport(const std::string& designFile) const {
   SubjectReport report;
   report.timeCourse = input_.timeCourse.path;
   report.regionFile = input_.region.file;
   report.regionName = input_.region.name;
   report.voxelsListed = input_.region.voxelsListed;
   report.voxelsInside = input_.region.voxelsInside;
-  report.designFile = savedPath.str();
+  report.designFile = designFile;
   report.predictors = hostPredictors_;
-  report.stats = input_.design;
+  report.stats = hostStats_;
   report.conditions = input_.protocol.conditions;
   report.boxCars = boxCars_;
-  report.warnings = input_.warnings;
-  subjects_.push_back(std::move(report));
+  report.findings = subjectFindings();
+  return report;
+}
+
+void RunRecorder::recordNotSaved() {
+  if (!active_ || subject_ == nullptr) return;
+  subjects_.push_back(subjectReport(std::string()));
 }
 
 void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& motionPath) {
@@ -202,18 +202,19 @@ void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& mo
   std::string bytes;
   if (readFileBytes(motionPath, bytes).ok())
     motion.checksum = checksum64(bytes.data(), bytes.size());
-  writeRecord(mergedPath.str(), predictors, motion);
+  const DesignStats stats = computeDesignStats(predictors);
+  writeRecord(mergedPath.str(), stats, motion);
 
   if (!subjects_.empty()) {
     SubjectReport& report = subjects_.back();
     report.designFile = mergedPath.str();
     report.predictors = std::move(predictors);
-    report.stats = input_.design;
-    report.warnings = input_.warnings;
+    report.stats = stats;
+    report.findings = input_.findings;
   }
 }
 
-void RunRecorder::finishRun(std::size_t stoppedAt) {
+void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed) {
   if (!active_) return;
   QcReportInput report;
   report.plugin = plugin_;
@@ -222,6 +223,7 @@ void RunRecorder::finishRun(std::size_t stoppedAt) {
   report.subjectsListed = state_.subjectCount();
   report.end.completed = stoppedAt == 0;
   report.end.stoppedAtSubject = static_cast<std::int32_t>(stoppedAt);
+  report.end.notListed = notListed;
   if (stoppedAt != 0) report.end.reason = state_.report.lastLogLine();
   // A subject that stopped the run after its design was saved has no design
   // that stands for it.

@@ -52,20 +52,26 @@ class RunRecorder {
   // After the design matrix is assembled: its plan and the predictors read
   // back from the host.
   void noteDesign(const SubjectSettings& settings, const DesignPlan& plan,
-                  const PredictorNames& names);
+                  const std::vector<Predictor>& predictors, const DesignStats& stats);
   // The saved design matrix's record.
   void recordSaved(const PathText& savedPath);
+  // A subject whose design was not saved (a check found an error): it is in
+  // the report with its findings, and has no record.
+  void recordNotSaved();
   // The merged design matrix's record; it stands for the subject in the report.
   void recordMerged(const PathText& mergedPath, const std::string& motionPath);
   // Writes the report and publishes its path in "PPIReportFile".
   // `stoppedAt`: 0 when the run completed, else the subject (from 1) that stopped it.
-  void finishRun(std::size_t stoppedAt);
+  // `notListed`: the subjects whose design has an error.
+  void finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed = {});
 
  private:
-  void writeRecord(const std::string& designPath, const std::vector<Predictor>& predictors,
+  void writeRecord(const std::string& designPath, const DesignStats& stats,
                    const MotionInput& motion);
   void warn(const std::string& where, const std::string& what);
-  std::vector<std::string> subjectWarnings() const;
+  // The findings of the subject under way, as the command's report has them.
+  std::vector<Finding> subjectFindings() const;
+  SubjectReport subjectReport(const std::string& designFile) const;
 
   model::PluginState& state_;
   const RunSettings& settings_;
@@ -80,6 +86,7 @@ class RunRecorder {
   std::size_t problemsBefore_ = 0;
   ProvenanceInput input_;
   std::vector<Predictor> hostPredictors_;
+  DesignStats hostStats_;
   DesignPlan plan_;
   BoxCars boxCars_;
   std::string firstSaved_;

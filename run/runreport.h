@@ -3,15 +3,21 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "model/pluginstate.h"
 
 namespace ppi::analysis {
 
-// Subject `number` (from 1) stopped the run; the reason is the run's latest log line.
-void reportSubjectStopped(model::PluginState& state, std::size_t number);
+// Subject `number` (from 1) stopped the run; unless its step reported an error
+// of its own (the report held `errorsBefore` errors when it began), the reason
+// is the run's latest log line.
+void reportSubjectStopped(model::PluginState& state, std::size_t number, std::size_t errorsBefore);
 
-// "Start: 4 of 4 design matrices saved, 2 warnings".
-void summarizeRun(model::PluginState& state, std::size_t saved);
+// "Start: 4 of 4 design matrices saved, 2 warnings"; with subjects whose
+// design has an error, "…, 1 error; not in the list: subject 2 (s02.vtc)".
+void summarizeRun(model::PluginState& state, std::size_t saved,
+                  const std::vector<std::string>& notListed = {});
 
 }  // namespace ppi::analysis

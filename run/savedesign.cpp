@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <system_error>
 
+#include "common/filelayer.h"
 #include "common/paths.h"
 #include "formats/sdmfile.h"
 #include "host/hostapi.h"
@@ -45,13 +44,8 @@ bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultN
 }
 
 // Removes what the host left at the path when it is a file of this run's that
-// cannot stand for the subject.
-void removeRegularFile(const PathText& path) {
-  std::error_code error;
-  if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path.c_str(), error))) {
-    std::filesystem::remove(path.c_str(), error);
-  }
-}
+// cannot stand for the subject (only a regular file is ever removed).
+void removeSaved(const PathText& path) { removeRegularFile(path.str()); }
 
 }  // namespace
 
@@ -81,28 +75,25 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
   // A file already at the path (an earlier run's, say) goes first: the host
   // replaces it anyway, and left in place it would pass for this subject's
   // design matrix when the host writes nothing. Only a file is ever removed.
-  std::error_code error;
-  const std::filesystem::file_status status =
-      std::filesystem::symlink_status(savedPath.c_str(), error);
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+  const PathKind kind = pathKind(savedPath.str());
+  if (kind != PathKind::missing && kind != PathKind::regularFile) {
     host::logLine("Plugin> %s is not a file; the design matrix cannot be saved there. %s",
                   savedPath.c_str(), kAborted);
     return false;
   }
-  std::filesystem::remove(savedPath.c_str(), error);
-  if (error) {
+  if (!removeRegularFile(savedPath.str()).ok()) {
     host::logLine("Plugin> The file %s cannot be replaced; %s", savedPath.c_str(), kAborted);
     return false;
   }
   host::saveSingleStudyGLMDesignMatrix(savedPath.c_str());
 
-  const auto size = std::filesystem::file_size(savedPath.c_str(), error);
-  if (error || size == 0) {
-    removeRegularFile(savedPath);
+  std::string saved;
+  if (!readFileBytes(savedPath.str(), saved).ok() || saved.empty()) {
+    removeSaved(savedPath);
     host::logLine("Plugin> The design matrix was not saved to %s; %s", savedPath.c_str(), kAborted);
     return false;
   }
-  const confounds::DesignMatrixRead read = confounds::readDesignMatrixFile(savedPath.str());
+  const confounds::DesignMatrixRead read = confounds::readDesignMatrixText(saved);
   std::string problem = read.problem;
   if (read.complete && read.design.names.size() != expected.predictors) {
     problem = "it holds " + std::to_string(read.design.names.size()) + " predictors instead of " +
@@ -112,7 +103,7 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
               std::to_string(expected.dataPoints);
   }
   if (!problem.empty()) {
-    removeRegularFile(savedPath);
+    removeSaved(savedPath);
     host::logLine("Plugin> The design matrix saved to %s is incomplete (%s) and was removed. %s",
                   savedPath.c_str(), problem.c_str(), kAborted);
     return false;

@@ -6,7 +6,9 @@
 
 #include "common/paths.h"
 #include "host/hostapi.h"
+#include "design/designcheck.h"
 #include "design/plan.h"
+#include "numerics/designstats.h"
 #include "run/designmatrix.h"
 #include "run/mocohandover.h"
 #include "run/neuralppi.h"
@@ -92,67 +94,112 @@ bool checkSubjectProtocol(const model::SubjectRecord& subject, std::size_t numbe
   return true;
 }
 
+// The assembled design's predictors read back from the host, with the roles
+// the plan gives them.
+std::vector<Predictor> hostPredictors(const DesignPlan& plan, const PredictorNames& names,
+                                      std::int32_t volumes) {
+  const std::vector<PredictorRole> roles = plan.rolesOf(names);
+  std::vector<Predictor> predictors;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const float* values = host::getPredictorByName(names[i].c_str());
+    predictors.push_back(
+        {names[i],
+         values == nullptr ? std::vector<float>()
+                           : std::vector<float>(values, values + static_cast<std::size_t>(volumes)),
+         roles[i]});
+  }
+  return predictors;
+}
+
 }  // namespace
 
-bool runSubject(const model::Subject& subject, std::size_t number, const RunSettings& settings,
-                RunOutputs& outputs) {
+SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
+                          const RunSettings& settings, RunOutputs& outputs) {
+  constexpr SubjectOutcome stop = SubjectOutcome::stopped;
   const model::SubjectRecord& timeCourse = subject.timeCourse;
   // The host's records hold shorter paths than the plug-in accepts: the files
   // are opened by the paths kept for the subject.
   const std::string vtcPath = timeCourse.timeCoursePath();
   if (!host::linkVTCToCurrentVMR(timeCourse.vtcPath.c_str())) {
     host::logText("Plugin> failed to load VTC file, Prepare PPI Plugin aborted");
-    return false;
+    return stop;
   }
   std::vector<std::string> conditionNames;
   if (!sameTimeCourse(timeCourse) || !checkSubjectProtocol(timeCourse, number, conditionNames)) {
-    return false;
+    return stop;
   }
   host::logLine("Plugin> Running analysis for: %s", vtcPath.c_str());
   outputs.records.beginSubject(subject);
   if (!host::loadVOIs(subject.region.voiPath.c_str())) {
     host::logText("Plugin> Could not load VOI file. Prepare PPI Plugin aborted.");
-    return false;
+    return stop;
   }
   host::logLine("Plugin> Number of volumes in VTC: %i", timeCourse.nrOfVolumes);
 
   RegionTimeCourse region;
-  if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return false;
+  if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return stop;
   outputs.records.noteRegion(region);
   reportVoxelsOutside(region.voxelsListed - region.voxelsInside, region.voxelsListed,
                       region.voiName, timeCourse, number, outputs.report);
   InteractionInputs interaction;
   if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
-    return false;
+    return stop;
   }
 
   host::clearDesignMatrix();
-  const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
+  SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
+  subjectSettings.modelledConditions = settings.modelledConditions;
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
   const DesignPlan plan = planDesign(subjectSettings, label);
   if (!checkPredictorNames(plan, timeCourse, number, outputs.report)) {
-    return false;
+    return stop;
   }
-  reportContrastWarnings(plan, timeCourse, number, outputs.report);
+  std::vector<Finding> findings;
+  CheckInput checks{plan, checkPlace(number, timeCourse)};
+  runDesignChecks(CheckStage::plan, checks, findings);
+  reportFindings(findings, 0, outputs.report);
   PredictorNames predictors;
   if (!assembleDesignMatrix(plan, region, interaction, predictors, outputs.records.boxCars())) {
-    return false;
+    return stop;
   }
   if (!checkGroupDesign(predictors, settings.mdmMode, timeCourse, number, outputs.group,
                         outputs.report)) {
-    return false;
+    return stop;
   }
-  outputs.records.noteDesign(subjectSettings, plan, predictors);
+  if (settings.labelFlag) {
+    const std::size_t before = findings.size();
+    checkGroupSeed(region.voiName, subject.region.regionFilePath(), settings.mdmMode, timeCourse,
+                   number, outputs.group, findings);
+    reportFindings(findings, before, outputs.report);
+  }
+  // The design as the host holds it, checked before it is saved.
+  const std::vector<Predictor> values = hostPredictors(plan, predictors, timeCourse.nrOfVolumes);
+  const DesignStats stats = computeDesignStats(values);
+  checks.predictors = &values;
+  checks.stats = &stats;
+  const std::size_t planFindings = findings.size();
+  runDesignChecks(CheckStage::values, checks, findings);
+  reportFindings(findings, planFindings, outputs.report);
+  outputs.records.noteDesign(subjectSettings, plan, values, stats);
+  const bool failed = hasError(findings);
+  if (failed && settings.mdmMode) {
+    // Nothing with an error is saved beside the multi-study file.
+    host::logLine("Plugin> Subject %zu (%s): the design matrix is not saved.", number,
+                  vtcPath.c_str());
+    outputs.records.recordNotSaved();
+    host::logText(" ");
+    return SubjectOutcome::failed;
+  }
 
   const SplitPath vtc = splitPath(vtcPath);
   DefaultNameText defaultName;
   if (!defaultDesignName(vtc, subject.region, subjectSettings, settings, defaultName)) {
-    return false;
+    return stop;
   }
   PathText savedPath;
   const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes};
   if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath)) {
-    return false;
+    return stop;
   }
   outputs.savedThisRun.push_back(savedPath);
   outputs.records.recordSaved(savedPath);
@@ -163,7 +210,7 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   if (settings.motionFlag == 1) {
     if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath,
                                  &outputs.report, subjectWhere(number, timeCourse))) {
-      return false;
+      return stop;
     }
     outputs.records.recordMerged(savedPath, motionPath);
   }
@@ -172,11 +219,17 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
 
   host::logLine("Plugin> Design matrix saved as: ./%s",
                 splitPath(savedPath.view()).fileName.c_str());
-  outputs.savedDesignFiles.push_back(savedPath);
+  // A design with an error is saved in dialog mode, as the user asked, but it
+  // does not stand for the subject in the run's list.
+  if (failed) {
+    ++outputs.savedNotListed;
+  } else {
+    outputs.savedDesignFiles.push_back(savedPath);
+  }
   host::updateActiveWindow();
   host::logText("Plugin> Construction of PPI regressors finished.");
   host::logText(" ");
-  return true;
+  return failed ? SubjectOutcome::failed : SubjectOutcome::listed;
 }
 
 }  // namespace ppi::analysis

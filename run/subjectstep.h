@@ -23,10 +23,18 @@ struct RunOutputs {
   RunRecorder& records;
   Report& report;
   GroupDesign group;  // the first subject's predictors
+  std::size_t savedNotListed = 0;  // design matrices saved that have an error (dialog mode)
 };
 
-// False, after one log line, when the run must stop.
-bool runSubject(const model::Subject& subject, std::size_t number, const RunSettings& settings,
-                RunOutputs& outputs);
+// How a subject's step ended.
+enum class SubjectOutcome {
+  listed,  // its design matrix is saved and stands for it in "SDMFileList"
+  failed,  // a check found an error: in multi-study mode nothing is saved, in
+           // dialog mode the design matrix is saved; either way it is not listed
+  stopped,  // the run must stop (after one log line)
+};
+
+SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
+                          const RunSettings& settings, RunOutputs& outputs);
 
 }  // namespace ppi::analysis

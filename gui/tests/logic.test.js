@@ -169,9 +169,28 @@ test('runSettings: the integers and the ordered CondID entries, emptying an earl
     entryCount: 2
   });
   const generalized = logic.runSettings(checkState({ approach: logic.GENERALIZED, baselineText: '2' }), 2);
-  assert.deepEqual(generalized.strings, { 'CondID-0': '', 'CondID-1': '' });
+  assert.deepEqual(generalized.strings, { 'CondID-0': '', 'CondID-1': '', gPPIConditions: '' });
   assert.equal(generalized.entryCount, 0);
   assert.deepEqual([generalized.ints.whichapproach, generalized.ints.baseline], [1, 2]);
+});
+
+test('generalized approach by name: list2 becomes "gPPIConditions", checked before a run', () => {
+  const three = contrast([['Rest', 'list1'], ['Attend', 'list2'], ['Passive', 'list2']]);
+  const cases = [
+    ['baseline rule', { modelList2: false, baselineText: '1' }, '', []],
+    ['list2 by name', { modelList2: true, baselineText: 'x' }, 'Attend\tPassive', []],
+    ['list2 empty', { modelList2: true, contrast: contrast([['Rest', 'list1']]) }, '',
+     [/Nothing to model/]],
+    ['standard approach never sends it', { approach: logic.STANDARD, modelList2: true }, undefined,
+     []]
+  ];
+  for (const [what, change, expected, errors] of cases) {
+    const state = checkState(Object.assign({ approach: logic.GENERALIZED, contrast: three }, change));
+    assert.equal(logic.runSettings(state, 0).strings.gPPIConditions, expected, what);
+    const found = logic.runChecks(state).errors;
+    assert.equal(found.length, errors.length, what + ': ' + found.join('; '));
+    errors.forEach((pattern, i) => assert.match(found[i], pattern, what));
+  }
 });
 
 test('runSettings: each method option is 1 only when chosen as 1', () => {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/fakehost.h"
+#include "tests/support/testfilesystems.h"
 
 namespace {
 

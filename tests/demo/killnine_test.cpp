@@ -77,9 +77,17 @@ TEST(AutosaveUnderKill, HoldsEveryAnnouncedSubjectWholeAndInOrder) {
   std::vector<std::string> expected;
   std::ofstream session("study/many.session");
   session << "vmr open\nint whichapproach 1\n";
+  // A time course may be listed once: the subjects after the study's own are
+  // its time courses again through folders of their own (links to the
+  // subjects' folders).
   for (int i = 0; i < kSubjects; ++i) {
-    const std::string vtc = "./sub-0" + std::to_string(1 + i % options.subjects) + "/sub-0" +
-                            std::to_string(1 + i % options.subjects) + "_task.vtc";
+    const std::string subject = "sub-0" + std::to_string(1 + i % options.subjects);
+    std::string folder = subject;
+    if (i >= options.subjects) {
+      folder = "alias-" + std::to_string(i);
+      std::filesystem::create_directory_symlink(subject, "study/" + folder);
+    }
+    const std::string vtc = "./" + folder + "/" + subject + "_task.vtc";
     session << "open-file " << vtc << "\nopen-file ./regions.voi\ninteger 0\ncommand AddSubject\n";
     expected.push_back(ppi::model::formatListLine(vtc, "./regions.voi", 0));
   }

@@ -12,6 +12,7 @@
 #include "common/filelayer.h"
 #include "standin/designfile.h"
 #include "tests/formats/sdmfiles.h"
+#include "tests/support/testfilesystems.h"
 
 namespace {
 

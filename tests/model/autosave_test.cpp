@@ -14,6 +14,7 @@
 #include "common/filelayer.h"
 #include "tests/commands/subjectfixtures.h"
 #include "tests/support/fakehost.h"
+#include "tests/support/testfilesystems.h"
 
 namespace {
 
@@ -183,13 +184,16 @@ TEST(AutosaveFaults, AShortAppendWhoseRepairFailsTooIsNeverGluedToTheNextLine) {
   const std::string fragment = readFile(kAutosave);
   EXPECT_GT(fragment.size(), kA.size());
   EXPECT_NE(fragment.back(), '\n');
-  answerAddSubject(harness.model, "/d/a.vtc", "/d/one.voi");
+  // A time course is listed once: the third subject is another one, with A's protocol.
+  subjectfixtures::addTimeCourse(harness.model, "/d/a2.vtc", 30, "a.prt");
+  answerAddSubject(harness.model, "/d/a2.vtc", "/d/one.voi");
   ASSERT_TRUE(harness.run("AddSubject"));
-  EXPECT_EQ(readFile(kAutosave), kA + kB + kA);
+  EXPECT_EQ(readFile(kAutosave), kA + kB + "/d/a2.vtc\t/d/one.voi\t0\n");
 
   const std::string written = (harness.directory.path() / kAutosave).string();
   PluginHarness reader;
   registerStudy(reader.model);
+  subjectfixtures::addTimeCourse(reader.model, "/d/a2.vtc", 30, "a.prt");
   chooseFile(reader.model, written);
   ASSERT_TRUE(reader.run("Load"));
   EXPECT_EQ(reader.plugin.state.subjects.size(), 3u);

@@ -1,14 +1,22 @@
-// check_records STUDY [--report]: every design matrix the plug-in saved or
-// merged under STUDY (a .sdm file with a "<label>_predictor" and a "Constant")
-// has its provenance record beside it; every record parses, names the design's
-// predictors in file order, and its correlations match those recomputed from
-// the saved file to 1e-4. With --report, a PPI_report*.html must be under STUDY
-// too. Prints one line per problem; exit status 1 when there was any.
+// check_records STUDY [--report] [--dialog FILE] [--expect FILE] [--no-design]:
+// every design matrix the plug-in saved or merged under STUDY (a .sdm file
+// with a "<label>_predictor" and a "Constant") has its provenance record beside
+// it; every record parses, names the design's predictors in file order, and
+// its correlations match those recomputed from the saved file to 1e-4. With
+// --report, a PPI_report*.html must be under STUDY too. --dialog FILE (the
+// dialog's "PPIReport" as a session wrote it): the findings of every record
+// and of the QC report are lines of it, and every subject's finding in it is
+// in the report beside it: one set of findings reaches all three. --expect FILE: lines
+// "K ID SEVERITY", a finding the QC report must show for subject K in its
+// section and in its row of the summary. --no-design: STUDY may hold none.
+// Prints one line per problem; exit status 1 when there was any.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -53,6 +61,71 @@ double pearson(const std::vector<double>& a, const std::vector<double>& b) {
   return sab / std::sqrt(saa * sbb);
 }
 
+// Every record's findings, as the dialog lists them.
+std::vector<std::pair<std::string, std::string>> recordFindings;  // record, line
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string unescaped(std::string text) {
+  const std::pair<const char*, const char*> entities[] = {
+      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
+  for (const auto& [entity, character] : entities) {
+    for (std::size_t at = text.find(entity); at != std::string::npos;
+         at = text.find(entity, at + 1)) {
+      text.replace(at, std::string(entity).size(), character);
+    }
+  }
+  return text;
+}
+
+// The QC report's findings: per subject section, its <li> texts, ids and
+// classes; per summary row, its cell.
+struct ReportFinding {
+  std::string subject;  // "K"
+  std::string severity;
+  std::string id;
+  std::string line;
+};
+
+std::vector<ReportFinding> reportFindings(const std::string& html) {
+  std::vector<ReportFinding> found;
+  const std::string sectionTag = "<section class=\"subject-section\" id=\"subject-";
+  for (std::size_t at = html.find(sectionTag); at != std::string::npos;
+       at = html.find(sectionTag, at + 1)) {
+    const std::size_t numberAt = at + sectionTag.size();
+    const std::string subject = html.substr(numberAt, html.find('"', numberAt) - numberAt);
+    const std::size_t end = html.find("</section>", at);
+    const std::string liTag = "<li class=\"finding ";
+    for (std::size_t li = html.find(liTag, at); li != std::string::npos && li < end;
+         li = html.find(liTag, li + 1)) {
+      ReportFinding finding;
+      finding.subject = subject;
+      const std::size_t sev = li + liTag.size();
+      finding.severity = html.substr(sev, html.find('"', sev) - sev);
+      const std::size_t idAt = html.find("id=\"", sev) + 4;
+      const std::string id = html.substr(idAt, html.find('"', idAt) - idAt);
+      finding.id = id.substr(0, id.size() - subject.size() - 1);
+      const std::size_t textAt = html.find('>', li) + 1;
+      finding.line = unescaped(html.substr(textAt, html.find("</li>", textAt) - textAt));
+      found.push_back(finding);
+    }
+  }
+  return found;
+}
+
+// The summary row of subject K.
+std::string summaryRow(const std::string& html, const std::string& subject) {
+  const std::string tag = "<tr><td><a href=\"#subject-" + subject + "\">";
+  const std::size_t at = html.find(tag);
+  if (at == std::string::npos) return {};
+  return html.substr(at, html.find("</tr>", at) - at);
+}
+
 void checkDesign(const fs::path& sdm, const ppi::confounds::DesignMatrixFile& design) {
   const std::string recordPath = ppi::analysis::recordPathFor(sdm.string());
   std::ifstream in(recordPath, std::ios::binary);
@@ -62,6 +135,13 @@ void checkDesign(const fs::path& sdm, const ppi::confounds::DesignMatrixFile& de
     record = nlohmann::json::parse(in);
   } catch (const std::exception& e) {
     return problem(recordPath, std::string("does not parse: ") + e.what());
+  }
+  for (const auto& finding : record.at("findings")) {
+    std::string line = finding.at("severity").get<std::string>() + ": ";
+    if (!finding.at("where").get<std::string>().empty()) line += finding.at("where").get<std::string>() + ": ";
+    line += finding.at("what").get<std::string>();
+    if (!finding.at("todo").get<std::string>().empty()) line += " " + finding.at("todo").get<std::string>();
+    recordFindings.push_back({recordPath, line});
   }
   std::vector<std::string> names;
   for (const auto& predictor : record.at("predictors")) names.push_back(predictor.at("name"));
@@ -77,7 +157,10 @@ void checkDesign(const fs::path& sdm, const ppi::confounds::DesignMatrixFile& de
     if (found == design.names.size()) return problem(recordPath, "correlates an unknown predictor");
     columns.push_back(found);
   }
-  if (columns.size() < 2) return problem(recordPath, "fewer than two correlated predictors");
+  // A design whose error the record names may have nothing to correlate.
+  bool error = false;
+  for (const auto& finding : record.at("findings")) error = error || finding.at("severity") == "error";
+  if (columns.size() < 2 && !error) return problem(recordPath, "fewer than two correlated predictors");
   const auto& matrix = correlations.at("matrix");
   for (std::size_t a = 0; a < columns.size(); ++a) {
     for (std::size_t b = 0; b < columns.size(); ++b) {
@@ -97,16 +180,30 @@ void checkDesign(const fs::path& sdm, const ppi::confounds::DesignMatrixFile& de
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: check_records STUDY [--report]\n");
+    std::fprintf(stderr,
+                 "usage: check_records STUDY [--report] [--dialog FILE] [--expect FILE] "
+                 "[--no-design]\n");
     return 2;
   }
-  const bool wantReport = argc > 2 && std::string(argv[2]) == "--report";
+  bool wantReport = false, noDesign = false;
+  std::string dialogPath, expectPath;
+  for (int i = 2; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--report") wantReport = true;
+    if (option == "--no-design") noDesign = true;
+    if (option == "--dialog" && i + 1 < argc) dialogPath = argv[++i];
+    if (option == "--expect" && i + 1 < argc) expectPath = argv[++i];
+  }
   int designs = 0, reports = 0;
+  std::string reportPath;
   for (const auto& entry : fs::recursive_directory_iterator(argv[1])) {
     if (!entry.is_regular_file()) continue;
     const fs::path& path = entry.path();
     const std::string name = path.filename().string();
-    if (name.rfind("PPI_report", 0) == 0 && path.extension() == ".html") ++reports;
+    if (name.rfind("PPI_report", 0) == 0 && path.extension() == ".html") {
+      ++reports;
+      reportPath = path.string();
+    }
     if (path.extension() != ".sdm") continue;
     const ppi::confounds::DesignMatrixRead read =
         ppi::confounds::readDesignMatrixFile(path.string());
@@ -114,8 +211,56 @@ int main(int argc, char** argv) {
     ++designs;
     checkDesign(path, read.design);
   }
-  if (designs == 0) problem(argv[1], "holds no design matrix");
+  if (designs == 0 && !noDesign) problem(argv[1], "holds no design matrix");
   if (wantReport && reports == 0) problem(argv[1], "holds no QC report");
+  // The run whose dialog is given wrote its report beside that file.
+  if (!dialogPath.empty()) {
+    const fs::path beside = fs::path(dialogPath).parent_path() / "PPI_report.html";
+    reportPath = fs::exists(beside) ? beside.string() : std::string();
+    if (wantReport && reportPath.empty()) problem(dialogPath, "has no PPI_report.html beside it");
+  }
+
+  const std::string html = reportPath.empty() ? std::string() : readText(reportPath);
+  const std::vector<ReportFinding> inReport = reportFindings(html);
+  if (!dialogPath.empty()) {
+    std::set<std::string> dialog;
+    std::istringstream lines(readText(dialogPath));
+    for (std::string line; std::getline(lines, line);) dialog.insert(line);
+    for (const auto& [record, line] : recordFindings) {
+      if (dialog.count(line) == 0) problem(record, "its finding is not in the dialog: " + line);
+    }
+    std::set<std::string> reported;
+    for (const ReportFinding& finding : inReport) {
+      reported.insert(finding.line);
+      if (dialog.count(finding.line) == 0) {
+        problem(reportPath, "its finding is not in the dialog: " + finding.line);
+      }
+    }
+    for (const std::string& line : dialog) {
+      const bool subjectFinding = line.rfind("error: subject ", 0) == 0 ||
+                                  line.rfind("warning: subject ", 0) == 0;
+      if (!html.empty() && subjectFinding && reported.count(line) == 0) {
+        problem(reportPath, "lacks the dialog's finding: " + line);
+      }
+    }
+  }
+  if (!expectPath.empty()) {
+    std::istringstream lines(readText(expectPath));
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream fields(line);
+      std::string subject, id, severity;
+      if (!(fields >> subject >> id >> severity)) continue;
+      bool shown = false;
+      for (const ReportFinding& finding : inReport) {
+        shown = shown || (finding.subject == subject && finding.id == id &&
+                          finding.severity == severity);
+      }
+      if (!shown) problem(reportPath, "subject " + subject + "'s section lacks " + line);
+      if (summaryRow(html, subject).find(id + " (" + severity + ")") == std::string::npos) {
+        problem(reportPath, "subject " + subject + "'s summary row lacks " + line);
+      }
+    }
+  }
   std::printf("%d design matrices checked, %d problems\n", designs, problems);
   return problems == 0 ? 0 : 1;
 }

@@ -62,7 +62,7 @@ TEST(ProvenanceJson, ParsesBackWithEveryPartInOrder) {
   std::vector<std::string> keys;
   for (const auto& item : record.items()) keys.push_back(item.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"plugin", "settings", "inputs", "signal", "predictors",
-                                            "correlations", "warnings"}));
+                                            "correlations", "warnings", "findings"}));
 
   EXPECT_EQ(record["plugin"], ordered_json::parse(R"({"name": "PPI plug-in", "version": "2.1.0",
                                     "hostVersion": "3.4.1", "created": "2024-06-01T12:00:00Z"})"));

@@ -137,13 +137,14 @@ TEST(QcReport, UserTextIsEscaped) {
   subject.stats = ppi::analysis::computeDesignStats(subject.predictors);
   subject.conditions.push_back({"A&B <x>", false, "", 0});
   subject.boxCars.push_back({"Faces <img>", 1, std::vector<float>(40, 1)});
-  subject.warnings.push_back("bell \x07 and <tag>");
+  subject.findings.push_back(
+      {ppi::Severity::warning, "condition A&B <x>", "bell \x07 and <tag>", "", "x<y>"});
   QcReportInput input = runOf({subject});
   input.settings.label = "<label>";
   input.settings.conditionEntries = {"Faces <i>list2</i>"};
   input.settings.multiStudyPath = "<mdm>";
   input.settings.multiStudy = true;
-  input.end = {false, 2, "The file <x> & \"y\" could not be read."};
+  input.end = {false, 2, "The file <x> & \"y\" could not be read.", {}};
   input.subjectsListed = 3;
   const std::string html = qcReportHtml(input);
 
@@ -162,38 +163,56 @@ TEST(QcReport, UserTextIsEscaped) {
   EXPECT_NE(html.find("stopped at subject 2 of 3"), std::string::npos);
 }
 
-TEST(QcReport, FlagsWhenVifAtLeastFiveVoxelsOutsideOrAConditionUnnamed) {
-  const double infinite = std::numeric_limits<double>::infinity();
+TEST(QcReport, ShowsTheSubjectsFindingsAndNoFlagsOfItsOwn) {
+  using ppi::Finding;
+  using ppi::Severity;
+  const Finding oneSided{Severity::warning, "subject 1 (s1.vtc)", "one-sided contrast.", "Fix it.",
+                         "one-sided-contrast"};
+  const Finding zero{Severity::error, "subject 1 (s1.vtc)", "PPI_S is 0 at every volume.",
+                     "", "constant-column"};
   const struct {
     const char* name;
-    double vif;
+    std::vector<Finding> findings;
+    double vif;                  // of the PPI term: the report draws no conclusion of its own
     std::int32_t voxelsInside;  // of 50
-    bool unnamedCondition;
-    std::size_t vifFlags, outsideFlags, unnamedFlags;
+    std::size_t errors, warnings;
+    const char* cell;
   } rows[] = {
-      {"clean", 1.2, 50, false, 0, 0, 0},
-      {"VIF just under 5", 4.999, 50, false, 0, 0, 0},
-      {"VIF 5", 5.0, 50, false, 1, 0, 0},
-      {"VIF 12", 12.0, 50, false, 1, 0, 0},
-      {"VIF infinite", infinite, 50, false, 1, 0, 0},
-      {"voxels outside the grid", 1.0, 47, false, 0, 1, 0},
-      {"a condition no entry names", 1.0, 50, true, 0, 0, 1},
-      {"all three", 6.0, 0, true, 1, 1, 1},
+      {"clean", {}, 1.2, 50, 0, 0, "<td>none</td>"},
+      {"a high VIF the checks did not report", {}, 250.0, 47, 0, 0, "<td>none</td>"},
+      {"one warning", {oneSided}, 1.2, 50, 0, 1,
+       "<span class=\"finding warning\">one-sided-contrast (warning)</span>"},
+      {"an error and a warning", {zero, oneSided}, 1.2, 50, 1, 1,
+       "<span class=\"finding error\">constant-column (error)</span>, <span class=\"finding "
+       "warning\">one-sided-contrast (warning)</span>"},
   };
   for (const auto& row : rows) {
     SubjectReport subject = subjectWith({kPpi, kTask, kSignal});
     subject.stats.vifs.at(0).vif = row.vif;
     subject.voxelsInside = row.voxelsInside;
-    if (row.unnamedCondition) subject.conditions.push_back({"Noise", false, "", 0});
+    subject.findings = row.findings;
     const std::string html = qcReportHtml(runOf({subject}));
-    EXPECT_EQ(countOf(html, "class=\"flag flag-vif\""), row.vifFlags) << row.name;
-    EXPECT_EQ(countOf(html, "class=\"flag flag-outside\""), row.outsideFlags) << row.name;
-    EXPECT_EQ(countOf(html, "class=\"flag flag-unnamed\""), row.unnamedFlags) << row.name;
-    EXPECT_EQ(html.find("PPI VIF \u2265 5") != std::string::npos, row.vifFlags > 0) << row.name;
-    if (std::isinf(row.vif)) {
-      EXPECT_NE(html.find("factor infinite"), std::string::npos);
+    EXPECT_EQ(countOf(html, "<li class=\"finding error\""), row.errors) << row.name;
+    EXPECT_EQ(countOf(html, "<li class=\"finding warning\""), row.warnings) << row.name;
+    EXPECT_NE(html.find(row.cell), std::string::npos) << row.name;
+    EXPECT_EQ(html.find("class=\"flag"), std::string::npos) << row.name;
+    for (const Finding& finding : row.findings) {
+      EXPECT_EQ(countOf(html, ppi::Report::problemLine(finding)), 1u)
+          << row.name << ": each finding is listed once, as the dialog lists it";
     }
   }
+}
+
+TEST(QcReport, ASubjectWhoseDesignHasAnErrorIsShownNotSavedAndTheRunNotListed) {
+  SubjectReport subject = subjectWith({kPpi, kTask, kSignal});
+  subject.designFile.clear();
+  QcReportInput input = runOf({subject});
+  input.end.notListed = {"subject 1 (s1.vtc)"};
+  const std::string html = qcReportHtml(input);
+  EXPECT_NE(html.find("not saved (the design has an error)"), std::string::npos);
+  EXPECT_NE(html.find("the design of subject 1 (s1.vtc) has an error"), std::string::npos);
+  EXPECT_NE(html.find("0 of 1 subjects have a saved design"), std::string::npos);
+  EXPECT_EQ(html.find("The run completed"), std::string::npos);
 }
 
 // The tick values of one axis ("x" or "y") in a figure, in order.

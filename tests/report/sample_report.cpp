@@ -131,7 +131,11 @@ SubjectReport subject(int number, unsigned long long seed) {
   std::vector<float> passiveWeights = passive;
   for (float& value : passiveWeights) value = -value;
   report.boxCars = {{attendName, 1, attend}, {"Passive", -1, passiveWeights}};
-  if (number == 3) report.warnings.push_back("The region's name holds <markup> & quotes \"\".");
+  if (number == 3) {
+    report.findings.push_back({ppi::Severity::warning, "subject 3, region \"Seed <left>\"",
+                               "The region's name holds <markup> & quotes \"\".", "",
+                               "voxels-outside"});
+  }
   return report;
 }
 

@@ -20,6 +20,7 @@
 #include "tests/support/runstudy.h"
 #include "tests/support/studyfixture.h"
 #include "tests/formats/sdmfiles.h"
+#include "tests/support/testfilesystems.h"
 
 namespace {
 
@@ -116,21 +117,68 @@ TEST(RunRecords, TheRecordCarriesTheChecksumOfItsSubjectsSamples) {
   }
 }
 
-TEST(RunRecords, APpiTermNearlyCollinearWithTheOthersIsFlagged) {
-  // A weighted condition that covers almost every volume makes the PPI term
-  // nearly the region signal; a short one leaves it apart.
-  for (bool covering : {false, true}) {
-    SCOPED_TRACE(covering);
+// The checks' findings through the run, in dialog mode: each reaches the
+// command's report, the record beside the saved design and the QC report,
+// and a design with an error is saved but not listed.
+TEST(RunChecks, FindingsReachTheDialogTheRecordAndTheReportAndErrorsAreNotListed) {
+  const auto same = [](SubjectSetup&) {};
+  const auto asStudy = [](standin::HostModel&) {};
+  const struct {
+    const char* name;
+    std::function<void(SubjectSetup&)> protocol;
+    std::function<void(standin::HostModel&)> contrast;
+    std::vector<std::string> ids;  // the findings' ids, in order
+    bool listed;
+  } rows[] = {
+      {"a clean design", same, asStudy, {}, true},
+      // Faces covers the run but one volume and Houses never occurs: the
+      // complementary regressor is the psychological one.
+      {"a weighted condition that never occurs",
+       [](SubjectSetup& setup) {
+         setup.protocol.conditions[0].intervals = {{1, 23}};
+         setup.protocol.conditions[1].intervals = {};
+       },
+       asStudy, {"rank-deficient"}, false},
+      // Only list2, and its condition spelt otherwise than in the contrast:
+      // nothing is weighted.
+      {"a one-sided contrast whose condition is spelt otherwise", same,
+       [](standin::HostModel& model) {
+         model.stringParameters["CondID-0"] = "faces list2";
+         model.stringParameters["CondID-1"] = "Houses list1";
+       },
+       {"unnamed-condition", "constant-column"}, false},
+      {"a one-sided contrast", same,
+       [](standin::HostModel& model) { model.stringParameters["CondID-1"] = "Houses list1"; },
+       {"one-sided-contrast"}, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
     std::vector<SubjectSetup> setups = numbered(1);
-    if (covering) {
-      setups[0].protocol.conditions[0].intervals = {{1, 23}};
-      setups[0].protocol.conditions[1].intervals = {};
-    }
+    row.protocol(setups[0]);
     Study study(setups);
+    study.model.stringParameters["CondID-2"] = "Rest list1";
+    row.contrast(study.model);
     study.answerSaves({"one.sdm"});
-    ASSERT_TRUE(study.harness.run("Start"));
+    EXPECT_EQ(study.harness.run("Start"), row.listed);
+    EXPECT_EQ(study.unpublished(), !row.listed);
+    ASSERT_TRUE(std::filesystem::exists("one.sdm")) << "dialog mode saves it as asked";
+
+    const std::string dialog = study.model.stringParameters["PPIReport"];
+    const std::string status = dialog.substr(0, dialog.find('\n'));
+    EXPECT_EQ(status.find("not in the list: subject 1 (run1.vtc)") != std::string::npos,
+              !row.listed)
+        << status;
+    const nlohmann::json record = nlohmann::json::parse(testsupport::readFile("one.json"));
     const std::string report = testsupport::readFile("PPI_report.html");
-    EXPECT_EQ(report.find("flag-vif") != std::string::npos, covering);
+    std::vector<std::string> ids;
+    for (std::size_t i = 0; i < record["findings"].size(); ++i) {
+      const nlohmann::json& finding = record["findings"][i];
+      ids.push_back(finding["id"]);
+      const std::string line = record["warnings"][i];
+      EXPECT_NE(dialog.find("\n" + line), std::string::npos) << line;
+      EXPECT_NE(report.find("id=\"" + ids.back() + "-1\""), std::string::npos) << ids.back();
+    }
+    EXPECT_EQ(ids, row.ids);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/filelayer.h"
+#include "tests/support/testfilesystems.h"
 
 namespace {
 
