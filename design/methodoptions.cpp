@@ -1,13 +1,27 @@
 #include "design/methodoptions.h"
 
+#include <string>
+
 namespace ppi::analysis {
+
+bool MethodOptions::any() const {
+  for (const MethodOptionInfo& option : kMethodOptions) {
+    if (this->*option.field != 0) return true;
+  }
+  return false;
+}
+
 MessageText describeMethodOptions(const MethodOptions& options) {
-  MessageText text;
-  text.format("interactionLevel %d (%s), regionSummary %d (%s), centrePsych %d (%s)",
-              options.interactionLevel, options.neuralLevel() ? "neural" : "BOLD",
-              options.regionSummary, options.eigenvariate() ? "first eigenvariate" : "mean",
-              options.centrePsych, options.centred() ? "centred" : "as is");
-  return text;
+  std::string text;
+  for (const MethodOptionInfo& option : kMethodOptions) {
+    const int value = options.*option.field;
+    if (!text.empty()) text += ", ";
+    text += std::string(option.parameter) + " " + std::to_string(value) + " (" +
+            option.meaning[value == 1 ? 1 : 0] + ")";
+  }
+  MessageText described;
+  described.format("%s", text.c_str());
+  return described;
 }
 
 }  // namespace ppi::analysis

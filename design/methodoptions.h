@@ -24,7 +24,24 @@ struct MethodOptions {
   bool neuralLevel() const { return interactionLevel == 1; }
   bool eigenvariate() const { return regionSummary == 1; }
   bool centred() const { return centrePsych == 1; }
-  bool any() const { return interactionLevel != 0 || regionSummary != 0 || centrePsych != 0; }
+  bool any() const;
+};
+
+// One row per option: its parameter, its field, what its values 0 and 1 mean
+// (in the log line), and its name in the QC report. Reading, the log line,
+// the records and the report go through this table; a new option is a field
+// above and a row here (and the dialog's choice in ppi_gui.js).
+struct MethodOptionInfo {
+  const char* parameter;
+  int MethodOptions::*field;
+  const char* meaning[2];
+  const char* reportName;
+};
+constexpr MethodOptionInfo kMethodOptions[] = {
+    {"interactionLevel", &MethodOptions::interactionLevel, {"BOLD", "neural"}, "interaction level"},
+    {"regionSummary", &MethodOptions::regionSummary, {"mean", "first eigenvariate"},
+     "region summary"},
+    {"centrePsych", &MethodOptions::centrePsych, {"as is", "centred"}, "centre psychological"},
 };
 
 // "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)".

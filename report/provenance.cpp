@@ -16,6 +16,12 @@ json number(double value) { return std::isfinite(value) ? json(value) : json(nul
 
 json gridRange(std::int32_t start, std::int32_t end) { return json::array({start, end}); }
 
+json methodJson(const MethodOptions& method) {
+  json options = json::object();
+  for (const MethodOptionInfo& option : kMethodOptions) options[option.parameter] = method.*option.field;
+  return options;
+}
+
 json settingsJson(const SettingsRecord& settings, const std::vector<ConditionWeight>& conditions) {
   json conditionList = json::array();
   for (const ConditionWeight& condition : conditions) {
@@ -33,10 +39,7 @@ json settingsJson(const SettingsRecord& settings, const std::vector<ConditionWei
       {"label", settings.label},
       {"multiStudy", {{"enabled", settings.multiStudy}, {"path", settings.multiStudyPath}}},
       {"motion", {{"merge", settings.motionMerge}, {"zTransform", settings.zTransform}}},
-      {"method",
-       {{"interactionLevel", settings.method.interactionLevel},
-        {"regionSummary", settings.method.regionSummary},
-        {"centrePsych", settings.method.centrePsych}}},
+      {"method", methodJson(settings.method)},
   };
 }
 

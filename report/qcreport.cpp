@@ -671,10 +671,12 @@ void appendSettings(std::string& html, const QcReportInput& input) {
                    settings.motionMerge ? std::string(settings.zTransform ? "merged, z-transformed"
                                                                           : "merged as read")
                                         : "not merged");
-  appendSettingRow(html, "Method options",
-                   "interaction level " + integer(settings.method.interactionLevel) +
-                       ", region summary " + integer(settings.method.regionSummary) +
-                       ", centre psychological " + integer(settings.method.centrePsych));
+  std::string method;
+  for (const MethodOptionInfo& option : kMethodOptions) {
+    method += (method.empty() ? "" : ", ") + std::string(option.reportName) + " " +
+              integer(settings.method.*option.field);
+  }
+  appendSettingRow(html, "Method options", method);
   html += "</table>\n";
 }
 

@@ -3,27 +3,13 @@
 #include "host/hostapi.h"
 
 namespace ppi::analysis {
-namespace {
-
-struct OptionParameter {
-  const char* name;
-  int MethodOptions::*field;
-};
-
-constexpr OptionParameter kParameters[] = {
-    {"interactionLevel", &MethodOptions::interactionLevel},
-    {"regionSummary", &MethodOptions::regionSummary},
-    {"centrePsych", &MethodOptions::centrePsych},
-};
-
-}  // namespace
 
 MethodOptionsRead readMethodOptions() {
   MethodOptionsRead read;
-  for (const OptionParameter& parameter : kParameters) {
-    const int value = host::getIntParameter(parameter.name);
+  for (const MethodOptionInfo& parameter : kMethodOptions) {
+    const int value = host::getIntParameter(parameter.parameter);
     if (value != 0 && value != 1) {
-      read.why.format("\"%s\" is %d; it takes 0 or 1", parameter.name, value);
+      read.why.format("\"%s\" is %d; it takes 0 or 1", parameter.parameter, value);
       return read;
     }
     read.options.*parameter.field = value;
