@@ -256,7 +256,6 @@ bool makeBidsStudy(const BidsStudyOptions& options, BidsStudy& study, std::strin
     const standin::TimeCourse& grid = grids[i];
     std::string why;
     const fs::path folder = out / found[i].subject;
-    fs::create_directories(folder, ec);
     const fs::path protocolPath = folder / (found[i].prefix + ".prt");
     const fs::path motionPath = folder / (found[i].prefix + "_3DMC.sdm");
     auto events = standin::protocolFromEvents(found[i].events.string(), grid.repetitionTimeMs,
@@ -264,7 +263,8 @@ bool makeBidsStudy(const BidsStudyOptions& options, BidsStudy& study, std::strin
     auto motion = events ? standin::motionFromConfounds(confoundsOf(found[i]).string(),
                                                         grid.nrOfVolumes, &why)
                          : std::nullopt;
-    auto regions = motion ? standin::regionsFromLabelImage(options.seed, &grid, &why)
+    std::vector<std::int64_t> labels;
+    auto regions = motion ? standin::regionsFromLabelImage(options.seed, &grid, &why, &labels)
                           : std::nullopt;
     int index = -1;
     if (regions) {
@@ -272,7 +272,7 @@ bool makeBidsStudy(const BidsStudyOptions& options, BidsStudy& study, std::strin
         const std::string& name = regions->regions[r].name;
         if (options.seedLabel.empty() ? regions->regions.size() == 1
                                       : name == options.seedLabel ||
-                                            name == "label " + options.seedLabel) {
+                                            std::to_string(labels[r]) == options.seedLabel) {
           index = static_cast<int>(r);
         }
       }
@@ -294,6 +294,7 @@ bool makeBidsStudy(const BidsStudyOptions& options, BidsStudy& study, std::strin
         }
       }
     }
+    if (index >= 0) fs::create_directories(folder, ec);
     if (index >= 0 && !standin::writeProtocolFile(protocolPath.string(), events->protocol, &why)) {
       index = -1;
     }

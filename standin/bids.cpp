@@ -239,7 +239,8 @@ std::string labelTablePath(const std::string& imagePath) {
 }
 
 std::optional<RegionFile> regionsFromLabelImage(const std::string& path,
-                                                const TimeCourse* timeCourse, std::string* error) {
+                                                const TimeCourse* timeCourse, std::string* error,
+                                                std::vector<std::int64_t>* labelValues) {
   if (timeCourse == nullptr) {
     return failed<RegionFile>(error, path +
                                          ": a mask is read on the time course's grid; link the "
@@ -309,7 +310,9 @@ std::optional<RegionFile> regionsFromLabelImage(const std::string& path,
   if (byLabel.empty()) return failed<RegionFile>(error, path + ": the mask holds no non-zero voxel");
   RegionFile regions;
   regions.coordinateSystem = 1;
+  if (labelValues != nullptr) labelValues->clear();
   for (auto& entry : byLabel) {
+    if (labelValues != nullptr) labelValues->push_back(entry.first);
     auto named = names.find(entry.first);
     entry.second.name =
         named != names.end() ? named->second : "label " + std::to_string(entry.first);

@@ -60,9 +60,11 @@ std::string labelTablePath(const std::string& imagePath);
 // voxel-to-world matrix (within 0.001 mm). Voxel (i, j, k) is stored as
 // (XStart + i R, YStart + j R, ZStart + k R), coordinate system 1, so that
 // the host places it in cell (i, j, k).
+// `labelValues`, when given, receives each region's label.
 std::optional<RegionFile> regionsFromLabelImage(const std::string& path,
                                                 const TimeCourse* timeCourse,
-                                                std::string* error = nullptr);
+                                                std::string* error = nullptr,
+                                                std::vector<std::int64_t>* labelValues = nullptr);
 
 // The six motion columns of a confounds table (trans_x, trans_y, trans_z in
 // mm; rot_x, rot_y, rot_z in radians, written in degrees) as the six
