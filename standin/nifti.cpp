@@ -31,13 +31,6 @@ std::optional<T> failed(std::string* error, const std::string& why) {
   return std::nullopt;
 }
 
-std::string number(double value) {
-  std::ostringstream out;
-  out.precision(6);
-  out << value;
-  return out.str();
-}
-
 }  // namespace
 
 bool isNiftiPath(const std::string& path) {
@@ -73,6 +66,13 @@ NiftiImage niftiFromTimeCourse(const TimeCourse& tc) {
 #if STANDIN_HAVE_NIFTI
 
 namespace {
+
+std::string number(double value) {
+  std::ostringstream out;
+  out.precision(6);
+  out << value;
+  return out.str();
+}
 
 struct ImageFree {
   void operator()(nifti_image* image) const { nifti_image_free(image); }
