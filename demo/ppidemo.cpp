@@ -2,7 +2,7 @@
 // on it.
 //
 //   ppidemo generate FOLDER [--subjects N] [--volumes N] [--coordinates CODE]
-//                           [--z-motion]
+//                           [--z-motion] [--bids]
 //   ppidemo check FOLDER [--figure SVG]
 //
 // "check" prints the table of PPI estimates; its exit status is 0 when the
@@ -20,7 +20,7 @@ namespace {
 
 int usage() {
   std::cerr << "usage: ppidemo generate FOLDER [--subjects N] [--volumes N] "
-               "[--coordinates CODE] [--z-motion]\n"
+               "[--coordinates CODE] [--z-motion] [--bids]\n"
                "       ppidemo check FOLDER [--figure SVG]\n";
   return 2;
 }
@@ -40,6 +40,8 @@ int generate(const std::string& folder, int argc, char** argv) {
       ++i;
     } else if (option == "--z-motion") {
       options.zTransformMotion = 1;
+    } else if (option == "--bids") {
+      options.bids = true;
     } else {
       return usage();
     }
@@ -49,9 +51,16 @@ int generate(const std::string& folder, int argc, char** argv) {
     std::cerr << "ppidemo: " << why << "\n";
     return 2;
   }
-  std::cout << "Demo study in " << folder << ": " << options.subjects << " subjects, "
-            << options.volumes << " volumes each, planted PPI effect " << options.ppiEffect
-            << " in region Target\n";
+  std::cout << (options.bids ? "Demo study as a BIDS dataset in " : "Demo study in ") << folder
+            << ": " << options.subjects << " subjects, " << options.volumes
+            << " volumes each, planted PPI effect " << options.ppiEffect << " in region Target\n";
+  if (options.bids) {
+    std::cout << "Make the plug-in's study of it with:\n  ppistudy " << folder
+              << " --task demo --seed " << folder << "/" << demo::kBidsRegionsImage
+              << " --seed-label Seed --conditions Rest,Attend,Passive --plus Attend --minus "
+                 "Passive --out STUDY"
+              << (options.zTransformMotion != 0 ? " --z-motion" : "") << "\n";
+  }
   return 0;
 }
 

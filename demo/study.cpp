@@ -11,6 +11,8 @@
 #include "standin/designfile.h"
 #include "standin/documents.h"
 #include "standin/hrf.h"
+#include "standin/bids.h"
+#include "standin/nifti.h"
 
 namespace demo {
 namespace {
@@ -167,6 +169,93 @@ std::array<Series, 6> motionSeries(Random& random, int volumes) {
   return motion;
 }
 
+bool writeText(const std::string& path, const std::string& text, std::string* error) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  out.close();
+  if (!out && error != nullptr) *error = "cannot write " + path;
+  return static_cast<bool>(out);
+}
+
+std::string exact(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+// The voxels of the BIDS layout: 3 mm, voxel (0, 0, 0) at (100, 100, 100) mm,
+// where the cell of the project's own grid is.
+std::vector<double> bidsVoxelToWorld() {
+  return {3, 0, 0, kGridStart, 0, 3, 0, kGridStart, 0, 0, 3, kGridStart};
+}
+
+// One subject's run as a BIDS dataset holds it, with fMRIPrep's derivatives.
+bool writeBidsSubject(const std::string& folder, const std::string& id, TimeCourse tc,
+                      const Protocol& protocol, const std::array<Series, 6>& motion,
+                      const StudyOptions& options, std::string* error) {
+  const std::string func = folder + "/" + id + "/func";
+  const std::string derived = folder + "/derivatives/fmriprep/" + id + "/func";
+  fs::create_directories(func);
+  fs::create_directories(derived);
+  const std::string run = id + "_task-demo";
+  tc.voxelToWorld = bidsVoxelToWorld();
+  standin::NiftiImage image = standin::niftiFromTimeCourse(tc);
+  image.pixdim[0] = image.pixdim[1] = image.pixdim[2] = 3.0;
+  const std::string sidecar = "{\n  \"RepetitionTime\": " + exact(options.repetitionTimeMs / 1000.0) +
+                              ",\n  \"TaskName\": \"demo\"\n}\n";
+  if (!standin::writeNiftiImage(func + "/" + run + "_bold.nii.gz", image, error) ||
+      !writeText(func + "/" + run + "_bold.json", sidecar, error) ||
+      !standin::writeNiftiImage(derived + "/" + run + "_space-demo_desc-preproc_bold.nii.gz", image,
+                                error) ||
+      !writeText(derived + "/" + run + "_space-demo_desc-preproc_bold.json", sidecar, error)) {
+    return false;
+  }
+  // Every block an event, 0.2 s after its first volume begins and ending
+  // 0.1 s into the volume after its last (the run's last block ending with
+  // the run): the rule gives back the blocks.
+  const double tr = options.repetitionTimeMs / 1000.0;
+  struct Event {
+    double onset, duration;
+    std::string type;
+  };
+  std::vector<Event> events;
+  for (const Condition& condition : protocol.conditions) {
+    for (const auto& interval : condition.intervals) {
+      const double late = interval.second == options.volumes ? 0.2 : 0.1;
+      events.push_back({(interval.first - 1) * tr + 0.2,
+                        (interval.second - interval.first + 1) * tr - late, condition.name});
+    }
+  }
+  std::sort(events.begin(), events.end(),
+            [](const Event& a, const Event& b) { return a.onset < b.onset; });
+  std::string tsv = "onset\tduration\ttrial_type\n";
+  for (const Event& e : events) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%.10g\t%.10g\t", e.onset, e.duration);
+    tsv += line + e.type + "\n";
+  }
+  // fMRIPrep's confounds: more columns than the motion, derivatives with
+  // "n/a" in the first row, rotations in radians.
+  std::string confounds =
+      "global_signal\ttrans_x\ttrans_x_derivative1\ttrans_y\ttrans_z\trot_x\trot_y\trot_z\t"
+      "framewise_displacement\n";
+  const double toRadians = 3.14159265358979323846 / 180.0;
+  for (int t = 0; t < tc.nrOfVolumes; ++t) {
+    const std::size_t i = static_cast<std::size_t>(t);
+    confounds += exact(kBaseline) + "\t" + exact(motion[0][i]) + "\t" +
+                 (t == 0 ? std::string("n/a") : exact(motion[0][i] - motion[0][i - 1])) + "\t" +
+                 exact(motion[1][i]) + "\t" + exact(motion[2][i]) + "\t" +
+                 exact(motion[3][i] * toRadians) + "\t" + exact(motion[4][i] * toRadians) + "\t" +
+                 exact(motion[5][i] * toRadians) + "\t" + (t == 0 ? "n/a" : "0.1") + "\n";
+  }
+  return writeText(func + "/" + run + "_events.tsv", tsv, error) &&
+         writeText(derived + "/" + run + "_desc-confounds_timeseries.tsv", confounds, error);
+}
+
+// The three regions' boxes as a label image on the time course's voxels,
+// with its label table.
+bool writeBidsRegions(const std::string& folder, std::string* error);
+
 bool writeSubject(const std::string& folder, int s, const StudyOptions& options,
                   const RegionFile& regions, std::string* error) {
   const std::string id = subjectId(s);
@@ -273,6 +362,7 @@ bool writeSubject(const std::string& folder, int s, const StudyOptions& options,
     motionFile.columns.push_back(motion[k]);
   }
 
+  if (options.bids) return writeBidsSubject(folder, id, tc, protocol, motion, options, error);
   const std::string base = folder + "/" + id + "/" + id + "_task";
   fs::create_directories(folder + "/" + id);
   if (!standin::writeTimeCourseFile(base + ".vtc", tc, error) ||
@@ -338,12 +428,30 @@ std::string sessionText(const StudyOptions& options) {
   return s.str();
 }
 
-bool writeText(const std::string& path, const std::string& text, std::string* error) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  out.close();
-  if (!out && error != nullptr) *error = "cannot write " + path;
-  return static_cast<bool>(out);
+bool writeBidsRegions(const std::string& folder, std::string* error) {
+  standin::NiftiImage labels;
+  labels.dims = {kCells, kCells, kCells, 0};
+  labels.pixdim = {3, 3, 3, 0};
+  labels.voxelToWorld = bidsVoxelToWorld();
+  labels.type = standin::NiftiSampleType::UInt8;
+  labels.stored.assign(kCells * kCells * kCells, 0.0);
+  std::string table = "index\tname\n";
+  for (int r = 0; r < 3; ++r) {
+    for (int z = 0; z < kCells; ++z) {
+      for (int y = 0; y < kCells; ++y) {
+        for (int x = 0; x < kCells; ++x) {
+          if (inBox(kRegions[r], x, y, z)) {
+            labels.stored[static_cast<std::size_t>((z * kCells + y) * kCells + x)] = r + 1;
+          }
+        }
+      }
+    }
+    table += std::to_string(r + 1) + "\t" + kRegions[r].name + "\n";
+  }
+  fs::create_directories(folder + "/derivatives/rois");
+  const std::string image = folder + "/" + kBidsRegionsImage;
+  return standin::writeNiftiImage(image, labels, error) &&
+         writeText(standin::labelTablePath(image), table, error);
 }
 
 }  // namespace
@@ -355,15 +463,37 @@ bool generateStudy(const std::string& folder, const StudyOptions& options, std::
     return false;
   }
   std::error_code ec;
-  fs::create_directories(folder + "/results", ec);
+  fs::create_directories(options.bids ? folder : folder + "/results", ec);
   if (ec) {
-    if (error != nullptr) *error = "cannot create " + folder + "/results: " + ec.message();
+    if (error != nullptr) *error = "cannot create " + folder + ": " + ec.message();
     return false;
   }
   RegionFile regions;
   regions.coordinateSystem = options.coordinateSystem;
   for (const RegionBox& box : kRegions) {
     regions.regions.push_back(regionVoxels(box, options.coordinateSystem));
+  }
+  if (options.bids) {
+    if (!standin::niftiSupported()) {
+      if (error != nullptr) *error = "this build writes no NIfTI files (built without libnifti2)";
+      return false;
+    }
+    const std::string description =
+        "{\n  \"Name\": \"PPI demo study\",\n  \"BIDSVersion\": \"1.8.0\",\n"
+        "  \"DatasetType\": \"raw\"\n}\n";
+    const std::string derived =
+        "{\n  \"Name\": \"PPI demo study, preprocessed\",\n  \"BIDSVersion\": \"1.8.0\",\n"
+        "  \"DatasetType\": \"derivative\",\n  \"GeneratedBy\": [{\"Name\": \"ppidemo\"}]\n}\n";
+    fs::create_directories(folder + "/derivatives/fmriprep");
+    if (!writeText(folder + "/dataset_description.json", description, error) ||
+        !writeText(folder + "/derivatives/fmriprep/dataset_description.json", derived, error) ||
+        !writeBidsRegions(folder, error)) {
+      return false;
+    }
+    for (int s = 0; s < options.subjects; ++s) {
+      if (!writeSubject(folder, s, options, regions, error)) return false;
+    }
+    return true;
   }
   if (!standin::writeRegionFile(folder + "/regions.voi", regions, error)) return false;
   std::string list;

@@ -33,6 +33,9 @@ struct StudyOptions {
   int coordinateSystem = 1;  // of the region file (3: the converted triple)
   int zTransformMotion = 0;  // the session's "zMC"
   std::uint64_t seed = 20240611;
+  // Write the study as a BIDS dataset with fMRIPrep-style derivatives instead
+  // (the same subjects, samples, blocks and motion): see generateStudy.
+  bool bids = false;
 };
 
 // Motion weights planted in every region, signal units per mm or degree.
@@ -42,6 +45,16 @@ constexpr std::array<double, 6> kPlantedMotionWeights{2.5, -1.5, 3.0, 1.5, -2.0,
 // sub-NN/ with a time course, protocol and motion-estimates file per subject,
 // regions.voi, study.ppi, demo.session, planted.txt and an empty results/.
 // The session runs in `folder` as its working directory.
+//
+// With `bids`, `folder` becomes a BIDS dataset of the task "demo" instead:
+// sub-NN/func/ with the run (NIfTI, 16-bit or float as above, on a grid of
+// 3 mm voxels), its sidecar and its events (blocks of Rest, Attend and
+// Passive, onsets 0.2 s late, so that the half-volume rule has to round);
+// derivatives/fmriprep/sub-NN/func/ with the preprocessed run (the same
+// samples, space "demo") and its confounds (the motion in mm and radians);
+// derivatives/rois/ with the label image of the three regions and its label
+// table. Run through ppistudy it is the same study as the one of the
+// project's own formats.
 bool generateStudy(const std::string& folder, const StudyOptions& options,
                    std::string* error = nullptr);
 
@@ -78,6 +91,9 @@ void printStudyCheck(const StudyCheck& check, std::ostream& out);
 
 // Draws the first subject's psychological, physiological and PPI regressors
 // and its motion predictors over time, with the task blocks shaded.
+// The label image of the BIDS layout (relative to its folder).
+constexpr const char* kBidsRegionsImage = "derivatives/rois/space-demo_desc-regions_dseg.nii.gz";
+
 bool writeRegressorFigure(const std::string& folder, const std::string& svgPath,
                           std::string* error = nullptr);
 

@@ -2,13 +2,15 @@
 # Installs the Debian packages the build and the tests need (once; quick when
 # they are already there). With --windows: what the Windows build and its tests
 # need instead, the mingw-w64 cross compiler (posix thread model) and wine.
-# Eigen, nlohmann/json and xxHash are header-only and compiled into the library.
+# Eigen, nlohmann/json and xxHash are header-only and compiled into the library;
+# libnifti2 (NIfTI images) is linked by the stand-in host and the study tool only.
 # With --fuzz: what the libFuzzer targets need (scripts/fuzz.sh), clang and its
 # fuzzer and sanitizer runtimes.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-  duktape-dev libeigen3-dev nlohmann-json3-dev libxxhash-dev libpng-dev)
+  duktape-dev libeigen3-dev nlohmann-json3-dev libxxhash-dev libpng-dev
+  libnifti2-dev libniftiio-dev libznz-dev zlib1g-dev)
 windows=false
 if [[ ${1:-} == --windows ]]; then
   windows=true

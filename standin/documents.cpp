@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "standin/bids.h"
+#include "standin/nifti.h"
 #include "standin/textutil.h"
 
 namespace standin {
@@ -105,6 +107,10 @@ bool readTextDocument(const std::string& path, const char* magic, std::vector<Te
 
 std::string at(const std::string& path, const TextLine& line) {
   return path + " line " + std::to_string(line.number) + ": ";
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
@@ -383,25 +389,50 @@ std::optional<RegionFile> readRegionFile(const std::string& path, std::string* e
 
 // --- the host's loaders --------------------------------------------------------
 
-void useDocumentFiles(HostModel& model, std::function<void(const std::string&)> onProblem) {
+void useDocumentFiles(HostModel& model, std::function<void(const std::string&)> onProblem,
+                      std::function<void(const std::string&)> onWarning) {
   auto report = [onProblem](const std::string& why) {
     if (onProblem) onProblem(why);
   };
-  model.timeCourseLoader = [report](const std::string& path) {
+  model.timeCourseLoader = [report, onWarning](const std::string& path) {
     std::string why;
-    auto loaded = readTimeCourseFile(path, &why);
+    std::vector<std::string> warnings;
+    auto loaded = isNiftiPath(path) ? readNiftiTimeCourse(path, &why, &warnings)
+                                    : readTimeCourseFile(path, &why);
     if (!loaded) report(why);
+    for (const std::string& warning : warnings) {
+      if (onWarning) onWarning(warning);
+    }
     return loaded;
   };
-  model.protocolLoader = [report](const std::string& path) {
+  // An events file is converted in the linked time course's volumes, with
+  // the conditions in order of first appearance.
+  model.protocolLoader = [report, onWarning](const std::string& path,
+                                             const TimeCourse* linked) -> std::optional<Protocol> {
     std::string why;
+    if (endsWith(path, ".tsv")) {
+      auto events = linked != nullptr
+                        ? protocolFromEvents(path, linked->repetitionTimeMs, linked->nrOfVolumes,
+                                             {}, &why)
+                        : std::nullopt;
+      if (linked == nullptr) why = path + ": an events file needs the time course linked first";
+      if (!events) {
+        report(why);
+        return std::nullopt;
+      }
+      for (const std::string& note : events->notes) {
+        if (onWarning) onWarning(note);
+      }
+      return events->protocol;
+    }
     auto loaded = readProtocolFile(path, &why);
     if (!loaded) report(why);
     return loaded;
   };
-  model.regionFileLoader = [report](const std::string& path) {
+  model.regionFileLoader = [report](const std::string& path, const TimeCourse* linked) {
     std::string why;
-    auto loaded = readRegionFile(path, &why);
+    auto loaded = isNiftiPath(path) ? regionsFromLabelImage(path, linked, &why)
+                                    : readRegionFile(path, &why);
     if (!loaded) report(why);
     return loaded;
   };

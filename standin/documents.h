@@ -31,9 +31,11 @@ std::optional<RegionFile> readRegionFile(const std::string& path, std::string* e
 bool writeRegionFile(const std::string& path, const RegionFile& regions,
                      std::string* error = nullptr);
 
-// Sets the model's loaders to read the files above; every file that cannot be
-// read is reported through `onProblem`.
+// Sets the model's loaders to read the files above, and NIfTI time courses
+// (standin/nifti.h); every file that cannot be read is reported through
+// `onProblem`, every warning about one that is read through `onWarning`.
 void useDocumentFiles(HostModel& model,
-                      std::function<void(const std::string&)> onProblem = nullptr);
+                      std::function<void(const std::string&)> onProblem = nullptr,
+                      std::function<void(const std::string&)> onWarning = nullptr);
 
 }  // namespace standin

@@ -217,7 +217,7 @@ int HostModel::nkLinkVTCToCurrentVMR(const char* path, int flag) {
     } else {
       // A linked protocol that cannot be read leaves the time course without one.
       protocol_.reset();
-      if (protocolLoader) protocol_ = protocolLoader(linked_->linkedProtocol);
+      if (protocolLoader) protocol_ = protocolLoader(linked_->linkedProtocol, &*linked_);
     }
   }
   return 1;
@@ -265,7 +265,7 @@ int HostModel::nkLoadProtocol(const char* path) {
     return 1;
   }
   if (protocolLoader) {
-    if (auto loaded = protocolLoader(path)) {
+    if (auto loaded = protocolLoader(path, linked_ ? &*linked_ : nullptr)) {
       protocol_ = std::move(loaded);
       return 1;
     }
@@ -359,7 +359,7 @@ int HostModel::nkLoadVOIs(const char* path) {
   if (found != regionFiles.end()) {
     loaded = found->second;
   } else if (regionFileLoader) {
-    loaded = regionFileLoader(path);
+    loaded = regionFileLoader(path, linked_ ? &*linked_ : nullptr);
   }
   if (!loaded) return 0;
   regions_ = std::move(loaded);

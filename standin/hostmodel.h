@@ -32,6 +32,10 @@ struct TimeCourse {
   std::vector<std::int16_t> intSamples;  // when dataType is 1
   std::vector<float> floatSamples;       // otherwise
   std::string linkedProtocol;            // path of a protocol that comes with it, or empty
+  // A NIfTI time course's voxel-to-world matrix (3 x 4, row after row, in mm),
+  // by which a mask is checked to lie on the same grid; empty for the
+  // project's own files.
+  std::vector<double> voxelToWorld;
 
   std::int32_t dimX() const { return (xEnd - xStart) / resolution; }
   std::int32_t dimY() const { return (yEnd - yStart) / resolution; }
@@ -97,8 +101,10 @@ class HostModel {
   std::map<std::string, Protocol> protocols;
   std::map<std::string, RegionFile> regionFiles;
   std::function<std::optional<TimeCourse>(const std::string&)> timeCourseLoader;
-  std::function<std::optional<Protocol>(const std::string&)> protocolLoader;
-  std::function<std::optional<RegionFile>(const std::string&)> regionFileLoader;
+  // The protocol and region loaders are also given the linked time course, or
+  // null: an events file is converted in its volumes, a mask must lie on its grid.
+  std::function<std::optional<Protocol>(const std::string&, const TimeCourse*)> protocolLoader;
+  std::function<std::optional<RegionFile>(const std::string&, const TimeCourse*)> regionFileLoader;
 
   // Writes a design matrix; the default writes the design-matrix text format.
   std::function<bool(const std::string& path, const std::vector<Predictor>&)> designMatrixWriter;

@@ -71,9 +71,9 @@ void showHostModel(standin::HostModel& model) {
     if (!written) std::cout << "[host] could not write the design matrix " << path << "\n";
     return written;
   };
-  standin::useDocumentFiles(model, [](const std::string& why) {
-    std::cout << "[host] cannot read a document: " << why << "\n";
-  });
+  standin::useDocumentFiles(
+      model, [](const std::string& why) { std::cout << "[host] cannot read a document: " << why << "\n"; },
+      [](const std::string& why) { std::cout << "[host] warning: " << why << "\n"; });
 }
 
 int runHost(const std::string& libraryPath, const std::string& sessionPath) {
