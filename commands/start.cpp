@@ -64,6 +64,17 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
     return false;
   }
   settings.method = method.options;
+  if (settings.motionFlag == 1) {
+    std::string why;
+    if (!confounds::parseMotionModel(host::getIntParameter("moCoModel"),
+                                     host::getStringParameter("censorFD"),
+                                     host::getStringParameter("censorMaxPercent"),
+                                     host::getStringParameter("maxMeanFD"), settings.motionModel,
+                                     why)) {
+      host::logLine("Plugin> %s. Prepare PPI Plugin aborted.", why.c_str());
+      return false;
+    }
+  }
 
   if (settings.labelFlag) {
     settings.labelText =
@@ -271,11 +282,14 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   // from here on: its path replaces the saved one.
   std::string motionPath;
   if (settings.motionFlag == 1) {
+    confounds::MotionSummary motion;
     if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath,
-                                 &outputs.report, subjectWhere(number, timeCourse))) {
+                                 &outputs.report, subjectWhere(number, timeCourse),
+                                 settings.motionModel, &motion)) {
       return false;
     }
-    outputs.records.recordMerged(savedPath, motionPath);
+    reportMotion(motion, settings.motionModel, timeCourse, number, outputs.report);
+    outputs.records.recordMerged(savedPath, motionPath, &motion);
   }
   // A merged file is this run's too: no later subject may be saved over it.
   if (!savedBefore(savedPath, outputs.savedThisRun)) outputs.savedThisRun.push_back(savedPath);

@@ -13,6 +13,7 @@
 #include "run/regressors.h"
 #include "design/runsettings.h"
 #include "common/report.h"
+#include "formats/motionmodel.h"
 #include "model/subject.h"
 
 namespace ppi::analysis {
@@ -86,6 +87,12 @@ struct GroupDesign {
 bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
                       const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
                       Report& report);
+
+// The subject's head motion, once merged: a share of censored volumes above
+// the model's limit, and a mean framewise displacement above its limit, are
+// warnings (with a log line each).
+void reportMotion(const confounds::MotionSummary& motion, const confounds::MotionModel& model,
+                  const model::SubjectRecord& subject, std::size_t number, Report& report);
 
 // Voxels of the region outside the time course's grid (the log has its line).
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,

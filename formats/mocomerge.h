@@ -10,6 +10,7 @@
 
 #include "common/logsink.h"
 #include "formats/mocosdm.h"
+#include "formats/motionmodel.h"
 
 namespace ppi::confounds {
 
@@ -43,6 +44,7 @@ std::string insertFileSuffix(std::string_view path, std::string_view suffix);
 struct MoCoMerge {
   bool complete = false;   // the merged file was written whole and now exists
   std::string mergedPath;  // the merged file's path, once formed
+  MotionSummary motion;    // framewise displacement and censoring, once the record is read
 };
 
 // Writes the design matrix at `designPath` with the motion predictors of `moco`
@@ -52,7 +54,11 @@ struct MoCoMerge {
 // The design is read whole and merged into a temporary file beside the merged
 // one, which takes the merged file's name only once written whole: a merge
 // that fails (one line to `log` says why) writes nothing under that name.
+// `model` adds the expansion's and the spikes' columns after the six motion
+// predictors (the default model adds none and names the file as above); a
+// model whose merged design would leave no volume beyond its predictors is
+// refused.
 MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
-                       LogSink& log);
+                       LogSink& log, const MotionModel& model = MotionModel{});
 
 }  // namespace ppi::confounds

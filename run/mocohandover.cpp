@@ -15,7 +15,8 @@ constexpr const char* kNotAdded =
     "PPI Plugin> Motion correction predictors could not be added. Prepare PPI Plugin aborted.";
 
 // The longest suffix the merge may give the saved path.
-std::size_t longestMergeSuffix(std::int32_t zFlag) {
+std::size_t longestMergeSuffix(std::int32_t zFlag, const MotionModel& model) {
+  if (!model.isDefault()) return longestMotionSuffix(model);
   return zFlag != 0 ? kMoCoZSuffix.size() : kMoCoSuffix.size();
 }
 
@@ -43,11 +44,12 @@ class MergeLog final : public LogSink {
 }  // namespace
 
 bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
-                  std::string* chosenMotionPath, Report* report, const std::string& where) {
+                  std::string* chosenMotionPath, Report* report, const std::string& where,
+                  const MotionModel& model, MotionSummary* motion) {
   if (!host::requireHostFunctions({host::HostFunction::nkGetOpenFileName})) return false;
   // The merged file's path stands for the subject from here on: refuse before
   // asking when it could not be kept.
-  if (savedPath.size() + longestMergeSuffix(zFlag) > kPathLimit) {
+  if (savedPath.size() + longestMergeSuffix(zFlag, model) > kPathLimit) {
     host::logLine(
         "PPI Plugin> The merged design matrix path would be longer than %zu characters. Prepare "
         "PPI Plugin aborted.",
@@ -78,7 +80,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
     host::logText(kNotAdded);
     return false;
   }
-  MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag, log);
+  MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag, log, model);
   if (!merge.complete) {
     host::logText(kNotAdded);
     return false;
@@ -91,6 +93,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
     host::logText(kNotAdded);
     return false;
   }
+  if (motion != nullptr) *motion = std::move(merge.motion);
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include "run/regiontimecourse.h"
 #include "run/regressors.h"
 #include "design/runsettings.h"
+#include "formats/motionmodel.h"
 #include "model/pluginstate.h"
 
 namespace ppi::analysis {
@@ -63,7 +64,9 @@ class RunRecorder {
   // The saved design matrix's record.
   void recordSaved(const PathText& savedPath);
   // The merged design matrix's record; it stands for the subject in the report.
-  void recordMerged(const PathText& mergedPath, const std::string& motionPath);
+  // `motion`, when given, is the subject's displacement and censoring.
+  void recordMerged(const PathText& mergedPath, const std::string& motionPath,
+                    const confounds::MotionSummary* motion = nullptr);
   // Writes the report and publishes its path in "PPIReportFile".
   // `stoppedAt`: 0 when the run completed, else the subject (from 1) that stopped it.
   void finishRun(std::size_t stoppedAt);
