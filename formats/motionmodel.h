@@ -22,7 +22,7 @@ struct MotionModel {
   int expansion = 6;       // 6, 12 or 24 continuous motion columns
   double censorFD = 0.0;   // mm; 0: no censoring
   double maxCensoredShare = 0.2;  // a larger share of censored volumes is a warning
-  double maxMeanFD = 0.5;  // mm; a larger mean displacement is a warning; 0: none
+  double maxMeanFD = 0.0;  // mm; a larger mean displacement is a warning; 0: none
 
   bool isDefault() const { return expansion == 6 && censorFD == 0.0; }
 };

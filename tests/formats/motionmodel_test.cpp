@@ -183,9 +183,9 @@ TEST(MotionModelSettings, ValuesAsTheDialogGivesThem) {
     const char* why;  // part of the reason when refused
   };
   const Row rows[] = {
-      {"all unset: the document's merge", 0, "", "", "", true, 6, 0, 0.2, 0.5, ""},
+      {"all unset: the document's merge", 0, "", "", "", true, 6, 0, 0.2, 0, ""},
       {"six", 6, "0", "20", "0.5", true, 6, 0, 0.2, 0.5, ""},
-      {"24 with half a millimetre", 24, "0.5", "", "", true, 24, 0.5, 0.2, 0.5, ""},
+      {"24 with half a millimetre", 24, "0.5", "", "", true, 24, 0.5, 0.2, 0, ""},
       {"blanks around numbers", 12, " 0.9 ", "\t10", "0.3 ", true, 12, 0.9, 0.1, 0.3, ""},
       {"mean FD off", 6, "", "", "0", true, 6, 0, 0.2, 0, ""},
       {"an unknown model", 18, "", "", "", false, 0, 0, 0, 0, "\"moCoModel\" is 18"},
