@@ -72,6 +72,17 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
   // Read once per run, like the method options; unset keeps the "baseline" rule.
   settings.modelledConditions =
       analysis::tabSeparatedNames(host::getStringParameter("gPPIConditions"));
+  if (settings.motionFlag == 1) {
+    std::string why;
+    if (!confounds::parseMotionModel(host::getIntParameter("moCoModel"),
+                                     host::getStringParameter("censorFD"),
+                                     host::getStringParameter("censorMaxPercent"),
+                                     host::getStringParameter("maxMeanFD"), settings.motionModel,
+                                     why)) {
+      host::logLine("Plugin> %s. Prepare PPI Plugin aborted.", why.c_str());
+      return false;
+    }
+  }
 
   if (settings.labelFlag) {
     settings.labelText =

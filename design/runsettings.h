@@ -10,6 +10,7 @@
 
 #include "design/methodoptions.h"
 #include "common/boundedtext.h"
+#include "design/motionmodel.h"
 
 namespace ppi::analysis {
 
@@ -24,6 +25,9 @@ struct RunSettings {
   PathText mdmPath;        // the multi-study file's path, in MDM mode
   int motionFlag = 0;      // "addMoCo": only 1 merges the motion predictors
   int zFlag = 0;           // "zMC", passed on to the motion merge
+  // "moCoModel", "censorFD", "censorMaxPercent", "maxMeanFD": read when the
+  // motion flag is 1
+  confounds::MotionModel motionModel;
   MethodOptions method;    // "interactionLevel", "regionSummary", "centrePsych"
   // "gPPIConditions": the conditions the generalized approach models, by name
   // (the parameter holds them tab-separated); empty: those from "baseline" on.

@@ -84,7 +84,8 @@ class MergedText {
 };
 
 // Merges the design's text into the merged file. False after logging why.
-bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moco, LogSink& log) {
+bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moco,
+                 const AddedColumns& added, LogSink& log) {
   sdm::TextReader reader(design);
   sdm::TextBuilder& items = merged.items();
   auto headerProblem = [&log] {
@@ -108,13 +109,24 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
 
   std::int32_t predictors = 0;
   if (!reader.readHeaderItem(key, predictors) || predictors < 0) return headerProblem();
-  merged.headerLine(key, static_cast<std::int64_t>(predictors) + kMotionPredictorCount);
+  const std::int64_t mergedPredictors =
+      static_cast<std::int64_t>(predictors) + kMotionPredictorCount +
+      static_cast<std::int64_t>(added.names.size());
+  merged.headerLine(key, mergedPredictors);
 
   std::int32_t dataPoints = 0;
   if (!reader.readHeaderItem(key, dataPoints)) return headerProblem();
   merged.headerLine(key, dataPoints);
   if (dataPoints != moco.nrOfDataPoints) {
     log.text("Number of time points do not match.");
+    return false;
+  }
+  if (!added.none() && mergedPredictors >= dataPoints) {
+    log.line(
+        "The merged design would have %lld predictors (%zu of them spikes) for %i volumes: no "
+        "volume is left to estimate them.",
+        static_cast<long long>(mergedPredictors), added.names.size() - added.continuous,
+        dataPoints);
     return false;
   }
 
@@ -141,6 +153,7 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
     }
   }
   for (const sdm::Colour& colour : moco.colors) items.colour(colour);
+  for (const sdm::Colour& colour : added.colours) items.colour(colour);
   if (hasConstant) items.colour(constantColour);
   merged.endLine();
 
@@ -154,16 +167,18 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
   }
   for (std::int32_t p = 0; p < leading; ++p) items.name(names[static_cast<std::size_t>(p)]);
   for (const char* name : kMotionPredictorNames) items.name(name);
+  for (const std::string& name : added.names) items.name(name);
   if (hasConstant) items.name(names.back());
   merged.endLine();
 
   // The motion predictors' values of every row are formatted before the rows
   // are read, in one run whose values do not wait on the design's.
   const std::size_t rows = static_cast<std::size_t>(dataPoints);
-  sdm::TextBuilder motion(rows * kMotionPredictorCount * 16);
+  sdm::TextBuilder motion(rows * (kMotionPredictorCount + added.values.size()) * 16);
   std::vector<std::size_t> motionEnds(rows + 1, 0);  // where each row's values end
   for (std::size_t row = 0; row < rows; ++row) {
     for (const std::vector<double>& column : moco.values) motion.value(column[row]);
+    for (const std::vector<double>& column : added.values) motion.value(column[row]);
     motionEnds[row + 1] = motion.text().size();
   }
 
@@ -246,11 +261,18 @@ std::string insertFileSuffix(std::string_view path, std::string_view suffix) {
 }
 
 MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
-                       LogSink& log) {
+                       LogSink& log, AddedColumns added) {
   MoCoMerge result;
   if (!wellFormed(moco)) {
     log.text("The motion estimates were not read whole; they are not merged.");
     return result;
+  }
+  for (const std::vector<double>& column : added.values) {
+    if (column.size() != static_cast<std::size_t>(moco.nrOfDataPoints) ||
+        added.values.size() != added.names.size() || added.colours.size() != added.names.size()) {
+      log.text("The added confound columns do not fit the motion estimates; they are not merged.");
+      return result;
+    }
   }
   // Any failure inside, an exception included, gives one fixed line and what
   // was built: no merged file, and no temporary file left behind.
@@ -258,10 +280,15 @@ MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_
     if (zTransform != 0 && !zTransformMoCo(moco, log)) {
       log.text("Error while z-transforming motion correction predictors.");
     }
+    if (moco.zTransformed) {
+      for (std::size_t c = 0; c < added.continuous && c < added.values.size(); ++c) {
+        zTransformColumn(added.values[c].data(), moco.nrOfDataPoints);
+      }
+    }
     std::string designText;
     const bool designRead = readFileBytes(designPath, designText).ok();
-    result.mergedPath =
-        insertFileSuffix(designPath, moco.zTransformed ? kMoCoZSuffix : kMoCoSuffix);
+    result.mergedPath = insertFileSuffix(
+        designPath, std::string(kMoCoSuffix) + added.tag + (moco.zTransformed ? "_z" : ""));
     log.lineLimited(kNewFileNameLimit, "New filename: %s", result.mergedPath.c_str());
     if (!designRead) {
       log.text("Unable to open the design matrix file.");
@@ -275,7 +302,7 @@ MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_
       return result;
     }
     MergedText merged(out);
-    if (!mergeDesign(designText, merged, moco, log)) return result;
+    if (!mergeDesign(designText, merged, moco, added, log)) return result;
     if (!out.commit().ok()) {
       log.text("Unable to open a file for writing.");
       return result;

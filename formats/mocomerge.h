@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/logsink.h"
 #include "formats/mocosdm.h"
@@ -46,6 +47,19 @@ struct MoCoMerge {
   std::string mergedPath;  // the merged file's path, once formed
 };
 
+// Columns a confound model adds after the six motion predictors: first the
+// continuous ones (z-transformed with the six), then any spikes (never
+// z-transformed). `tag` goes into the merged file's name after "_3DMC".
+struct AddedColumns {
+  std::size_t continuous = 0;
+  std::vector<std::string> names;
+  std::vector<sdm::Colour> colours;
+  std::vector<std::vector<double>> values;  // one per name, nrOfDataPoints each
+  std::string tag;
+
+  bool none() const { return names.empty() && tag.empty(); }
+};
+
 // Writes the design matrix at `designPath` with the motion predictors of `moco`
 // into the merged file: the design's own predictors, the six motion
 // predictors, then the design's constant when it has one. With `zTransform`
@@ -53,7 +67,11 @@ struct MoCoMerge {
 // The design is read whole and merged into a temporary file beside the merged
 // one, which takes the merged file's name only once written whole: a merge
 // that fails (one line to `log` says why) writes nothing under that name.
+// `added` columns follow the six motion predictors, and its tag the "_3DMC"
+// of the name (none by default: the file is named as above); with added
+// columns, a merged design that would leave no volume beyond its predictors
+// is refused.
 MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
-                       LogSink& log);
+                       LogSink& log, AddedColumns added = AddedColumns{});
 
 }  // namespace ppi::confounds

@@ -351,8 +351,31 @@ var PpiLogic = (function () {
     if (state.options.zMC && !state.options.addMoCo) {
       warnings.push('z-transforming the motion predictors has no effect unless they are added.');
     }
+    var motion = state.motion || { model: 6, censorText: '0' };
+    var censor = parseMillimetres(motion.censorText);
+    if (censor === null) {
+      errors.push('The censoring threshold "' + motion.censorText +
+                  '" is not a number of millimetres (0 or more; 0 censors nothing).');
+    }
+    if (!state.options.addMoCo && (motion.model !== 6 || (censor !== null && censor > 0))) {
+      warnings.push('The motion model and censoring have no effect unless the motion predictors ' +
+                    'are added.');
+    }
     return { errors: errors, warnings: warnings };
   }
+
+  // A threshold in millimetres as typed: a plain decimal number of at least 0
+  // (an empty field is 0), else null.
+  function parseMillimetres(text) {
+    var trimmed = String(text === undefined || text === null ? '' : text).trim();
+    if (trimmed === '') return 0;
+    if (!/^(\d+\.?\d*|\.\d+)$/.test(trimmed)) return null;
+    return Number(trimmed);
+  }
+
+  // The motion models the merge offers, in the dialog's order: the six
+  // estimates; with their derivatives; with the squares of both.
+  var MOTION_MODELS = [6, 12, 24];
 
   // The method options: each 0 (the original recipe) or 1 (see the help
   // page's "Method" section).
@@ -375,7 +398,9 @@ var PpiLogic = (function () {
     for (var m = 0; m < METHOD_PARAMETERS.length; m++) {
       ints[METHOD_PARAMETERS[m]] = method[METHOD_PARAMETERS[m]] === 1 ? 1 : 0;
     }
-    var strings = {};
+    var motion = state.motion || { model: 6, censorText: '0' };
+    ints.moCoModel = motion.model;
+    var strings = { censorFD: String(parseMillimetres(motion.censorText) || 0) };
     var entryCount = 0;
     if (state.approach === STANDARD) {
       var entries = contrastEntries(state.contrast).entries;
@@ -478,6 +503,8 @@ var PpiLogic = (function () {
     runChecks: runChecks,
     runSettings: runSettings,
     METHOD_PARAMETERS: METHOD_PARAMETERS,
+    MOTION_MODELS: MOTION_MODELS,
+    parseMillimetres: parseMillimetres,
     multiStudyFile: multiStudyFile,
     commandOutcome: commandOutcome,
     subjectLines: subjectLines,
@@ -526,6 +553,7 @@ var PpiDialog = (function (host, logic) {
       contrast: { names: [], lists: [] },
       options: { changePredName: false, saveMDM: false, addMoCo: false, zMC: false },
       method: { interactionLevel: 0, regionSummary: 0, centrePsych: 0 },
+      motion: { model: 6, censorText: '0' },
       writeReport: true,
       subjectCount: 0,
       publishedConditionCount: 0,
@@ -590,6 +618,8 @@ var PpiDialog = (function (host, logic) {
       host.setEnabled(logic.LIST_IDS[i], standard || byList);
     }
     host.setEnabled('zMC', state.options.addMoCo);
+    host.setEnabled('moCoModel', state.options.addMoCo);
+    host.setEnabled('censorFD', state.options.addMoCo);
   }
 
   function setStatus(text) {
@@ -701,6 +731,15 @@ var PpiDialog = (function (host, logic) {
     writeReport: function (value) {
       state.writeReport = value === '1';
     },
+    moCoModel: function (value) {
+      var index = Number(value);
+      state.motion.model = logic.MOTION_MODELS[index] || 6;
+      showChecks();
+    },
+    censorFD: function (value) {
+      state.motion.censorText = value;
+      showChecks();
+    },
     start: start
   };
 
@@ -757,6 +796,13 @@ var PpiDialog = (function (host, logic) {
     for (var k = 0; k < OPTIONS.length; k++) {
       host.addControl('checkbox', OPTIONS[k][0], OPTIONS[k][1], '0');
     }
+    host.addControl('choice', 'moCoModel', 'Motion model', '0',
+                    '6: the six motion estimates\n' +
+                    '12: the six and their derivatives\n' +
+                    '24: the six, their derivatives and the squares of both');
+    host.addControl('number', 'censorFD',
+                    'Censor volumes with framewise displacement above (mm; 0: none)',
+                    state.motion.censorText);
 
     host.addControl('section', 'methodSection', 'Method');
     for (var n = 0; n < METHODS.length; n++) {

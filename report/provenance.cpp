@@ -38,9 +38,23 @@ json settingsJson(const SettingsRecord& settings, const std::vector<ConditionWei
       {"conditionEntries", settings.conditionEntries},
       {"label", settings.label},
       {"multiStudy", {{"enabled", settings.multiStudy}, {"path", settings.multiStudyPath}}},
-      {"motion", {{"merge", settings.motionMerge}, {"zTransform", settings.zTransform}}},
+      {"motion",
+       {{"merge", settings.motionMerge},
+        {"zTransform", settings.zTransform},
+        {"model", settings.motionModel},
+        {"censorFD", number(settings.censorFD)}}},
       {"method", methodJson(settings.method)},
   };
+}
+
+json motionJson(const MotionInput& motion) {
+  json censored = json::array();
+  for (std::size_t volume : motion.censored) censored.push_back(volume + 1);
+  return {{"path", motion.path},
+          {"checksum", hex64(motion.checksum)},
+          {"meanFD", number(motion.meanFD)},
+          {"maxFD", number(motion.maxFD)},
+          {"censoredVolumes", censored}};
 }
 
 json inputsJson(const ProvenanceInput& input) {
@@ -71,9 +85,7 @@ json inputsJson(const ProvenanceInput& input) {
         {"index", region.index},
         {"voxelsListed", region.voxelsListed},
         {"voxelsInside", region.voxelsInside}}},
-      {"motion", input.motion.merged
-                     ? json{{"path", input.motion.path}, {"checksum", hex64(input.motion.checksum)}}
-                     : json(nullptr)},
+      {"motion", input.motion.merged ? motionJson(input.motion) : json(nullptr)},
   };
 }
 

@@ -7,14 +7,16 @@
 //     "settings": {"approach": "standard" | "generalized", "baseline", "gPPIConditions": [names],
 //                  "conditions": [{"name", "entry": text | null, "weight": -1 | 0 | 1 | "no
 //                  entry"}], "conditionEntries": [texts], "label", "multiStudy": {"enabled",
-//                  "path"}, "motion": {"merge", "zTransform"}, "method": {"interactionLevel",
+//                  "path"}, "motion": {"merge", "zTransform", "model", "censorFD"},
+//                  "method": {"interactionLevel",
 //                  "regionSummary", "centrePsych"}},
 //     "inputs":   {"timeCourse": {"path", "grid": {"x": [start, end], "y": [..], "z": [..]},
 //                                 "resolution", "volumes", "sampleType": "int16" | "float32",
 //                                 "checksum": 16 hex digits},
 //                  "protocol": {"path": path | "linked to the time course", "conditions": [names]},
 //                  "region": {"file", "name", "index", "voxelsListed", "voxelsInside"},
-//                  "motion": {"path", "checksum"} | null when not merged},
+//                  "motion": {"path", "checksum", "meanFD", "maxFD",
+//                             "censoredVolumes": [volumes from 1]} | null when not merged},
 //     "signal":   {"mean", "standardDeviation"},
 //     "predictors": [{"name", "mean", "standardDeviation", "minimum", "maximum", "constant"}],
 //     "correlations": {"names": [the varying predictors], "matrix": [[r, ...], ...],
@@ -27,6 +29,7 @@
 // stray bytes replaced by U+FFFD.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +68,9 @@ struct MotionInput {
   bool merged = false;
   std::string path;            // the motion-estimates file, when merged
   std::uint64_t checksum = 0;  // checksum64 of its bytes
+  double meanFD = 0.0;         // framewise displacement over the run, mm
+  double maxFD = 0.0;
+  std::vector<std::size_t> censored;  // volumes with a spike predictor, from 0
 };
 
 // The region's mean time course before z-normalisation.

@@ -554,6 +554,87 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
   return svg;
 }
 
+// The subject's framewise displacement over the volumes, with the censoring
+// threshold as a dashed line and a mark at each censored volume:
+// <figure class="displacement" id="fd-K">, one <path class="trace fd">, one
+// <line class="threshold"> when censoring, one <circle class="censored"> per
+// censored volume.
+std::string displacementFigure(const MotionReport& motion, std::size_t number) {
+  const std::vector<double>& fd = motion.displacement;
+  const double xHigh = static_cast<double>(std::max<std::size_t>(fd.size(), 1));
+  const Ticks xTicks = roundTicks(0, xHigh, 10);
+  double high = motion.censorFD;
+  for (double value : fd) {
+    if (std::isfinite(value)) high = std::max(high, value);
+  }
+  const PanelBox box{kPlotLeft, 10, kFigureWidth - kPlotLeft - kPlotRight, kMotionHeight, 0, xHigh,
+                     roundRange(0, high)};
+  const double axisBottom = box.top + box.height;
+  const double height = axisBottom + 46;
+  const std::string id = integer(static_cast<long long>(number));
+
+  std::string svg = "<figure class=\"displacement\" id=\"fd-" + id + "\">\n";
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fixed(kFigureWidth, 0) +
+         "\" height=\"" + fixed(height, 0) + "\" viewBox=\"0 0 " + fixed(kFigureWidth, 0) + " " +
+         fixed(height, 0) + "\" role=\"img\">\n";
+  appendXGrid(svg, box, xTicks);
+  appendYAxis(svg, box, "FD [mm]");
+  svg += "<path class=\"trace fd\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1.2\" "
+         "stroke-linejoin=\"round\" d=\"";
+  bool drawing = false;
+  for (std::size_t v = 0; v < fd.size(); ++v) {
+    if (!std::isfinite(fd[v])) {
+      drawing = false;
+      continue;
+    }
+    svg += drawing ? " " : (v == 0 ? "M" : " M");
+    appendCoordinate(svg, box.x(static_cast<double>(v + 1)));
+    svg += ' ';
+    appendCoordinate(svg, box.yAt(fd[v]));
+    drawing = true;
+  }
+  svg += "\"><title>framewise displacement</title></path>\n";
+  if (motion.censorFD > 0) {
+    const double y = box.yAt(motion.censorFD);
+    appendLineStart(svg, "threshold", box.left, box.left + box.width, y, y);
+    svg += "\" stroke=\"#a10000\" stroke-dasharray=\"6 4\"><title>censoring threshold " +
+           fixed(motion.censorFD, 2) + " mm</title></line>\n";
+  }
+  for (std::size_t volume : motion.censored) {
+    if (volume >= fd.size()) continue;
+    svg += "<circle class=\"censored\" r=\"3.5\" fill=\"#a10000\" cx=\"";
+    appendCoordinate(svg, box.x(static_cast<double>(volume + 1)));
+    svg += "\" cy=\"";
+    appendCoordinate(svg, box.yAt(std::isfinite(fd[volume]) ? fd[volume] : high));
+    svg += "\"><title>volume " + integer(static_cast<long long>(volume + 1)) +
+           " censored</title></circle>\n";
+  }
+  appendPanelFrame(svg, box);
+  for (double value : xTicks.values) {
+    appendLineStart(svg, "tickmark", box.x(value), box.x(value), axisBottom, axisBottom + 5);
+    svg += "\"/>\n<text class=\"tick x\" x=\"";
+    appendCoordinate(svg, box.x(value));
+    svg += "\" y=\"";
+    appendCoordinate(svg, axisBottom + 19);
+    svg += "\" text-anchor=\"middle\">" + fixed(value, xTicks.decimals) + "</text>\n";
+  }
+  svg += "<text class=\"axis-title\" x=\"";
+  appendCoordinate(svg, kPlotLeft + box.width / 2);
+  svg += "\" y=\"";
+  appendCoordinate(svg, axisBottom + 38);
+  svg += "\" text-anchor=\"middle\">Volume</text>\n</svg>\n<figcaption>Subject " + id +
+         ": framewise displacement (sum of the absolute volume-to-volume changes of the three "
+         "translations and of the three rotations as arc length on a 50 mm sphere); mean " +
+         fixed(motion.meanFD, 3) + " mm, maximum " + fixed(motion.maxFD, 3) + " mm";
+  if (motion.censorFD > 0) {
+    svg += "; dashed: the censoring threshold of " + fixed(motion.censorFD, 2) + " mm, " +
+           integer(static_cast<long long>(motion.censored.size())) +
+           " volumes above it censored (marked)";
+  }
+  svg += ".</figcaption>\n</figure>\n";
+  return svg;
+}
+
 // --------------------------------------------------------------- flags ----
 
 // The name of a predictor of the statistics, or an empty text for an index
@@ -641,6 +722,22 @@ void appendSettingRow(std::string& html, const char* name, const std::string& va
   html += "</th><td>" + valueHtml + "</td></tr>\n";
 }
 
+std::string motionSetting(const SettingsRecord& settings) {
+  if (!settings.motionMerge) return "not merged";
+  std::string text = settings.zTransform ? "merged, z-transformed" : "merged as read";
+  if (settings.motionModel != 6) {
+    text += "; " + integer(settings.motionModel) + " motion predictors (" +
+            (settings.motionModel == 12 ? "the six and their derivatives"
+                                        : "the six, their derivatives and the squares of both") +
+            ")";
+  }
+  if (settings.censorFD > 0) {
+    text += "; volumes with framewise displacement above " + fixed(settings.censorFD, 2) +
+            " mm censored by a spike predictor each";
+  }
+  return text;
+}
+
 void appendSettings(std::string& html, const QcReportInput& input) {
   const SettingsRecord& settings = input.settings;
   html += "<table class=\"settings\">\n";
@@ -667,10 +764,7 @@ void appendSettings(std::string& html, const QcReportInput& input) {
   appendSettingRow(html, "Label", settings.label.empty() ? "none" : escaped(settings.label));
   appendSettingRow(html, "Multi-study mode",
                    settings.multiStudy ? "yes: " + escaped(settings.multiStudyPath) : "no");
-  appendSettingRow(html, "Motion predictors",
-                   settings.motionMerge ? std::string(settings.zTransform ? "merged, z-transformed"
-                                                                          : "merged as read")
-                                        : "not merged");
+  appendSettingRow(html, "Motion predictors", motionSetting(settings));
   std::string method;
   for (const MethodOptionInfo& option : kMethodOptions) {
     method += (method.empty() ? "" : ", ") + std::string(option.reportName) + " " +
@@ -710,6 +804,14 @@ std::string predictorsAgreement(const std::vector<SubjectReport>& subjects) {
          " predictors in the same order.</span>";
 }
 
+// The run summary's motion cells of one subject.
+std::string motionCells(const MotionReport& motion) {
+  if (!motion.known) return "<td></td><td></td><td></td>";
+  return "<td class=\"fd-mean\">" + fixed(motion.meanFD, 3) + "</td><td class=\"fd-max\">" +
+         fixed(motion.maxFD, 3) + "</td><td class=\"censored-count\">" +
+         integer(static_cast<long long>(motion.censored.size())) + "</td>";
+}
+
 void appendSummary(std::string& html, const QcReportInput& input) {
   html += "<section id=\"summary\">\n<h2>Run summary</h2>\n";
   appendSettings(html, input);
@@ -733,10 +835,14 @@ void appendSummary(std::string& html, const QcReportInput& input) {
             integer(input.end.stoppedAtSubject) + " of " + integer(listed) + ": " +
             escaped(input.end.reason) + "</p>\n";
   }
+  bool motion = false;
+  for (const SubjectReport& subject : input.subjects) motion = motion || subject.motion.known;
   html +=
       "<table class=\"subjects\">\n<tr><th>Subject</th><th>Time course</th><th>Region</th>"
       "<th>Voxels inside / listed</th><th>Design file</th><th>Predictors</th>"
-      "<th>Largest |r|, PPI term and another predictor</th><th>Findings</th></tr>\n";
+      "<th>Largest |r|, PPI term and another predictor</th>";
+  if (motion) html += "<th>Mean FD [mm]</th><th>Max FD [mm]</th><th>Censored volumes</th>";
+  html += "<th>Findings</th></tr>\n";
   for (std::size_t s = 0; s < input.subjects.size(); ++s) {
     const SubjectReport& subject = input.subjects[s];
     const std::string number = integer(static_cast<long long>(s + 1));
@@ -749,7 +855,9 @@ void appendSummary(std::string& html, const QcReportInput& input) {
                                     : escaped(fileName(subject.designFile))) +
         "</td><td>" +
         integer(static_cast<long long>(subject.predictors.size())) + "</td><td>" +
-        largestPpiCorrelation(subject) + "</td>" + findingsCell(subject) + "</tr>\n";
+        largestPpiCorrelation(subject) + "</td>";
+    if (motion) html += motionCells(subject.motion);
+    html += findingsCell(subject) + "</tr>\n";
   }
   html +=
       "</table>\n<p>Identical predictors in every design: " + predictorsAgreement(input.subjects) +
@@ -825,6 +933,7 @@ void appendSubject(std::string& html, const SubjectReport& subject, std::size_t 
                                            : escaped(subject.designFile));
   html += "</table>\n";
   html += subjectFigure(subject, number);
+  if (subject.motion.known) html += displacementFigure(subject.motion, number);
   html += "<h3>Findings</h3>\n";
   if (subject.findings.empty()) {
     html += "<p class=\"ok\">None.</p>\n";

@@ -16,6 +16,7 @@
 // complementary, motion.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,6 +35,16 @@ struct ConditionBoxCar {
   std::vector<float> values;
 };
 
+// The subject's head motion, when its motion estimates were merged.
+struct MotionReport {
+  bool known = false;
+  std::vector<double> displacement;   // framewise displacement per volume, mm
+  double meanFD = 0.0;
+  double maxFD = 0.0;
+  std::vector<std::size_t> censored;  // volumes with a spike predictor, from 0
+  double censorFD = 0.0;              // the threshold, mm; 0: no censoring
+};
+
 struct SubjectReport {
   std::string timeCourse;  // the time course's path
   std::string regionFile;
@@ -48,6 +59,7 @@ struct SubjectReport {
   std::vector<ConditionWeight> conditions;  // the protocol's conditions and their weights
   std::vector<ConditionBoxCar> boxCars;     // the weighted conditions
   std::vector<Finding> findings;  // the subject's findings, as the dialog and the record have them
+  MotionReport motion;
 };
 
 struct RunEnd {

@@ -33,6 +33,8 @@ struct SettingsRecord {
   std::string multiStudyPath;  // the multi-study file, in multi-study mode
   bool motionMerge = false;    // the motion predictors are merged into a second design
   bool zTransform = false;     // ... z-transformed
+  int motionModel = 6;         // continuous motion columns merged: 6, 12 or 24
+  double censorFD = 0.0;       // mm; volumes of larger displacement get a spike; 0: none
   MethodOptions method;
 };
 

@@ -132,4 +132,35 @@ void reportVoxelsOutside(int outside, int total, const std::string& voiName,
               "voxels-outside"});
 }
 
+void reportMotion(const numerics::MotionSummary& motion, const confounds::MotionModel& model,
+                  const model::SubjectRecord& subject, std::size_t number, Report& report) {
+  const std::string where = subjectWhere(number, subject);
+  const std::size_t volumes = motion.displacement.size();
+  const double share =
+      volumes == 0 ? 0.0 : static_cast<double>(motion.censored.size()) / static_cast<double>(volumes);
+  if (model.censorFD > 0 && share > model.maxCensoredShare) {
+    char what[300];
+    formatBounded(what, sizeof what,
+                  "%zu of its %zu volumes (%.1f %%) have a framewise displacement above %g mm "
+                  "and are censored, more than %.1f %%.",
+                  motion.censored.size(), volumes, 100.0 * share, model.censorFD,
+                  100.0 * model.maxCensoredShare);
+    host::logLine("Plugin> Warning: %s: %s", where.c_str(), what);
+    report.add({Severity::warning, where, what,
+                "Consider excluding the subject: too few volumes are left to estimate its PPI "
+                "term reliably.",
+                "motion-censored"});
+  }
+  if (model.maxMeanFD > 0 && motion.meanFD > model.maxMeanFD) {
+    char what[300];
+    formatBounded(what, sizeof what,
+                  "its mean framewise displacement is %.3f mm (maximum %.3f mm), above %g mm.",
+                  motion.meanFD, motion.maxFD, model.maxMeanFD);
+    host::logLine("Plugin> Warning: %s: %s", where.c_str(), what);
+    report.add({Severity::warning, where, what,
+                "Check the subject's motion correction; a group exclusion rule may apply.",
+                "motion-mean-fd"});
+  }
+}
+
 }  // namespace ppi::analysis

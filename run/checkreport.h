@@ -10,6 +10,8 @@
 #include "common/report.h"
 #include "design/designcheck.h"
 #include "design/runsettings.h"
+#include "design/motionmodel.h"
+#include "numerics/motionmeasures.h"
 #include "model/subject.h"
 
 namespace ppi::analysis {
@@ -58,6 +60,12 @@ bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
 void checkGroupSeed(const std::string& regionName, const std::string& regionFile, bool multiStudy,
                     const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
                     std::vector<Finding>& findings);
+
+// The subject's head motion, once merged: a share of censored volumes above
+// the model's limit ("motion-censored") and a mean framewise displacement
+// above its limit ("motion-mean-fd") are warnings, with a log line each.
+void reportMotion(const numerics::MotionSummary& motion, const confounds::MotionModel& model,
+                  const model::SubjectRecord& subject, std::size_t number, Report& report);
 
 // Voxels of the region outside the time course's grid (the log has its line).
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,

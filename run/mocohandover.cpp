@@ -6,6 +6,7 @@
 #include "formats/mocomerge.h"
 #include "formats/mocosdm.h"
 #include "host/hostapi.h"
+#include "run/motionconfounds.h"
 
 namespace ppi::confounds {
 namespace {
@@ -14,18 +15,20 @@ constexpr const char* kNotAdded =
     "PPI Plugin> Motion correction predictors could not be added. Prepare PPI Plugin aborted.";
 
 // The longest suffix the merge may give the saved path.
-std::size_t longestMergeSuffix(std::int32_t zFlag) {
+std::size_t longestSuffix(std::int32_t zFlag, const MotionModel& model) {
+  if (!model.isDefault()) return longestMergeSuffix(model);
   return zFlag != 0 ? kMoCoZSuffix.size() : kMoCoSuffix.size();
 }
 
 }  // namespace
 
 bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
-                  std::string* chosenMotionPath, Report* report, const std::string& where) {
+                  std::string* chosenMotionPath, Report* report, const std::string& where,
+                  const MotionModel& model, numerics::MotionSummary* motion) {
   if (!host::requireHostFunctions({host::HostFunction::nkGetOpenFileName})) return false;
   // The merged file's path stands for the subject from here on: refuse before
   // asking when it could not be kept.
-  if (savedPath.size() + longestMergeSuffix(zFlag) > kPathLimit) {
+  if (savedPath.size() + longestSuffix(zFlag, model) > kPathLimit) {
     host::logLine(
         "PPI Plugin> The merged design matrix path would be longer than %zu characters. Prepare "
         "PPI Plugin aborted.",
@@ -56,7 +59,11 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
     host::logText(kNotAdded);
     return false;
   }
-  MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag, log);
+  // The expansion and the displacement are those of the estimates as read.
+  MotionSummary summary;
+  AddedColumns added;
+  if (moco.valid) added = expandMotion(moco, model, summary);
+  MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag, log, std::move(added));
   if (!merge.complete) {
     host::logText(kNotAdded);
     return false;
@@ -78,6 +85,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
     host::logText(kNotAdded);
     return false;
   }
+  if (motion != nullptr) *motion = std::move(summary);
   return true;
 }
 

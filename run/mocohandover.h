@@ -10,6 +10,8 @@
 
 #include "common/boundedtext.h"
 #include "common/report.h"
+#include "design/motionmodel.h"
+#include "numerics/motionmeasures.h"
 
 namespace ppi::confounds {
 
@@ -24,9 +26,11 @@ constexpr std::size_t kMotionPathLimit = 511;
 // a log line says why); `savedPath` is unchanged then. `motionPath`, when
 // given, gets the motion-estimates file chosen. A motion column that is only
 // centred, as it never changes, is a warning in `report` (when given) at
-// `where` (the subject).
+// `where` (the subject). `model` is the confound model merged; `motion`, when
+// given, gets the subject's displacement and censored volumes.
 bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
                   std::string* motionPath = nullptr, Report* report = nullptr,
-                  const std::string& where = {});
+                  const std::string& where = {}, const MotionModel& model = MotionModel{},
+                  numerics::MotionSummary* motion = nullptr);
 
 }  // namespace ppi::confounds

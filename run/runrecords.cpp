@@ -34,6 +34,8 @@ SettingsRecord settingsRecord(const RunSettings& run, const SubjectSettings& sub
   record.multiStudyPath = run.mdmMode ? run.mdmPath.str() : std::string();
   record.motionMerge = run.motionFlag == 1;
   record.zTransform = run.zFlag != 0;
+  record.motionModel = run.motionModel.expansion;
+  record.censorFD = run.motionModel.censorFD;
   record.method = run.method;
   return record;
 }
@@ -181,7 +183,8 @@ void RunRecorder::recordNotSaved() {
   subjects_.push_back(subjectReport(std::string()));
 }
 
-void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& motionPath) {
+void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& motionPath,
+                               const numerics::MotionSummary* summary) {
   if (!active_ || subject_ == nullptr) return;
   const confounds::DesignMatrixRead read = confounds::readDesignMatrixFile(mergedPath.str());
   if (!read.complete) {
@@ -202,6 +205,11 @@ void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& mo
   std::string bytes;
   if (readFileBytes(motionPath, bytes).ok())
     motion.checksum = checksum64(bytes.data(), bytes.size());
+  if (summary != nullptr) {
+    motion.meanFD = summary->meanFD;
+    motion.maxFD = summary->maxFD;
+    motion.censored = summary->censored;
+  }
   const DesignStats stats = computeDesignStats(predictors);
   writeRecord(mergedPath.str(), stats, motion);
 
@@ -211,6 +219,14 @@ void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& mo
     report.predictors = std::move(predictors);
     report.stats = stats;
     report.findings = input_.findings;
+    if (summary != nullptr) {
+      report.motion.known = true;
+      report.motion.displacement = summary->displacement;
+      report.motion.meanFD = summary->meanFD;
+      report.motion.maxFD = summary->maxFD;
+      report.motion.censored = summary->censored;
+      report.motion.censorFD = settings_.motionModel.censorFD;
+    }
   }
 }
 

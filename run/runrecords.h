@@ -19,6 +19,8 @@
 #include "design/plan.h"
 #include "run/regressors.h"
 #include "design/runsettings.h"
+#include "design/motionmodel.h"
+#include "numerics/motionmeasures.h"
 #include "model/pluginstate.h"
 
 namespace ppi::analysis {
@@ -59,7 +61,9 @@ class RunRecorder {
   // the report with its findings, and has no record.
   void recordNotSaved();
   // The merged design matrix's record; it stands for the subject in the report.
-  void recordMerged(const PathText& mergedPath, const std::string& motionPath);
+  // `motion`, when given, is the subject's displacement and censoring.
+  void recordMerged(const PathText& mergedPath, const std::string& motionPath,
+                    const numerics::MotionSummary* motion = nullptr);
   // Writes the report and publishes its path in "PPIReportFile".
   // `stoppedAt`: 0 when the run completed, else the subject (from 1) that stopped it.
   // `notListed`: the subjects whose design has an error.

@@ -208,11 +208,14 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   // from here on: its path replaces the saved one.
   std::string motionPath;
   if (settings.motionFlag == 1) {
+    numerics::MotionSummary motion;
     if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath,
-                                 &outputs.report, subjectWhere(number, timeCourse))) {
+                                 &outputs.report, subjectWhere(number, timeCourse),
+                                 settings.motionModel, &motion)) {
       return stop;
     }
-    outputs.records.recordMerged(savedPath, motionPath);
+    reportMotion(motion, settings.motionModel, timeCourse, number, outputs.report);
+    outputs.records.recordMerged(savedPath, motionPath, &motion);
   }
   // A merged file is this run's too: no later subject may be saved over it.
   if (!savedBefore(savedPath, outputs.savedThisRun)) outputs.savedThisRun.push_back(savedPath);

@@ -232,3 +232,27 @@ test('the report shows as status and problems, which stay until the next command
   gui.onControlEvent('saveList', '');
   assert.deepEqual([host.controls.status.value, host.controls.problems.value], ['Save: 1 subject saved to s.ppi', '']);
 });
+
+test('the motion model and the censoring threshold reach the run; a threshold that is no number is refused', () => {
+  const host = openDialog(fakePlugin(['Faces', 'Rest']));
+  assert.equal(host.controls.moCoModel.kind, 'choice');
+  assert.equal(host.controls.moCoModel.extra.split('\n').length, 3);
+  assert.equal(host.controls.moCoModel.enabled, false, 'off until the motion predictors are added');
+  gui.onControlEvent('addSubject', '');
+  gui.onControlEvent('list2', 'Faces');
+  gui.onControlEvent('moCoModel', '2');
+  assert.match(host.controls.checks.value, /Warning: The motion model and censoring have no effect/);
+  gui.onControlEvent('addMoCo', '1');
+  assert.equal(host.controls.censorFD.enabled, true);
+  gui.onControlEvent('censorFD', '0,5');
+  assert.match(host.controls.checks.value, /Error: The censoring threshold "0,5" is not a number/);
+  gui.onControlEvent('start', '');
+  assert.deepEqual(host.commands, ['AddSubject'], 'Start refused');
+  gui.onControlEvent('censorFD', ' 0.5 ');
+  gui.onControlEvent('start', '');
+  assert.deepEqual([host.ints.addMoCo, host.ints.moCoModel, host.strings.censorFD], [1, 24, '0.5']);
+  gui.onControlEvent('moCoModel', '0');
+  gui.onControlEvent('censorFD', '');
+  gui.onControlEvent('start', '');
+  assert.deepEqual([host.ints.moCoModel, host.strings.censorFD], [6, '0']);
+});

@@ -164,12 +164,12 @@ test('runSettings: the integers and the ordered CondID entries, emptying an earl
                                                   options }), 3);
   assert.deepEqual(standard, {
     ints: { whichapproach: 0, baseline: 0, changePredName: 1, saveMDM: 1, addMoCo: 1, zMC: 0,
-            interactionLevel: 0, regionSummary: 0, centrePsych: 0 },
-    strings: { 'CondID-0': 'Face\tlist0', 'CondID-1': 'Faces\tlist2', 'CondID-2': '' },
+            interactionLevel: 0, regionSummary: 0, centrePsych: 0, moCoModel: 6 },
+    strings: { 'CondID-0': 'Face\tlist0', 'CondID-1': 'Faces\tlist2', 'CondID-2': '', censorFD: '0' },
     entryCount: 2
   });
   const generalized = logic.runSettings(checkState({ approach: logic.GENERALIZED, baselineText: '2' }), 2);
-  assert.deepEqual(generalized.strings, { 'CondID-0': '', 'CondID-1': '', gPPIConditions: '' });
+  assert.deepEqual(generalized.strings, { 'CondID-0': '', 'CondID-1': '', gPPIConditions: '', censorFD: '0' });
   assert.equal(generalized.entryCount, 0);
   assert.deepEqual([generalized.ints.whichapproach, generalized.ints.baseline], [1, 2]);
 });
@@ -204,6 +204,12 @@ test('runSettings: each method option is 1 only when chosen as 1', () => {
     const ints = logic.runSettings(checkState(method ? { method } : {}), 0).ints;
     assert.deepEqual(logic.METHOD_PARAMETERS.map((name) => ints[name]), expected, what);
   }
+});
+
+test('parseMillimetres: plain decimal numbers of at least 0, an empty field 0', () => {
+  const cases = [['', 0], [' 0.5 ', 0.5], ['2', 2], ['.25', 0.25], ['3.', 3],
+                 ['0,5', null], ['-0.5', null], ['1e-1', null], ['0.5mm', null], ['abc', null]];
+  for (const [text, expected] of cases) assert.equal(logic.parseMillimetres(text), expected, text);
 });
 
 test('multiStudyFile pairs each time course with its design matrix', () => {

@@ -40,7 +40,7 @@ ProvenanceInput sampleInput() {
                                {"Houses", true, "Houses list0", -1},
                                {"Noise", false, "", 0}};
   input.region = {"C:\\study\\regions.voi", "V1 left", 2, 120, 117};
-  input.motion = {true, "C:\\study\\s1_3DMC.sdm", 0x0123456789abcdefULL};
+  input.motion = {true, "C:\\study\\s1_3DMC.sdm", 0x0123456789abcdefULL, 0.125, 0.75, {6, 40}};
   input.signal = {812.5, 14.25};
   input.design = ppi::analysis::computeDesignStats(
       {{"PPI_Faces_V1", {1, -1, 1, -1}, PredictorRole::ppiTerm},
@@ -80,7 +80,9 @@ TEST(ProvenanceJson, ParsesBackWithEveryPartInOrder) {
   EXPECT_EQ(settings["label"], "V1");
   EXPECT_EQ(settings["multiStudy"]["enabled"], true);
   EXPECT_EQ(settings["multiStudy"]["path"], "C:\\study\\Multistudy_PPI.mdm");
-  EXPECT_EQ(settings["motion"], ordered_json::parse(R"({"merge": true, "zTransform": false})"));
+  EXPECT_EQ(settings["motion"],
+            ordered_json::parse(
+                R"({"merge": true, "zTransform": false, "model": 6, "censorFD": 0.0})"));
   EXPECT_EQ(
       settings["method"],
       ordered_json::parse(R"({"interactionLevel": 2, "regionSummary": 1, "centrePsych": 1})"));
@@ -101,7 +103,8 @@ TEST(ProvenanceJson, ParsesBackWithEveryPartInOrder) {
                                     "voxelsListed": 120, "voxelsInside": 117})"));
   EXPECT_EQ(
       record["inputs"]["motion"],
-      ordered_json::parse(R"({"path": "C:\\study\\s1_3DMC.sdm", "checksum": "0123456789abcdef"})"));
+      ordered_json::parse(R"({"path": "C:\\study\\s1_3DMC.sdm", "checksum": "0123456789abcdef",
+                              "meanFD": 0.125, "maxFD": 0.75, "censoredVolumes": [7, 41]})"));
   EXPECT_EQ(record["signal"],
             ordered_json::parse(R"({"mean": 812.5, "standardDeviation": 14.25})"));
 

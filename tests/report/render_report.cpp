@@ -256,7 +256,7 @@ int run(const Options& options) {
 
   // A window far taller than any plausible page, so that the page's height
   // shows as the drawn rows.
-  const int windowHeight = 1500 + 1500 * subjects;
+  const int windowHeight = 1500 + 1900 * subjects;
   Picture page;
   double seconds = 0;
   if (!screenshot(options, workDir, url, windowHeight, page, &seconds)) {
