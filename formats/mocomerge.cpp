@@ -260,8 +260,39 @@ std::string insertFileSuffix(std::string_view path, std::string_view suffix) {
   return result;
 }
 
+namespace {
+
+// The caller's log, keeping the latest line: the reason of a merge that stops.
+class KeptLineLog final : public LogSink {
+ public:
+  explicit KeptLineLog(LogSink& log) : log_(log) {}
+  void text(const char* line) override {
+    log_.text(line);
+    latest = line;
+  }
+  std::string latest;
+
+ private:
+  LogSink& log_;
+};
+
+MoCoMerge mergeMotion(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
+                      LogSink& log, AddedColumns& added);
+
+}  // namespace
+
 MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
                        LogSink& log, AddedColumns added) {
+  KeptLineLog kept(log);
+  MoCoMerge result = mergeMotion(designPath, moco, zTransform, kept, added);
+  if (!result.complete) result.problem = kept.latest;
+  return result;
+}
+
+namespace {
+
+MoCoMerge mergeMotion(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
+                      LogSink& log, AddedColumns& added) {
   MoCoMerge result;
   if (!wellFormed(moco)) {
     log.text("The motion estimates were not read whole; they are not merged.");
@@ -313,5 +344,7 @@ MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_
   }
   return result;
 }
+
+}  // namespace
 
 }  // namespace ppi::confounds

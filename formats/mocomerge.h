@@ -45,6 +45,7 @@ std::string insertFileSuffix(std::string_view path, std::string_view suffix);
 struct MoCoMerge {
   bool complete = false;   // the merged file was written whole and now exists
   std::string mergedPath;  // the merged file's path, once formed
+  std::string problem;     // when not complete: the line that said why
 };
 
 // Columns a confound model adds after the six motion predictors: first the

@@ -65,6 +65,12 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   if (moco.valid) added = expandMotion(moco, model, summary);
   MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag, log, std::move(added));
   if (!merge.complete) {
+    if (report != nullptr && !merge.problem.empty()) {
+      report->add({Severity::error, where, merge.problem,
+                   "Check the motion-estimates file and the motion model; the design matrix "
+                   "saved before the merge is left as it is.",
+                   "motion-not-merged"});
+    }
     host::logText(kNotAdded);
     return false;
   }
