@@ -37,7 +37,9 @@ MessageText describeMethodOptions(const MethodOptions& options) {
   text.format("interactionLevel %d (%s), regionSummary %d (%s), centrePsych %d (%s)",
               options.interactionLevel, options.neuralLevel() ? "neural" : "BOLD",
               options.regionSummary, options.eigenvariate() ? "first eigenvariate" : "mean",
-              options.centrePsych, options.centred() ? "centred" : "as is");
+              options.centrePsych,
+              options.neuralLevel() ? "centred: always at the neural level"
+                                    : (options.centred() ? "centred" : "as is"));
   return text;
 }
 

@@ -67,7 +67,7 @@ bool formInteraction(const char* name, const std::vector<float>& region,
   if (inputs.options.neuralLevel()) {
     float* values = interactionValues(name);
     if (values == nullptr) return false;
-    if (inputs.options.centred()) centreOverRun(values, volumes);
+    centreOverRun(values, volumes);  // always at this level: see neuralppi.h
     for (std::size_t t = 0; t < volumes; ++t) values[t] *= inputs.neural[t];
     host::applyTwoGammaHRFToPredictorWithName(name);
     return true;

@@ -19,8 +19,16 @@
 // over the run: the estimate's level is not determined by the data (see
 // deconvolve), and a centred s keeps the term free of a multiple of h * p,
 // just as the z-normalised y at the BOLD level. centre is the mean of p over
-// the run under centrePsych 1, else 0. No other scaling: H s reproduces y in
-// its own units, so the term is on the BOLD-level term's scale.
+// the run, always (centrePsych has no say here). Uncentred, the term would
+// carry centre times the deconvolution's residual (mostly the seed's own
+// measurement noise, which the region signal y carries but s does not), so
+// that it follows the seed's ordinary coupling to a region and shows an
+// "interaction" wherever p's mean is not 0: a one-sided or unbalanced
+// contrast, every term of the generalized approach. At the BOLD level
+// centring changes no t of the term (the centred and uncentred terms span the
+// same columns once y is in the model), which is why it stays optional there.
+// No other scaling: H s reproduces y in its own units, so the term is on the
+// BOLD-level term's scale.
 #pragma once
 
 #include <vector>

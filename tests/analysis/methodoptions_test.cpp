@@ -123,17 +123,21 @@ TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
   } rows[] = {
       {"BoldCentred", 0, 0, 1, 0,
        "interactionLevel 0 (BOLD), regionSummary 0 (mean), centrePsych 1 (centred)"},
+      // At the neural level the factor is centred whatever centrePsych says.
       {"Neural", 1, 0, 0, 0,
-       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)"},
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (centred: always at "
+       "the neural level)"},
       {"NeuralCentred", 1, 0, 1, 0,
-       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 1 (centred)"},
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 1 (centred: always at "
+       "the neural level)"},
       {"NeuralGeneralized", 1, 0, 0, 1,
-       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)"},
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (centred: always at "
+       "the neural level)"},
       {"Eigenvariate", 0, 1, 0, 0,
        "interactionLevel 0 (BOLD), regionSummary 1 (first eigenvariate), centrePsych 0 (as is)"},
       {"EigenvariateNeuralCentredGeneralized", 1, 1, 1, 1,
        "interactionLevel 1 (neural), regionSummary 1 (first eigenvariate), centrePsych 1 "
-       "(centred)"},
+       "(centred: always at the neural level)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -159,7 +163,7 @@ TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
         const Signal factor = convolved(psych);
         return times(row.centre == 1 ? centred(factor) : factor, region);
       }
-      return convolved(times(row.centre == 1 ? centred(psych) : psych, neural));
+      return convolved(times(centred(psych), neural));
     };
     if (row.approach == 1) {
       for (std::size_t c = 0; c < 3; ++c) {
