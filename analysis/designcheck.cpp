@@ -212,6 +212,15 @@ bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
   return true;
 }
 
+void reportDeconvolution(const DeconvolutionSummary& deconvolution,
+                         const model::SubjectRecord& subject, std::size_t number, Report& report) {
+  const std::string warning = separationWarning(deconvolution);
+  if (warning.empty()) return;
+  host::logLine("Plugin> Warning: subject %zu (%s): %s.", number,
+                subject.timeCoursePath().c_str(), warning.c_str());
+  report.warning(subjectWhere(number, subject), warning + ".");
+}
+
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,
                          const model::SubjectRecord& subject, std::size_t number, Report& report) {
   if (outside <= 0) return;

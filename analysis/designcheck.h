@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/deconvolution.h"
 #include "analysis/regressors.h"
 #include "analysis/runsettings.h"
 #include "common/report.h"
@@ -86,6 +87,13 @@ struct GroupDesign {
 bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
                       const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
                       Report& report);
+
+// A deconvolution at the neural level that could not separate the region
+// signal from noise (separationWarning decides and words it): a warning line
+// in the log and a warning in the report, which the subject's record and the
+// QC report carry too.
+void reportDeconvolution(const DeconvolutionSummary& deconvolution,
+                         const model::SubjectRecord& subject, std::size_t number, Report& report);
 
 // Voxels of the region outside the time course's grid (the log has its line).
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,

@@ -33,6 +33,7 @@
 
 #include <vector>
 
+#include "analysis/deconvolution.h"
 #include "analysis/methodoptions.h"
 #include "common/boundedtext.h"
 
@@ -41,6 +42,10 @@ namespace ppi::analysis {
 struct InteractionInputs {
   MethodOptions options;
   std::vector<float> neural;  // s, centred, one value per volume; at the neural level only
+  DeconvolutionSummary deconvolution;  // how the deconvolution went; done at the neural level
+  // The fit the deconvolution made of the region signal, H s + c (s before
+  // centring), one value per volume; at the neural level only, for the QC report.
+  std::vector<float> reconvolved;
 };
 
 // Prepares a subject's inputs before its design matrix is built: logs one

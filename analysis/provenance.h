@@ -15,7 +15,11 @@
 //                  "protocol": {"path": path | "linked to the time course", "conditions": [names]},
 //                  "region": {"file", "name", "index", "voxelsListed", "voxelsInside"},
 //                  "motion": {"path", "checksum"} | null when not merged},
-//     "signal":   {"mean", "standardDeviation"},
+//     "signal":   {"mean", "standardDeviation", "eigenvariateShare" (with the first
+//                  eigenvariate only)},
+//     "deconvolution": {"penalty", "relativePenalty", "effectiveParameters", "volumes",
+//                       "kernelVolumes", "gridEdge": "lowest" | "highest" | null}
+//                      (at the neural level only),
 //     "predictors": [{"name", "mean", "standardDeviation", "minimum", "maximum", "constant"}],
 //     "correlations": {"names": [the varying predictors], "matrix": [[r, ...], ...],
 //                      "vif": [{"name", "vif": number | "infinite"}]},
@@ -30,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/deconvolution.h"
 #include "analysis/designstats.h"
 #include "analysis/runrecord.h"
 
@@ -65,10 +70,11 @@ struct MotionInput {
   std::uint64_t checksum = 0;  // checksum64 of its bytes
 };
 
-// The region's mean time course before z-normalisation.
+// The region's signal (mean or eigenvariate) before z-normalisation.
 struct SignalSummary {
   double mean = 0;
   double standardDeviation = 0;
+  double eigenvariateShare = -1;  // with the first eigenvariate, the variance it explains
 };
 
 struct ProvenanceInput {
@@ -80,6 +86,7 @@ struct ProvenanceInput {
   RegionInput region;
   MotionInput motion;
   SignalSummary signal;
+  DeconvolutionSummary deconvolution;  // at the neural level
   DesignStats design;  // computeDesignStats of the saved predictors
   std::vector<std::string> warnings;
 };

@@ -5,20 +5,24 @@
 //     subject, and whether all designs have the same predictors in order;
 //   - per subject a figure of the region signal, task regressors, PPI terms,
 //     complementary regressor and motion predictors over the volumes, with the
-//     weighted conditions shaded; the predictors' correlation matrix; flags;
+//     weighted conditions shaded; at the neural level a second figure of the
+//     region signal, the deconvolution's fit of it and the neural signal, with
+//     the deconvolution's figures; the predictors' correlation matrix; flags;
 //   - a short guide to reading it.
 // Every text from the user or the host is escaped for HTML.
 //
 // Each subject's part is <section class="subject-section" id="subject-K"> (K
 // from 1). Its figure is <figure class="subject" id="figure-K"> and holds one
 // <path class="trace ROLE"> per drawn predictor, ROLE one of signal, task, ppi,
-// complementary, motion.
+// complementary, motion. The neural-level figure is <figure class="neural"
+// id="neural-K"> with <path class="trace ROLE">, ROLE one of signal, fit, neural.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "analysis/deconvolution.h"
 #include "analysis/designstats.h"
 #include "analysis/runrecord.h"
 
@@ -46,6 +50,12 @@ struct SubjectReport {
   std::vector<ConditionWeight> conditions;  // the protocol's conditions and their weights
   std::vector<ConditionBoxCar> boxCars;     // the weighted conditions
   std::vector<std::string> warnings;
+  double eigenvariateShare = -1;  // with the first eigenvariate: the variance it explains
+  // At the neural level: how the deconvolution went, the neural signal it
+  // estimated (centred) and its fit of the region signal (H s + c).
+  DeconvolutionSummary deconvolution;
+  std::vector<float> neuralSignal;
+  std::vector<float> reconvolved;
 };
 
 struct RunEnd {

@@ -19,6 +19,9 @@ struct RegionTimeCourse {
   std::int32_t voxelsInside = 0;  // of those, inside the time course's grid
   double rawMean = 0;             // the signal before z-normalisation
   double rawStandardDeviation = 0;
+  // With the first eigenvariate: the share of the voxels' variance it explains
+  // (0 to 1); negative with the mean.
+  double eigenvariateShare = -1;
   // The samples as the host handed them out (the whole grid, every volume),
   // valid while the host keeps the time course: the provenance record takes
   // their checksum, when records are kept.

@@ -238,6 +238,9 @@ bool runSubject(const model::Subject& subject, std::size_t number, const RunSett
   if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
     return false;
   }
+  outputs.records.noteDeconvolution(interaction.deconvolution, interaction.neural,
+                                    interaction.reconvolved);
+  reportDeconvolution(interaction.deconvolution, timeCourse, number, outputs.report);
 
   host::clearDesignMatrix();
   const SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));

@@ -166,6 +166,8 @@ void RunRecorder::beginSubject(const model::Subject& subject) {
   hostPredictors_.clear();
   added_.clear();
   boxCars_.clear();
+  neural_.clear();
+  reconvolved_.clear();
   activeBoxCars = &boxCars_;
   activeVolumes = static_cast<std::size_t>(subject.timeCourse.nrOfVolumes);
 
@@ -196,6 +198,16 @@ void RunRecorder::noteRegion(const RegionTimeCourse& region) {
   input_.region.voxelsInside = region.voxelsInside;
   input_.signal.mean = region.rawMean;
   input_.signal.standardDeviation = region.rawStandardDeviation;
+  input_.signal.eigenvariateShare = region.eigenvariateShare;
+}
+
+void RunRecorder::noteDeconvolution(const DeconvolutionSummary& deconvolution,
+                                    const std::vector<float>& neural,
+                                    const std::vector<float>& reconvolved) {
+  if (!active_ || subject_ == nullptr) return;
+  input_.deconvolution = deconvolution;
+  neural_ = neural;
+  reconvolved_ = reconvolved;
 }
 
 void RunRecorder::noteDesign(const SubjectSettings& settings, const PredictorNames& names) {
@@ -265,6 +277,10 @@ void RunRecorder::recordSaved(const PathText& savedPath) {
   report.conditions = input_.protocol.conditions;
   report.boxCars = boxCars_;
   report.warnings = input_.warnings;
+  report.eigenvariateShare = input_.signal.eigenvariateShare;
+  report.deconvolution = input_.deconvolution;
+  report.neuralSignal = neural_;
+  report.reconvolved = reconvolved_;
   subjects_.push_back(std::move(report));
 }
 

@@ -58,6 +58,10 @@ class RunRecorder {
 
   void beginSubject(const model::Subject& subject);
   void noteRegion(const RegionTimeCourse& region);
+  // At the neural level: how the region signal's deconvolution went, the
+  // neural signal (centred) and the fit it makes of the region signal.
+  void noteDeconvolution(const DeconvolutionSummary& deconvolution,
+                         const std::vector<float>& neural, const std::vector<float>& reconvolved);
   // After the design matrix is assembled: the predictors read back from the host.
   void noteDesign(const SubjectSettings& settings, const PredictorNames& names);
   // The saved design matrix's record.
@@ -95,6 +99,7 @@ class RunRecorder {
   std::vector<Predictor> hostPredictors_;
   PredictorNames added_;
   std::vector<ConditionBoxCar> boxCars_;
+  std::vector<float> neural_, reconvolved_;
   bool generalized_ = false;
   std::size_t ppiTerms_ = 0;
   std::string firstSaved_;
