@@ -16,8 +16,13 @@ MessageText describeMethodOptions(const MethodOptions& options) {
   for (const MethodOptionInfo& option : kMethodOptions) {
     const int value = options.*option.field;
     if (!text.empty()) text += ", ";
+    // At the neural level the factor is centred whatever the option says.
+    const bool alwaysCentred =
+        option.field == &MethodOptions::centrePsych && options.neuralLevel();
     text += std::string(option.parameter) + " " + std::to_string(value) + " (" +
-            option.meaning[value == 1 ? 1 : 0] + ")";
+            (alwaysCentred ? "centred: always at the neural level"
+                           : option.meaning[value == 1 ? 1 : 0]) +
+            ")";
   }
   MessageText described;
   described.format("%s", text.c_str());

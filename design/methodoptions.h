@@ -9,7 +9,9 @@
 //                       host (neural level).
 //   "regionSummary"     0: the region's mean; 1: its first eigenvariate.
 //   "centrePsych"       0: the psychological factor as it is; 1: its mean
-//                       over the run subtracted before the product.
+//                       over the run subtracted before the product. At the
+//                       BOLD level only: at the neural level the factor is
+//                       always centred (run/neuralppi.h).
 #pragma once
 
 #include "common/boundedtext.h"
@@ -23,7 +25,9 @@ struct MethodOptions {
 
   bool neuralLevel() const { return interactionLevel == 1; }
   bool eigenvariate() const { return regionSummary == 1; }
-  bool centred() const { return centrePsych == 1; }
+  // Whether the psychological factor is centred before the product: at the
+  // neural level always, at the BOLD level when asked.
+  bool centred() const { return centrePsych == 1 || neuralLevel(); }
   bool any() const;
 };
 
@@ -44,7 +48,8 @@ constexpr MethodOptionInfo kMethodOptions[] = {
     {"centrePsych", &MethodOptions::centrePsych, {"as is", "centred"}, "centre psychological"},
 };
 
-// "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)".
+// "interactionLevel 0 (BOLD), regionSummary 0 (mean), centrePsych 1 (centred)"; at the neural
+// level "centrePsych 0 (centred: always at the neural level)".
 MessageText describeMethodOptions(const MethodOptions& options);
 
 }  // namespace ppi::analysis

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
+#include <cstring>
 #include <utility>
 
 namespace ppi::analysis {
@@ -296,7 +297,57 @@ NeuralEstimate deconvolve(const std::vector<float>& bold, const std::vector<doub
   for (std::size_t t = 0; t < n; ++t) {
     best.values[t] = static_cast<float>(bestSignal[static_cast<Eigen::Index>(t)]);
   }
+  best.gridPoint = bestPoint;
+  best.relativePenalty = std::pow(10.0, kGcvLowestExponent + bestPoint * kGcvExponentStep);
+  best.edge = bestPoint == 0                   ? GridEdge::lowest
+              : bestPoint == kGcvGridPoints - 1 ? GridEdge::highest
+                                                : GridEdge::none;
   return best;
+}
+
+DeconvolutionSummary summarizeDeconvolution(const NeuralEstimate& estimate,
+                                            std::size_t kernelVolumes) {
+  DeconvolutionSummary summary;
+  if (!estimate.ok) return summary;
+  summary.done = true;
+  summary.volumes = estimate.values.size();
+  summary.kernelVolumes = kernelVolumes;
+  summary.penalty = estimate.lambda;
+  summary.relativePenalty = estimate.relativePenalty;
+  summary.effectiveParameters = estimate.hatTrace;
+  summary.edge = estimate.edge;
+  return summary;
+}
+
+std::string separationWarning(const DeconvolutionSummary& summary) {
+  if (!summary.done) return {};
+  const bool lowest = summary.edge == GridEdge::lowest;
+  const bool overfitted = summary.effectiveParameters >
+                          kEffectiveParameterLimit * static_cast<double>(summary.volumes);
+  if (!lowest && !overfitted) return {};
+  char figures[kMessageLimit + 1];
+  formatBounded(figures, sizeof figures,
+                "%s%.1f effective parameters of %zu volumes%s",
+                lowest ? "the deconvolution's penalty is the lowest of its grid; " : "",
+                summary.effectiveParameters, summary.volumes, overfitted ? ", above " : "");
+  if (overfitted) {
+    const std::size_t used = std::strlen(figures);
+    formatBounded(figures + used, sizeof figures - used, "%.0f %%",
+                  100.0 * kEffectiveParameterLimit);
+  }
+  return std::string(kNotSeparatedFromNoise) + " (" + figures + ")";
+}
+
+const char* gridEdgeName(GridEdge edge) {
+  switch (edge) {
+    case GridEdge::lowest:
+      return "lowest";
+    case GridEdge::highest:
+      return "highest";
+    case GridEdge::none:
+      break;
+  }
+  return "";
 }
 
 }  // namespace ppi::analysis

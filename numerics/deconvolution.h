@@ -33,6 +33,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "common/boundedtext.h"
@@ -49,15 +50,56 @@ constexpr int kGcvGridPoints = 25;
 constexpr double kGcvLowestExponent = -4.0;
 constexpr double kGcvExponentStep = 0.25;
 
+// Where the chosen penalty lies on the grid: at its lowest point (the fit
+// follows the data, noise and all, as closely as the grid allows), at its
+// highest (the smoothest signal the grid allows), or between.
+enum class GridEdge { none, lowest, highest };
+
 struct NeuralEstimate {
   bool ok = false;
-  std::vector<float> values;  // one per volume of the BOLD signal
-  double lambda = 0.0;        // the penalty weight chosen
-  double gcv = 0.0;           // its GCV score
-  double hatTrace = 0.0;      // tr A at that weight: the fit's effective parameters
-  double offset = 0.0;        // c: the BOLD signal's level the fit took apart
-  MessageText why;            // empty when ok; otherwise why there is no estimate
+  std::vector<float> values;     // one per volume of the BOLD signal
+  double lambda = 0.0;           // the penalty weight chosen
+  double relativePenalty = 0.0;  // rho of that weight (see the grid above)
+  int gridPoint = -1;            // k of that weight
+  GridEdge edge = GridEdge::none;
+  double gcv = 0.0;          // its GCV score
+  double hatTrace = 0.0;     // tr A at that weight: the fit's effective parameters
+  double offset = 0.0;       // c: the BOLD signal's level the fit took apart
+  MessageText why;           // empty when ok; otherwise why there is no estimate
 };
+
+// How a subject's deconvolution went, for its record, its QC report and the
+// dialog: nothing (done false) at the BOLD level.
+struct DeconvolutionSummary {
+  bool done = false;
+  std::size_t volumes = 0;        // of the region signal
+  std::size_t kernelVolumes = 0;  // of the host's kernel as measured
+  double penalty = 0.0;           // lambda
+  double relativePenalty = 0.0;   // rho
+  double effectiveParameters = 0.0;
+  GridEdge edge = GridEdge::none;
+};
+
+DeconvolutionSummary summarizeDeconvolution(const NeuralEstimate& estimate,
+                                            std::size_t kernelVolumes);
+
+// Effective parameters above this share of the volumes: the fit has spent
+// nearly a parameter on every volume, and the "neural signal" is mostly noise.
+constexpr double kEffectiveParameterLimit = 0.9;
+
+// The warning's own text; separationWarning adds the figures behind it.
+constexpr const char* kNotSeparatedFromNoise =
+    "the region signal could not be separated from noise at the neural level; prefer the BOLD "
+    "level or the mean for this subject";
+
+// The one rule for a deconvolution that cannot be trusted: the penalty on the
+// grid's lowest point, or more effective parameters than kEffectiveParameterLimit
+// of the volumes. Empty when the deconvolution went well (or did not run);
+// otherwise kNotSeparatedFromNoise followed by the figures in parentheses.
+std::string separationWarning(const DeconvolutionSummary& summary);
+
+// "lowest", "highest" or "" for none.
+const char* gridEdgeName(GridEdge edge);
 
 // Estimates the neural signal behind `bold` (one value per volume, e.g. the
 // z-normalised region signal) for the kernel `kernel` (one value per volume of

@@ -1,4 +1,4 @@
-// The kernels behind analysis/regionsum.h, over raw arrays, one per path and
+// The kernels behind numerics/regionsum.h, over raw arrays, one per path and
 // sample type. Only regionsum.cpp calls them.
 #pragma once
 

@@ -137,7 +137,12 @@ std::string provenanceJson(const ProvenanceInput& input) {
                         {"todo", finding.todo}});
   }
 
-  const json record = {
+  json signal = {{"mean", number(input.signal.mean)},
+                 {"standardDeviation", number(input.signal.standardDeviation)}};
+  if (input.signal.eigenvariateShare >= 0) {
+    signal["eigenvariateShare"] = number(input.signal.eigenvariateShare);
+  }
+  json record = {
       {"plugin",
        {{"name", input.plugin.name},
         {"version", input.plugin.version},
@@ -145,14 +150,24 @@ std::string provenanceJson(const ProvenanceInput& input) {
         {"created", isoUtc(input.createdUtc)}}},
       {"settings", settingsJson(input.settings, input.protocol.conditions)},
       {"inputs", inputsJson(input)},
-      {"signal",
-       {{"mean", number(input.signal.mean)},
-        {"standardDeviation", number(input.signal.standardDeviation)}}},
-      {"predictors", predictorsJson(input.design)},
-      {"correlations", correlationsJson(input.design)},
-      {"warnings", warnings},
-      {"findings", findings},
+      {"signal", signal},
   };
+  // Only what the run did: the default record keeps its keys.
+  const DeconvolutionSummary& deconvolution = input.deconvolution;
+  if (deconvolution.done) {
+    const char* edge = gridEdgeName(deconvolution.edge);
+    record["deconvolution"] = {
+        {"penalty", number(deconvolution.penalty)},
+        {"relativePenalty", number(deconvolution.relativePenalty)},
+        {"effectiveParameters", number(deconvolution.effectiveParameters)},
+        {"volumes", deconvolution.volumes},
+        {"kernelVolumes", deconvolution.kernelVolumes},
+        {"gridEdge", *edge != '\0' ? json(edge) : json(nullptr)}};
+  }
+  record["predictors"] = predictorsJson(input.design);
+  record["correlations"] = correlationsJson(input.design);
+  record["warnings"] = warnings;
+  record["findings"] = findings;
   // Stray bytes in texts become U+FFFD rather than an exception.
   return record.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

@@ -17,7 +17,11 @@
 //                  "region": {"file", "name", "index", "voxelsListed", "voxelsInside"},
 //                  "motion": {"path", "checksum", "meanFD", "maxFD",
 //                             "censoredVolumes": [volumes from 1]} | null when not merged},
-//     "signal":   {"mean", "standardDeviation"},
+//     "signal":   {"mean", "standardDeviation", "eigenvariateShare" (with the first
+//                  eigenvariate only)},
+//     "deconvolution": {"penalty", "relativePenalty", "effectiveParameters", "volumes",
+//                       "kernelVolumes", "gridEdge": "lowest" | "highest" | null}
+//                      (at the neural level only),
 //     "predictors": [{"name", "mean", "standardDeviation", "minimum", "maximum", "constant"}],
 //     "correlations": {"names": [the varying predictors], "matrix": [[r, ...], ...],
 //                      "vif": [{"name", "vif": number | "infinite"}]},
@@ -37,6 +41,7 @@
 #include "common/report.h"
 #include "numerics/designstats.h"
 #include "report/runrecord.h"
+#include "numerics/deconvolution.h"
 
 namespace ppi::analysis {
 
@@ -73,10 +78,11 @@ struct MotionInput {
   std::vector<std::size_t> censored;  // volumes with a spike predictor, from 0
 };
 
-// The region's mean time course before z-normalisation.
+// The region's signal (mean or eigenvariate) before z-normalisation.
 struct SignalSummary {
   double mean = 0;
   double standardDeviation = 0;
+  double eigenvariateShare = -1;  // with the first eigenvariate, the variance it explains
 };
 
 struct ProvenanceInput {
@@ -88,6 +94,7 @@ struct ProvenanceInput {
   RegionInput region;
   MotionInput motion;
   SignalSummary signal;
+  DeconvolutionSummary deconvolution;  // at the neural level
   DesignStats design;  // computeDesignStats of the saved predictors
   std::vector<std::string> warnings;  // the findings as the dialog lists them
   std::vector<Finding> findings;      // the subject's findings: checks, region, motion

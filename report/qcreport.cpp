@@ -635,6 +635,93 @@ std::string displacementFigure(const MotionReport& motion, std::size_t number) {
   return svg;
 }
 
+// The neural level's figure: the region signal, the deconvolution's fit of it
+// (the neural signal reconvolved with the host's kernel, plus the offset) and
+// the neural signal itself, over the volumes. Empty when the deconvolution did
+// not run.
+std::string neuralFigure(const SubjectReport& subject, std::size_t number) {
+  if (!subject.deconvolution.done || subject.neuralSignal.empty()) return {};
+  std::vector<Predictor> shown;
+  for (const Predictor& predictor : subject.predictors) {
+    if (predictor.role == PredictorRole::regionSignal) {
+      shown.push_back(predictor);
+      break;
+    }
+  }
+  shown.push_back({"Fit: neural signal reconvolved", subject.reconvolved, PredictorRole::other});
+  shown.push_back({"Neural signal (deconvolved)", subject.neuralSignal, PredictorRole::other});
+  const TraceStyle styles[] = {{"signal", "#222222", "", 1.6, Panel::main},
+                               {"fit", "#d62728", "5 3", 1.6, Panel::main},
+                               {"neural", "#1f77b4", "", 1.2, Panel::main}};
+  std::vector<Trace> traces;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    traces.push_back({&shown[i], styles[shown.size() == 3 ? i : i + 1]});
+  }
+  std::size_t volumes = 0;
+  for (const Trace& trace : traces) volumes = std::max(volumes, trace.predictor->values.size());
+  const double xHigh = static_cast<double>(std::max<std::size_t>(volumes, 1));
+  const Ticks xTicks = roundTicks(0, xHigh, 10);
+  const double plotWidth = kFigureWidth - kPlotLeft - kPlotRight;
+  const PanelBox box{
+      kPlotLeft, 10, plotWidth, kMainHeight, 0, xHigh, valueRange(traces, Panel::main)};
+  const double axisBottom = box.top + box.height;
+  std::vector<LegendItem> legend;
+  for (const Trace& trace : traces) {
+    legend.push_back({trace.predictor->name, "", trace.style.colour, trace.style.dash,
+                      trace.style.width, false});
+  }
+  const int columns = static_cast<int>((kFigureWidth - kPlotLeft) / kLegendColumnWidth);
+  const double legendTop = axisBottom + 52;
+  const double rows = std::ceil(static_cast<double>(legend.size()) / columns);
+  const double height = legendTop + rows * kLegendRowHeight + 4;
+
+  std::string svg;
+  svg +=
+      "<figure class=\"neural\" id=\"neural-" + integer(static_cast<long long>(number)) + "\">\n";
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fixed(kFigureWidth, 0) +
+         "\" height=\"" + fixed(height, 0) + "\" viewBox=\"0 0 " + fixed(kFigureWidth, 0) + " " +
+         fixed(height, 0) + "\" role=\"img\">\n";
+  appendXGrid(svg, box, xTicks);
+  appendYAxis(svg, box, "Signal");
+  for (const Trace& trace : traces) appendTrace(svg, box, trace);
+  appendPanelFrame(svg, box);
+  for (double value : xTicks.values) {
+    appendLineStart(svg, "tickmark", box.x(value), box.x(value), axisBottom, axisBottom + 5);
+    svg += "\"/>\n<text class=\"tick x\" x=\"";
+    appendCoordinate(svg, box.x(value));
+    svg += "\" y=\"";
+    appendCoordinate(svg, axisBottom + 19);
+    svg += "\" text-anchor=\"middle\">" + fixed(value, xTicks.decimals) + "</text>\n";
+  }
+  svg += "<text class=\"axis-title\" x=\"";
+  appendCoordinate(svg, kPlotLeft + plotWidth / 2);
+  svg += "\" y=\"";
+  appendCoordinate(svg, axisBottom + 38);
+  svg += "\" text-anchor=\"middle\">Volume</text>\n";
+  appendLegend(svg, legend, legendTop);
+  svg += "</svg>\n<figcaption>Subject " + integer(static_cast<long long>(number)) +
+         ", neural level: the region signal, the deconvolution's fit of it and the neural "
+         "signal it estimated (centred), which the PPI terms multiply. A fit that follows every "
+         "wiggle of the region signal, with a jagged neural signal, has modelled noise.</figcaption>\n"
+         "</figure>\n";
+  return svg;
+}
+
+// The deconvolution's figures as HTML: penalty, where it lies on the grid,
+// effective parameters.
+std::string deconvolutionText(const DeconvolutionSummary& deconvolution) {
+  char penalty[64];
+  formatBounded(penalty, sizeof penalty, "%.4g (%.4g relative to the data's scale)",
+                deconvolution.penalty, deconvolution.relativePenalty);
+  const char* edge = deconvolution.edge == GridEdge::lowest    ? ", the lowest of its grid"
+                     : deconvolution.edge == GridEdge::highest ? ", the highest of its grid"
+                                                                : "";
+  return "penalty " + std::string(penalty) + edge + "; " +
+         fixed(deconvolution.effectiveParameters, 1) + " effective parameters of " +
+         integer(static_cast<long long>(deconvolution.volumes)) + " volumes; the host's kernel " +
+         integer(static_cast<long long>(deconvolution.kernelVolumes)) + " volumes long";
+}
+
 // --------------------------------------------------------------- flags ----
 
 // The name of a predictor of the statistics, or an empty text for an index
@@ -716,6 +803,22 @@ svg .tickmark { stroke: #999999; stroke-width: 1; }
 .note { color: #555555; font-size: 13px; }
 )";
 
+// The method actually used, in words.
+std::string methodInWords(const MethodOptions& method) {
+  std::string words = method.eigenvariate() ? "the region's first eigenvariate"
+                                            : "the region's mean";
+  if (method.neuralLevel()) {
+    words +=
+        ", deconvolved to a neural signal; the interaction formed at the neural level with the "
+        "psychological factor centred (always at this level)";
+  } else {
+    words += method.centred() ? "; the interaction formed at the BOLD level with the "
+                                "psychological factor centred"
+                              : "; the interaction formed at the BOLD level";
+  }
+  return words;
+}
+
 void appendSettingRow(std::string& html, const char* name, const std::string& valueHtml) {
   html += "<tr><th>";
   html += name;
@@ -770,6 +873,7 @@ void appendSettings(std::string& html, const QcReportInput& input) {
     method += (method.empty() ? "" : ", ") + std::string(option.reportName) + " " +
               integer(settings.method.*option.field);
   }
+  if (settings.method.any()) method += " (" + methodInWords(settings.method) + ")";
   appendSettingRow(html, "Method options", method);
   html += "</table>\n";
 }
@@ -931,8 +1035,18 @@ void appendSubject(std::string& html, const SubjectReport& subject, std::size_t 
   appendSettingRow(html, "Design file", subject.designFile.empty()
                                            ? std::string("not saved (the design has an error)")
                                            : escaped(subject.designFile));
+  if (subject.eigenvariateShare >= 0) {
+    appendSettingRow(html, "Region summary",
+                     "first eigenvariate, explaining " +
+                         fixed(100.0 * subject.eigenvariateShare, 1) +
+                         " % of the voxels' variance");
+  }
+  if (subject.deconvolution.done) {
+    appendSettingRow(html, "Deconvolution", deconvolutionText(subject.deconvolution));
+  }
   html += "</table>\n";
   html += subjectFigure(subject, number);
+  html += neuralFigure(subject, number);
   if (subject.motion.known) html += displacementFigure(subject.motion, number);
   html += "<h3>Findings</h3>\n";
   if (subject.findings.empty()) {
@@ -979,6 +1093,39 @@ the grid mean the region file does not match the time course's space; an unnamed
 gets no weight and drops out of the contrast.</p>
 )";
 
+// Replaces the one occurrence of `from` in `text`.
+void replaceOnce(std::string& text, std::string_view from, std::string_view to) {
+  const std::size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+}
+
+// The guide, naming the method the run used.
+std::string howToRead(const MethodOptions& method) {
+  std::string text = kHowToRead;
+  if (method.eigenvariate()) {
+    replaceOnce(text, "the region's mean time course, z-normalised",
+                "the region's first eigenvariate (the time course of the first principal "
+                "component of its voxels, each centred over time), z-normalised");
+  }
+  if (method.neuralLevel()) {
+    replaceOnce(text,
+                "the task regressor times the region signal; its\nestimate",
+                "formed at the neural level: the psychological factor (the weighted "
+                "conditions' box-car before convolution), centred over the run, times the neural "
+                "signal deconvolved from the region signal, then convolved with the host's "
+                "response function; its estimate");
+    replaceOnce(text, "<li><b>Motion predictors</b>",
+                "<li><b>Neural level</b> (the second figure): the region signal, the "
+                "deconvolution's fit of it and the neural signal it estimated. The penalty is "
+                "chosen by generalized cross-validation on a grid; a penalty at the grid's lowest "
+                "point, or effective parameters above 90 % of the volumes, means the fit spent a "
+                "parameter on nearly every volume: the neural signal is mostly amplified noise, "
+                "and the subject is flagged. Prefer the BOLD level or the mean for such a "
+                "subject.</li>\n<li><b>Motion predictors</b>");
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string qcReportHtml(const QcReportInput& input) {
@@ -995,7 +1142,7 @@ std::string qcReportHtml(const QcReportInput& input) {
   appendSummary(html, input);
   for (std::size_t s = 0; s < input.subjects.size(); ++s)
     appendSubject(html, input.subjects[s], s + 1);
-  html += kHowToRead;
+  html += howToRead(input.settings.method);
   html += "</body>\n</html>\n";
   return html;
 }

@@ -5,7 +5,9 @@
 //     subject, and whether all designs have the same predictors in order;
 //   - per subject a figure of the region signal, task regressors, PPI terms,
 //     complementary regressor and motion predictors over the volumes, with the
-//     weighted conditions shaded; the predictors' correlation matrix; the
+//     weighted conditions shaded; at the neural level a second figure of the
+//     region signal, the deconvolution's fit of it and the neural signal, with
+//     the deconvolution's figures; the predictors' correlation matrix; the
 //     subject's findings (the same the dialog and the record list);
 //   - a short guide to reading it.
 // Every text from the user or the host is escaped for HTML.
@@ -13,7 +15,8 @@
 // Each subject's part is <section class="subject-section" id="subject-K"> (K
 // from 1). Its figure is <figure class="subject" id="figure-K"> and holds one
 // <path class="trace ROLE"> per drawn predictor, ROLE one of signal, task, ppi,
-// complementary, motion.
+// complementary, motion. The neural-level figure is <figure class="neural"
+// id="neural-K"> with <path class="trace ROLE">, ROLE one of signal, fit, neural.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +27,7 @@
 #include "common/report.h"
 #include "numerics/designstats.h"
 #include "report/runrecord.h"
+#include "numerics/deconvolution.h"
 
 namespace ppi::analysis {
 
@@ -60,6 +64,12 @@ struct SubjectReport {
   std::vector<ConditionBoxCar> boxCars;     // the weighted conditions
   std::vector<Finding> findings;  // the subject's findings, as the dialog and the record have them
   MotionReport motion;
+  double eigenvariateShare = -1;  // with the first eigenvariate: the variance it explains
+  // At the neural level: how the deconvolution went, the neural signal it
+  // estimated (centred) and its fit of the region signal (H s + c).
+  DeconvolutionSummary deconvolution;
+  std::vector<float> neuralSignal;
+  std::vector<float> reconvolved;
 };
 
 struct RunEnd {

@@ -121,6 +121,16 @@ void checkGroupSeed(const std::string& regionName, const std::string& regionFile
        "seed-differs"});
 }
 
+void reportDeconvolution(const DeconvolutionSummary& deconvolution,
+                         const model::SubjectRecord& subject, std::size_t number, Report& report) {
+  const std::string warning = separationWarning(deconvolution);
+  if (warning.empty()) return;
+  host::logLine("Plugin> Warning: subject %zu (%s): %s.", number,
+                subject.timeCoursePath().c_str(), warning.c_str());
+  report.add({Severity::warning, subjectWhere(number, subject), warning + ".", "",
+              "deconvolution-noise"});
+}
+
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,
                          const model::SubjectRecord& subject, std::size_t number, Report& report) {
   if (outside <= 0) return;

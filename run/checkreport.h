@@ -13,6 +13,7 @@
 #include "design/motionmodel.h"
 #include "numerics/motionmeasures.h"
 #include "model/subject.h"
+#include "numerics/deconvolution.h"
 
 namespace ppi::analysis {
 
@@ -66,6 +67,12 @@ void checkGroupSeed(const std::string& regionName, const std::string& regionFile
 // above its limit ("motion-mean-fd") are warnings, with a log line each.
 void reportMotion(const numerics::MotionSummary& motion, const confounds::MotionModel& model,
                   const model::SubjectRecord& subject, std::size_t number, Report& report);
+
+// A deconvolution at the neural level that could not separate the region
+// signal from noise (separationWarning decides and words it): a warning
+// ("deconvolution-noise") and a warning line in the log.
+void reportDeconvolution(const DeconvolutionSummary& deconvolution,
+                         const model::SubjectRecord& subject, std::size_t number, Report& report);
 
 // Voxels of the region outside the time course's grid (the log has its line).
 void reportVoxelsOutside(int outside, int total, const std::string& voiName,

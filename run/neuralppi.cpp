@@ -31,6 +31,8 @@ bool prepareInteraction(const MethodOptions& options, const std::vector<float>& 
                         const char* vtcPath, InteractionInputs& inputs) {
   inputs.options = options;
   inputs.neural.clear();
+  inputs.deconvolution = DeconvolutionSummary();
+  inputs.reconvolved.clear();
   if (options.any()) {
     host::logLine("Plugin> Method options: %s.", describeMethodOptions(options).c_str());
   }
@@ -52,6 +54,15 @@ bool prepareInteraction(const MethodOptions& options, const std::vector<float>& 
         vtcPath, estimate.why.c_str());
     return false;
   }
+  inputs.deconvolution = summarizeDeconvolution(estimate, response.kernel.size());
+  inputs.reconvolved.assign(estimate.values.size(), 0.0f);
+  for (std::size_t t = 0; t < estimate.values.size(); ++t) {
+    double sum = estimate.offset;
+    for (std::size_t k = 0; k <= t && k < response.kernel.size(); ++k) {
+      sum += response.kernel[k] * estimate.values[t - k];
+    }
+    inputs.reconvolved[t] = static_cast<float>(sum);
+  }
   centreOverRun(estimate.values.data(), estimate.values.size());
   inputs.neural = std::move(estimate.values);
   host::logLine(
@@ -67,7 +78,7 @@ bool formInteraction(const char* name, const std::vector<float>& region,
   if (inputs.options.neuralLevel()) {
     float* values = interactionValues(name);
     if (values == nullptr) return false;
-    if (inputs.options.centred()) centreOverRun(values, volumes);
+    centreOverRun(values, volumes);  // always at this level: see neuralppi.h
     for (std::size_t t = 0; t < volumes; ++t) values[t] *= inputs.neural[t];
     host::applyTwoGammaHRFToPredictorWithName(name);
     return true;

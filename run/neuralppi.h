@@ -14,18 +14,27 @@
 //   PPI = h * ((p - centre) . s)
 //
 // with s the neural signal estimated from y by deconvolution with the
-// host's own kernel h (analysis/deconvolution.h), measured per subject
-// through the host's convolution (analysis/hostresponse.h), and then centred
+// host's own kernel h (numerics/deconvolution.h), measured per subject
+// through the host's convolution (run/hostresponse.h), and then centred
 // over the run: the estimate's level is not determined by the data (see
 // deconvolve), and a centred s keeps the term free of a multiple of h * p,
 // just as the z-normalised y at the BOLD level. centre is the mean of p over
-// the run under centrePsych 1, else 0. No other scaling: H s reproduces y in
-// its own units, so the term is on the BOLD-level term's scale.
+// the run, always (centrePsych has no say here). Uncentred, the term would
+// carry centre times the deconvolution's residual (mostly the seed's own
+// measurement noise, which the region signal y carries but s does not), so
+// that it follows the seed's ordinary coupling to a region and shows an
+// "interaction" wherever p's mean is not 0: a one-sided or unbalanced
+// contrast, every term of the generalized approach. At the BOLD level
+// centring changes no t of the term (the centred and uncentred terms span the
+// same columns once y is in the model), which is why it stays optional there.
+// No other scaling: H s reproduces y in its own units, so the term is on the
+// BOLD-level term's scale.
 #pragma once
 
 #include <vector>
 
 #include "design/methodoptions.h"
+#include "numerics/deconvolution.h"
 #include "common/boundedtext.h"
 
 namespace ppi::analysis {
@@ -33,6 +42,10 @@ namespace ppi::analysis {
 struct InteractionInputs {
   MethodOptions options;
   std::vector<float> neural;  // s, centred, one value per volume; at the neural level only
+  DeconvolutionSummary deconvolution;  // how the deconvolution went; done at the neural level
+  // The fit the deconvolution made of the region signal, H s + c (s before
+  // centring), one value per volume; at the neural level only, for the QC report.
+  std::vector<float> reconvolved;
 };
 
 // Prepares a subject's inputs before its design matrix is built: logs one

@@ -60,11 +60,12 @@ std::vector<std::size_t> sampleOffsets(const std::int32_t* voxels, std::int32_t 
   return offsets;
 }
 
-// The region's first eigenvariate into `values`, with one log line of the
-// share of variance it explains. False, after one log line, when there is none.
+// The region's first eigenvariate into `values` and the share of the voxels'
+// variance it explains into `explainedShare`, with one log line of it. False, after one log line, when there is none.
 bool regionEigenvariate(const std::int16_t* intSamples, const float* floatSamples, bool sixteenBit,
                         const std::vector<std::size_t>& offsets, std::size_t volumes,
-                        const char* voiName, const char* vtcPath, std::vector<float>& values) {
+                        const char* voiName, const char* vtcPath, std::vector<float>& values,
+                        double& explainedShare) {
   Eigenvariate component = sixteenBit ? firstEigenvariate(intSamples, offsets, volumes)
                                       : firstEigenvariate(floatSamples, offsets, volumes);
   if (!component.ok) {
@@ -78,6 +79,7 @@ bool regionEigenvariate(const std::int16_t* intSamples, const float* floatSample
       "variance.",
       voiName, 100.0 * component.explainedShare, offsets.size());
   values = std::move(component.values);
+  explainedShare = component.explainedShare;
   return true;
 }
 
@@ -191,7 +193,8 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
   std::vector<float> sums(volumes, 0.0f);
   if (firstEigenvariate) {
     if (!regionEigenvariate(intSamples, floatSamples, sixteenBit, offsets, volumes,
-                            region.voiName.c_str(), vtcPath.c_str(), sums)) {
+                            region.voiName.c_str(), vtcPath.c_str(), sums,
+                            region.eigenvariateShare)) {
       return false;
     }
   } else {

@@ -19,6 +19,9 @@ struct RegionTimeCourse {
   std::int32_t voxelsInside = 0;  // of those, inside the time course's grid
   double rawMean = 0;             // the signal before z-normalisation
   double rawStandardDeviation = 0;
+  // With the first eigenvariate: the share of the voxels' variance it explains
+  // (0 to 1); negative with the mean.
+  double eigenvariateShare = -1;
   // The samples as the host handed them out (the whole grid, every volume),
   // valid while the host keeps the time course: the provenance record takes
   // their checksum, when records are kept.
@@ -35,7 +38,7 @@ struct RegionTimeCourse {
 // signal, or data the host does not hand out.
 //
 // With `firstEigenvariate`, the region's first eigenvariate takes the mean's
-// place (analysis/eigenvariate.h: the voxels centred over time, the sign that
+// place (numerics/eigenvariate.h: the voxels centred over time, the sign that
 // correlates positively with the mean), z-normalised as the mean is; one log
 // line gives the share of the voxels' variance it explains.
 bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,

@@ -84,6 +84,8 @@ void RunRecorder::beginSubject(const model::Subject& subject) {
   hostPredictors_.clear();
   plan_ = DesignPlan();
   boxCars_.clear();
+  neural_.clear();
+  reconvolved_.clear();
 
   const model::SubjectRecord& tc = subject.timeCourse;
   TimeCourseInput& timeCourse = input_.timeCourse;
@@ -112,6 +114,16 @@ void RunRecorder::noteRegion(const RegionTimeCourse& region) {
   input_.region.voxelsInside = region.voxelsInside;
   input_.signal.mean = region.rawMean;
   input_.signal.standardDeviation = region.rawStandardDeviation;
+  input_.signal.eigenvariateShare = region.eigenvariateShare;
+}
+
+void RunRecorder::noteDeconvolution(const DeconvolutionSummary& deconvolution,
+                                    const std::vector<float>& neural,
+                                    const std::vector<float>& reconvolved) {
+  if (!active_ || subject_ == nullptr) return;
+  input_.deconvolution = deconvolution;
+  neural_ = neural;
+  reconvolved_ = reconvolved;
 }
 
 void RunRecorder::noteDesign(const SubjectSettings& settings, const DesignPlan& plan,
@@ -175,6 +187,10 @@ SubjectReport RunRecorder::subjectReport(const std::string& designFile) const {
   report.conditions = input_.protocol.conditions;
   report.boxCars = boxCars_;
   report.findings = subjectFindings();
+  report.eigenvariateShare = input_.signal.eigenvariateShare;
+  report.deconvolution = input_.deconvolution;
+  report.neuralSignal = neural_;
+  report.reconvolved = reconvolved_;
   return report;
 }
 

@@ -55,6 +55,10 @@ class RunRecorder {
   // back from the host.
   void noteDesign(const SubjectSettings& settings, const DesignPlan& plan,
                   const std::vector<Predictor>& predictors, const DesignStats& stats);
+  // At the neural level: how the region signal's deconvolution went, the
+  // neural signal (centred) and the fit it makes of the region signal.
+  void noteDeconvolution(const DeconvolutionSummary& deconvolution,
+                         const std::vector<float>& neural, const std::vector<float>& reconvolved);
   // The saved design matrix's record.
   void recordSaved(const PathText& savedPath);
   // A subject whose design was not saved (a check found an error): it is in
@@ -93,6 +97,7 @@ class RunRecorder {
   DesignStats hostStats_;
   DesignPlan plan_;
   BoxCars boxCars_;
+  std::vector<float> neural_, reconvolved_;
   std::string firstSaved_;
 
   std::vector<SubjectReport> subjects_;

@@ -145,6 +145,9 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
     return stop;
   }
+  outputs.records.noteDeconvolution(interaction.deconvolution, interaction.neural,
+                                    interaction.reconvolved);
+  reportDeconvolution(interaction.deconvolution, timeCourse, number, outputs.report);
 
   host::clearDesignMatrix();
   SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));

@@ -17,11 +17,15 @@
 
 namespace {
 
+using ppi::analysis::DeconvolutionSummary;
 using ppi::analysis::deconvolve;
+using ppi::analysis::GridEdge;
 using ppi::analysis::kGcvExponentStep;
 using ppi::analysis::kGcvGridPoints;
 using ppi::analysis::kGcvLowestExponent;
 using ppi::analysis::NeuralEstimate;
+using ppi::analysis::separationWarning;
+using ppi::analysis::summarizeDeconvolution;
 
 using signals::correlation;
 using signals::widened;
@@ -160,6 +164,7 @@ TEST(Deconvolution, GcvChoosesMoreSmoothingAtHigherNoise) {
 // hat matrix formed and its trace taken, GCV at every point of the grid.
 struct DenseFit {
   double lambda = 0.0, gcv = 0.0, hatTrace = 0.0, offset = 0.0;
+  int point = -1;  // k of lambda on the grid
   Vector values;
 };
 
@@ -196,6 +201,7 @@ DenseFit denseFit(const std::vector<float>& bold, const std::vector<double>& ker
       best.gcv = gcv;
       best.hatTrace = trace;
       best.offset = coefficients[n];
+      best.point = k;
       best.values = coefficients.head(n);
     }
   }
@@ -223,6 +229,12 @@ TEST_P(DenseReference, AgreesOnWeightScoreTraceOffsetAndEstimate) {
   ASSERT_TRUE(estimate.ok) << estimate.why.c_str();
   const DenseFit reference = denseFit(data.bold, row.kernel);
   EXPECT_DOUBLE_EQ(estimate.lambda, reference.lambda);
+  EXPECT_EQ(estimate.gridPoint, reference.point);
+  EXPECT_DOUBLE_EQ(estimate.relativePenalty,
+                   std::pow(10.0, kGcvLowestExponent + reference.point * kGcvExponentStep));
+  EXPECT_EQ(estimate.edge, reference.point == 0                    ? GridEdge::lowest
+                           : reference.point == kGcvGridPoints - 1 ? GridEdge::highest
+                                                                   : GridEdge::none);
   EXPECT_NEAR(estimate.gcv, reference.gcv, 1e-8 * reference.gcv);
   EXPECT_NEAR(estimate.hatTrace, reference.hatTrace, 1e-7);
   EXPECT_NEAR(estimate.offset, reference.offset, 1e-6);
@@ -299,5 +311,84 @@ INSTANTIATE_TEST_SUITE_P(
         EdgeRow{"SilentSignal", std::vector<float>(40, 0.0f), standin::twoGammaKernel(2000.0),
                 nullptr}),
     [](const testing::TestParamInfo<EdgeRow>& info) { return info.param.name; });
+
+}  // namespace
+
+namespace {
+
+// Where the choice falls on the grid, for signals that put it on either edge:
+// a convolved signal without noise (the least penalty fits it best, with a
+// parameter spent on nearly every volume: what a region signal with hardly
+// any noise left, e.g. an eigenvariate, gives), white noise through the
+// kernel (whose best account is the smoothest signal).
+TEST(Deconvolution, GridEdgeOfTheChoice) {
+  const std::vector<double> kernel = standin::twoGammaKernel(2000.0);
+  std::vector<float> noise;
+  const Vector white = signals::gaussian(200, 5);
+  for (Eigen::Index t = 0; t < white.size(); ++t) noise.push_back(static_cast<float>(white[t]));
+  const struct {
+    const char* name;
+    std::vector<float> bold;
+    std::vector<double> kernel;
+    GridEdge edge;
+  } rows[] = {
+      {"Clean", synthesise(blocks(10, 10), kernel, 0.0).bold, kernel, GridEdge::lowest},
+      {"WhiteNoise", noise, kernel, GridEdge::highest},
+      {"BlocksNoisy", synthesise(blocks(10, 10), kernel, 0.3).bold, kernel, GridEdge::none},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const NeuralEstimate estimate = deconvolve(row.bold, row.kernel);
+    ASSERT_TRUE(estimate.ok) << estimate.why.c_str();
+    EXPECT_EQ(estimate.edge, row.edge) << "grid point " << estimate.gridPoint;
+    const DeconvolutionSummary summary = summarizeDeconvolution(estimate, row.kernel.size());
+    EXPECT_TRUE(summary.done);
+    EXPECT_EQ(summary.volumes, row.bold.size());
+    EXPECT_EQ(summary.kernelVolumes, row.kernel.size());
+    EXPECT_EQ(summary.penalty, estimate.lambda);
+    EXPECT_EQ(summary.effectiveParameters, estimate.hatTrace);
+    EXPECT_EQ(summary.edge, estimate.edge);
+    // The one rule flags the clean signal's fit (nearly all volumes spent), not the others.
+    EXPECT_EQ(separationWarning(summary).empty(), row.edge != GridEdge::lowest);
+  }
+  EXPECT_FALSE(summarizeDeconvolution(NeuralEstimate(), 3).done);
+}
+
+// The one rule: a penalty on the grid's lowest point, or effective parameters
+// above 90 % of the volumes, and the text that says so.
+TEST(Deconvolution, SeparationWarning) {
+  const std::string text =
+      "the region signal could not be separated from noise at the neural level; prefer the BOLD "
+      "level or the mean for this subject";
+  const struct {
+    const char* name;
+    bool done;
+    GridEdge edge;
+    double effective;
+    std::string warning;  // empty: none
+  } rows[] = {
+      {"NotRun", false, GridEdge::lowest, 157.0, ""},
+      {"Between", true, GridEdge::none, 40.0, ""},
+      {"HighestEdge", true, GridEdge::highest, 3.0, ""},
+      {"AtNinetyPercent", true, GridEdge::none, 180.0, ""},
+      {"LowestEdge", true, GridEdge::lowest, 60.0,
+       text + " (the deconvolution's penalty is the lowest of its grid; 60.0 effective "
+              "parameters of 200 volumes)"},
+      {"AboveNinetyPercent", true, GridEdge::none, 180.5,
+       text + " (180.5 effective parameters of 200 volumes, above 90 %)"},
+      {"Both", true, GridEdge::lowest, 197.0,
+       text + " (the deconvolution's penalty is the lowest of its grid; 197.0 effective "
+              "parameters of 200 volumes, above 90 %)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    DeconvolutionSummary summary;
+    summary.done = row.done;
+    summary.volumes = 200;
+    summary.edge = row.edge;
+    summary.effectiveParameters = row.effective;
+    EXPECT_EQ(separationWarning(summary), row.warning);
+  }
+}
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "host/hostprototypes.h"
 #include "standin/hrf.h"
 #include "tests/support/studyfixture.h"
+#include "tests/support/fakehost.h"
 
 namespace {
 
@@ -123,17 +126,21 @@ TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
   } rows[] = {
       {"BoldCentred", 0, 0, 1, 0,
        "interactionLevel 0 (BOLD), regionSummary 0 (mean), centrePsych 1 (centred)"},
+      // At the neural level the factor is centred whatever centrePsych says.
       {"Neural", 1, 0, 0, 0,
-       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)"},
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (centred: always at "
+       "the neural level)"},
       {"NeuralCentred", 1, 0, 1, 0,
-       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 1 (centred)"},
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 1 (centred: always at "
+       "the neural level)"},
       {"NeuralGeneralized", 1, 0, 0, 1,
-       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (as is)"},
+       "interactionLevel 1 (neural), regionSummary 0 (mean), centrePsych 0 (centred: always at "
+       "the neural level)"},
       {"Eigenvariate", 0, 1, 0, 0,
        "interactionLevel 0 (BOLD), regionSummary 1 (first eigenvariate), centrePsych 0 (as is)"},
       {"EigenvariateNeuralCentredGeneralized", 1, 1, 1, 1,
        "interactionLevel 1 (neural), regionSummary 1 (first eigenvariate), centrePsych 1 "
-       "(centred)"},
+       "(centred: always at the neural level)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -159,7 +166,7 @@ TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
         const Signal factor = convolved(psych);
         return times(row.centre == 1 ? centred(factor) : factor, region);
       }
-      return convolved(times(row.centre == 1 ? centred(psych) : psych, neural));
+      return convolved(times(centred(psych), neural));
     };
     if (row.approach == 1) {
       for (std::size_t c = 0; c < 3; ++c) {
@@ -182,6 +189,103 @@ TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
     // response probe was cleared away.
     EXPECT_EQ(model.predictor(ppi::analysis::kResponseProbeName), nullptr);
     EXPECT_TRUE(model.canariesIntact());
+  }
+}
+
+// How the deconvolution went reaches the subject's record, its QC report and,
+// when the one rule says the neural signal is mostly noise, the dialog's
+// report; the eigenvariate's share of variance reaches the record. A region
+// signal without noise is what the rule catches (the fit spends a parameter
+// on nearly every volume); whether it holds is checked against the rule
+// applied to an independent deconvolution of the same region signal.
+TEST(MethodOptions, TheDeconvolutionReachesTheRecordTheQcReportAndTheDialog) {
+  const struct {
+    const char* name;
+    int level, summary;
+    double noise;  // added to every sample, white, relative to the samples' spread
+    bool warns;    // the neural signal is found not separated from noise
+  } rows[] = {
+      {"BoldDefault", 0, 0, 0.0, false},
+      {"NeuralClean", 1, 0, 0.0, true},
+      // Noise far above the signal in every voxel: the fit smooths.
+      {"NeuralEigenvariateNoisy", 1, 1, 20.0, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SubjectSetup setup = subject();
+    // Every voxel: its own level plus the convolved box-car of Faces and
+    // Houses, and white noise of `noise` times that signal's spread.
+    const Signal clean = convolved(boxCar(setup, {1.0f, 0.5f, 0.0f}));
+    const double noise = row.noise;
+    setup.sample = [clean, noise](int x, int y, int z, int t) {
+      std::mt19937 engine(static_cast<std::uint32_t>(((x * 101 + y) * 101 + z) * 1009 + t));
+      std::normal_distribution<double> normal(0.0, 1.0);
+      return 900.0 + 7.0 * x + 40.0 * clean[static_cast<std::size_t>(t)] +
+             noise * 40.0 * 0.3 * normal(engine);
+    };
+    PluginHarness harness;
+    standin::HostModel& model = harness.model;
+    analysistest::addSubject(harness, setup);
+    model.stringParameters["CondID-0"] = "Faces list2";
+    model.stringParameters["CondID-1"] = "Houses list0";
+    model.intParameters = {{"interactionLevel", row.level}, {"regionSummary", row.summary}};
+    model.saveFileAnswers.push_back({true, "out.sdm"});
+    // A noise-free region signal makes the neural-level PPI term nearly a copy
+    // of the task regressor: that design is an error of its own (its VIF), and
+    // is still saved in dialog mode with its record.
+    const bool completed = harness.run("Start");
+    EXPECT_EQ(completed, !row.warns) << model.stringParameters["PPIReport"];
+    const auto record = nlohmann::json::parse(testsupport::readFile("out.json"));
+    const std::string qc = testsupport::readFile(model.stringParameters["PPIReportFile"]);
+    const std::string dialog = model.stringParameters["PPIReport"];
+    EXPECT_EQ(record["signal"].contains("eigenvariateShare"), row.summary == 1);
+    if (row.summary == 1) {
+      EXPECT_GT(record["signal"]["eigenvariateShare"].get<double>(), 0.0);
+      EXPECT_LE(record["signal"]["eigenvariateShare"].get<double>(), 1.0);
+      EXPECT_NE(qc.find("first eigenvariate, explaining"), std::string::npos);
+    }
+    if (row.level == 0) {
+      EXPECT_FALSE(record.contains("deconvolution"));
+      EXPECT_EQ(qc.find("<figure class=\"neural\""), std::string::npos);
+      EXPECT_EQ(dialog.find(ppi::analysis::kNotSeparatedFromNoise), std::string::npos);
+      continue;
+    }
+    // What the run's own deconvolution of its region signal gives.
+    const Signal region =
+        row.summary == 1 ? plainEigenvariate(setup) : analysistest::plainRegionTimeCourse(setup);
+    std::vector<double> kernel = standin::twoGammaKernel(2000.0);
+    if (kernel.size() > region.size()) kernel.resize(region.size());
+    for (double& k : kernel) k = static_cast<float>(k);
+    const ppi::analysis::NeuralEstimate estimate = ppi::analysis::deconvolve(region, kernel);
+    ASSERT_TRUE(estimate.ok);
+    const auto& deconvolution = record["deconvolution"];
+    EXPECT_NEAR(deconvolution["penalty"].get<double>(), estimate.lambda, 1e-6 * estimate.lambda);
+    EXPECT_NEAR(deconvolution["effectiveParameters"].get<double>(), estimate.hatTrace, 1e-3);
+    EXPECT_EQ(deconvolution["volumes"], kVolumes);
+    EXPECT_EQ(deconvolution["kernelVolumes"], kernel.size());
+    const char* edge = ppi::analysis::gridEdgeName(estimate.edge);
+    EXPECT_EQ(deconvolution["gridEdge"], *edge ? nlohmann::json(edge) : nlohmann::json(nullptr));
+    EXPECT_NE(qc.find("<figure class=\"neural\" id=\"neural-1\">"), std::string::npos);
+    EXPECT_NE(qc.find("formed at the neural level"), std::string::npos);
+    const bool warned = row.warns;
+    EXPECT_EQ(estimate.edge == ppi::analysis::GridEdge::lowest ||
+                  estimate.hatTrace > 0.9 * static_cast<double>(kVolumes),
+              warned);
+    const std::string warning = ppi::analysis::kNotSeparatedFromNoise;
+    EXPECT_EQ(dialog.find("warning: subject 1 (run1.vtc): " + warning) != std::string::npos, warned)
+        << dialog;
+    EXPECT_EQ(record["warnings"].dump().find(warning) != std::string::npos, warned);
+    EXPECT_EQ(qc.find(warning) != std::string::npos, warned);
+    EXPECT_EQ(record["findings"].dump().find("\"deconvolution-noise\"") != std::string::npos,
+              warned);
+    const auto& log = model.log;
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& line) {
+                              return line.rfind("Plugin> Warning: subject 1 (/data/s01/run1.vtc): " +
+                                                    warning,
+                                                0) == 0;
+                            }),
+              warned ? 1 : 0);
   }
 }
 
