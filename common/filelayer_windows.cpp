@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "common/boundedtext.h"
 #include "common/filelayer.h"
@@ -13,6 +14,19 @@ namespace {
 constexpr std::size_t kCallLimit = std::size_t{1} << 30;
 
 constexpr const char* kIsAFolder = "Is a directory";
+constexpr const char* kFileReadOnly = "the file is marked read-only";
+constexpr const char* kTargetReadOnly = "the target file is marked read-only";
+
+// Virus scanners, indexers and backup tools hold a file for a moment after it
+// was written: an open, rename or removal that meets one of them is tried
+// again after each of these pauses (about a second in all) before it fails.
+constexpr DWORD kRetryPauses[] = {15, 30, 60, 120, 240, 500};
+constexpr int kAttempts = static_cast<int>(sizeof kRetryPauses / sizeof kRetryPauses[0]) + 1;
+constexpr DWORD retryMilliseconds() {
+  DWORD sum = 0;
+  for (DWORD pause : kRetryPauses) sum += pause;
+  return sum;
+}
 
 // The system's one-line message for an error code.
 IoStatus errorStatus(DWORD error) {
@@ -31,6 +45,73 @@ IoStatus errorStatus(DWORD error) {
 }
 
 IoStatus lastError() { return errorStatus(GetLastError()); }
+
+// The errors of a file that another program holds open for a moment.
+bool heldByAnother(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
+// Runs `attempt` (a system call returning true on success) until it succeeds,
+// fails with another error than heldByAnother's, is refused by `refuse` (a
+// reason, or null to go on), or the pauses run out; then says why it failed.
+template <typename Attempt, typename Refuse>
+IoStatus retryWhileHeld(Attempt&& attempt, Refuse&& refuse) {
+  for (int tried = 1;; ++tried) {
+    if (attempt()) return {};
+    const DWORD error = GetLastError();
+    if (const char* reason = refuse()) return IoStatus::failure(reason);
+    if (!heldByAnother(error)) return errorStatus(error);
+    if (tried == kAttempts) {
+      return IoStatus::failure(errorStatus(error).message() +
+                               formatLimited(96, nullptr, " (still so after %d tries over %lu ms)",
+                                             kAttempts,
+                                             static_cast<unsigned long>(retryMilliseconds())));
+    }
+    Sleep(kRetryPauses[tried - 1]);
+  }
+}
+
+// A path as the system's wide-character calls take it: made absolute against
+// the current folder and normalised (separators, "." and "..", trailing dots
+// and blanks) as the system does for any path, then marked with \\?\ (or
+// \\?\UNC\ for a network share), so that it may run past MAX_PATH: the
+// plug-in's paths have up to 300 characters, and a replacement adds ".part".
+// The plug-in's texts are in the system's ANSI code page, as for the "A" calls.
+std::wstring systemPath(const std::string& path) {
+  std::wstring wide;
+  if (!path.empty()) {
+    const int size =
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    wide.resize(static_cast<std::size_t>(size));
+    if (size > 0) {
+      MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], size);
+    }
+  }
+  if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (length == 0) return wide;  // the system will say what is wrong with it
+    if (length < full.size()) {
+      full.resize(length);
+      break;
+    }
+    full.resize(length);
+  }
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device (NUL, COM1, ...)
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// The file's attributes, INVALID_FILE_ATTRIBUTES when there is none (see GetLastError).
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+bool isReadOnlyFile(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
 
 class WindowsFile : public File {
  public:
@@ -132,53 +213,81 @@ class WindowsFileSystem : public FileSystem {
   IoStatus open(const std::string& path, OpenMode mode, TextMode text,
                 std::unique_ptr<File>& file) override {
     file.reset();
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring name = systemPath(path);
+    const DWORD attributes = attributesOf(name);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       return IoStatus::failure(kIsAFolder);
     }
-    HANDLE handle = INVALID_HANDLE_VALUE;
+    // The system refuses to write a read-only file; say so (and so it is on
+    // every file system, also where the attribute is not enforced).
+    if (mode != OpenMode::read && isReadOnlyFile(attributes)) {
+      return IoStatus::failure(kFileReadOnly);
+    }
+    DWORD access = GENERIC_WRITE;
+    DWORD sharing = FILE_SHARE_READ;
+    DWORD disposition = CREATE_ALWAYS;
     switch (mode) {
       case OpenMode::read:
-        handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        access = GENERIC_READ;
+        sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        disposition = OPEN_EXISTING;
         break;
       case OpenMode::write:
-        handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
         break;
       case OpenMode::append:
         // Written from the end on; the plug-in is the file's one writer.
-        handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-          LARGE_INTEGER zero{};
-          if (!SetFilePointerEx(handle, zero, nullptr, FILE_END)) {
-            IoStatus status = lastError();
-            CloseHandle(handle);
-            return status;
-          }
-        }
+        disposition = OPEN_ALWAYS;
         break;
     }
-    if (handle == INVALID_HANDLE_VALUE) return lastError();
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    IoStatus opened = retryWhileHeld(
+        [&] {
+          handle = CreateFileW(name.c_str(), access, sharing, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+          return handle != INVALID_HANDLE_VALUE;
+        },
+        [&]() -> const char* {
+          return mode != OpenMode::read && isReadOnlyFile(attributesOf(name)) ? kFileReadOnly
+                                                                              : nullptr;
+        });
+    if (!opened.ok()) return opened;
+    if (mode == OpenMode::append) {
+      LARGE_INTEGER zero{};
+      if (!SetFilePointerEx(handle, zero, nullptr, FILE_END)) {
+        IoStatus status = lastError();
+        CloseHandle(handle);
+        return status;
+      }
+    }
     file = std::make_unique<WindowsFile>(handle, text, flush_);
     return {};
   }
 
   IoStatus renameReplacing(const std::string& from, const std::string& to) override {
-    if (!MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return lastError();
-    }
-    return {};
+    const std::wstring source = systemPath(from);
+    const std::wstring target = systemPath(to);
+    // Replacing a read-only file is refused, as the system itself refuses it
+    // (a file system that ignores the attribute would replace it).
+    auto readOnlyTarget = [&]() -> const char* {
+      return isReadOnlyFile(attributesOf(target)) ? kTargetReadOnly : nullptr;
+    };
+    if (const char* reason = readOnlyTarget()) return IoStatus::failure(reason);
+    return retryWhileHeld(
+        [&] {
+          return MoveFileExW(source.c_str(), target.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        },
+        readOnlyTarget);
   }
 
   IoStatus removeFile(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring name = systemPath(path);
+    const DWORD attributes = attributesOf(name);
     if (attributes == INVALID_FILE_ATTRIBUTES) return lastError();
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return IoStatus::failure(kIsAFolder);
-    if (!DeleteFileA(path.c_str())) return lastError();
-    return {};
+    if (isReadOnlyFile(attributes)) return IoStatus::failure(kFileReadOnly);
+    return retryWhileHeld([&] { return DeleteFileW(name.c_str()) != 0; },
+                          []() -> const char* { return nullptr; });
   }
 
   // The rename was written through (MOVEFILE_WRITE_THROUGH); a folder cannot
@@ -186,7 +295,7 @@ class WindowsFileSystem : public FileSystem {
   IoStatus flushFolder(const std::string&) override { return {}; }
 
   PathKind kind(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = attributesOf(systemPath(path));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       const DWORD error = GetLastError();
       return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||

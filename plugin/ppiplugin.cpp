@@ -1,5 +1,7 @@
 #include "plugin/ppiplugin.h"
 
+#include <new>
+
 #include "commands/execute.h"
 #include "host/binding.h"
 #include "host/hostapi.h"
@@ -10,6 +12,15 @@ ppiplugin::ppiplugin() = default;
 
 // The autosave list's stream is closed, and so flushed, with the state.
 ppiplugin::~ppiplugin() = default;
+
+#if PPI_DESTROY_SLOT
+void* ppiplugin::destroy(unsigned int flags) noexcept {
+  this->~ppiplugin();
+  // The object came from createPlugin's new: it goes back to the same heap.
+  if ((flags & 1u) != 0) ::operator delete(this);
+  return this;
+}
+#endif
 
 bool ppiplugin::execute() {
   return ppi::plugin::guardAbiCall("execute",

@@ -10,7 +10,11 @@
 class PPI_EXPORT ppiplugin : public TYNKPluginInterface {
  public:
   ppiplugin();
-  ~ppiplugin() override;
+  // Virtual where the interface's destructor is (see TYNKPluginInterface.h).
+  ~ppiplugin();
+#if PPI_DESTROY_SLOT
+  void* destroy(unsigned int flags) noexcept override;
+#endif
 
   bool execute() override;
   bool initPlugin() override;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need (once; quick when
 # they are already there). With --windows: what the Windows build and its tests
-# need instead, the mingw-w64 cross compiler (posix thread model) and wine.
+# need instead, the mingw-w64 cross compiler (posix thread model), wine, and
+# clang with lld, which build a test host in Microsoft's C++ ABI.
 # Eigen, nlohmann/json and xxHash are header-only and compiled into the library;
 # libnifti2 (NIfTI images) is linked by the stand-in host and the study tool only.
 # With --fuzz: what the libFuzzer targets need (scripts/fuzz.sh), clang and its
@@ -14,7 +15,7 @@ packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenc
 windows=false
 if [[ ${1:-} == --windows ]]; then
   windows=true
-  packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64
+  packages=(cmake make duktape-dev g++-mingw-w64-x86-64-posix wine wine64 clang lld
     libeigen3-dev nlohmann-json3-dev libxxhash-dev)
 elif [[ ${1:-} == --fuzz ]]; then
   packages=(cmake make clang libclang-rt-14-dev libeigen3-dev nlohmann-json3-dev libxxhash-dev)

@@ -150,7 +150,7 @@ int runHost(const std::string& libraryPath, const std::string& sessionPath) {
       status = kNotAsExpected;
     }
   }
-  delete plugin;  // through the base class, as the host does
+  destroyPlugin(plugin);  // as the host's delete through the base class
   standin::setCurrentHostModel(nullptr);
   std::cout << std::flush;
   standin::unloadLibrary(library.handle);

@@ -6,10 +6,12 @@
 //   <host> <library> bind|refuse
 //
 // "bind": initPlugin must succeed (twice), commands must run, and the object
-// must delete through its base class. Built with HOST_OMIT_INTEGER_INPUT, the
-// host lacks nkGetIntegerInput: the plug-in must still bind, with that entry
-// empty, so "AddSubject", which needs it, is refused before its first dialog. "refuse": initPlugin
-// must return false without calling any host function. Exit status 0 when all held.
+// must be destroyed through its base class (destroyPlugin, as the host's
+// delete). Built with HOST_OMIT_INTEGER_INPUT, the host lacks
+// nkGetIntegerInput: the plug-in must still bind, with that entry empty, so
+// "AddSubject", which needs it, is refused before its first dialog. "refuse":
+// initPlugin must return false without calling any host function. Exit status
+// 0 when all held.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -147,9 +149,9 @@ int main(int argc, char** argv) {
     expect(second->initPlugin(), "a second object starts too");
     expect(gLog.size() == before + 1 && gLog.back() == "\n** Starting PPI plugin (v1.30) **",
            "the second start logs the start-up line again");
-    delete second;
+    destroyPlugin(second);
   }
-  delete plugin;  // through the base class
+  destroyPlugin(plugin);  // as the host's delete through the base class
   binding::closePluginLibrary(library);
   if (gFailures == 0) std::printf("host %s: all expectations held\n", argv[0]);
   return gFailures == 0 ? 0 : 1;

@@ -1,18 +1,20 @@
 # Checks the export and import tables of ppiplugin.dll:
 #   cmake -DOBJDUMP=<objdump> -DDLL=<ppiplugin.dll> -P checkdlltables.cmake
 # It must export exactly the factory, the six getters and the two classes'
-# members, virtual tables and type information, and import from nothing but the
-# system's KERNEL32 and msvcrt (the C++ runtime is linked in).
+# members (slot 0 of the virtual table is ppiplugin::destroy and the
+# destructors are not virtual, so there is no deleting destructor), virtual
+# tables and type information, and import from nothing but the system's
+# KERNEL32 and msvcrt (the C++ runtime is linked in).
 cmake_policy(VERSION 3.16)
 
 set(expected_exports
   _ZN19TYNKPluginInterfaceC1ERKS_ _ZN19TYNKPluginInterfaceC1Ev
   _ZN19TYNKPluginInterfaceC2ERKS_ _ZN19TYNKPluginInterfaceC2Ev
-  _ZN19TYNKPluginInterfaceD0Ev _ZN19TYNKPluginInterfaceD1Ev _ZN19TYNKPluginInterfaceD2Ev
+  _ZN19TYNKPluginInterfaceD1Ev _ZN19TYNKPluginInterfaceD2Ev
   _ZN19TYNKPluginInterfaceaSERKS_
-  _ZN9ppiplugin10initPluginEv _ZN9ppiplugin7executeEv
+  _ZN9ppiplugin10initPluginEv _ZN9ppiplugin7executeEv _ZN9ppiplugin7destroyEj
   _ZN9ppipluginC1Ev _ZN9ppipluginC2Ev
-  _ZN9ppipluginD0Ev _ZN9ppipluginD1Ev _ZN9ppipluginD2Ev
+  _ZN9ppipluginD1Ev _ZN9ppipluginD2Ev
   _ZTI19TYNKPluginInterface _ZTI9ppiplugin _ZTV19TYNKPluginInterface _ZTV9ppiplugin
   createPlugin getAuthor getGUIScript getHelpFile getPluginDescription getPluginName
   getPluginVersion)

@@ -1,12 +1,15 @@
 // The file layer on Windows, run under wine: text mode writes CR LF, a
 // replacement renames over an existing file, folders are neither replaced nor
 // removed, and a failure injected at every step of a replacement and an
-// append leaves the old file and no temporary file. Exits non-zero on any
-// failed check, after printing each.
+// append leaves the old file and no temporary file. Then what the system
+// does to the layer: paths of 300 characters (beyond MAX_PATH with ".part"),
+// a file that another program holds open for a moment or for good, and a file
+// marked read-only. Exits non-zero on any failed check, after printing each.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/filelayer.h"
 #include "tests/support/testfilesystems.h"
@@ -26,32 +29,197 @@ std::string contentOf(const std::string& path) {
   return ppi::readFileBytes(path, content).ok() ? content : "<none>";
 }
 
-}  // namespace
+bool contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
 
-int main() {
+// The path made absolute and marked for the wide calls, which take it past
+// MAX_PATH: how the test itself makes and removes its folders and attributes.
+std::wstring longForm(const std::string& path) {
+  std::wstring wide(path.begin(), path.end());
+  wchar_t full[2048];
+  const DWORD length = GetFullPathNameW(wide.c_str(), 2048, full, nullptr);
+  return L"\\\\?\\" + std::wstring(full, length);
+}
+
+std::string currentFolder() {
   char folder[MAX_PATH];
-  std::snprintf(folder, sizeof folder, "filelayer-check-%lu",
-                static_cast<unsigned long>(GetCurrentProcessId()));
-  CreateDirectoryA(folder, nullptr);
-  const std::string target = std::string(folder) + "\\list.ppi";
-  const std::string part = ppi::partPath(target);
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);
+  return std::string(folder, length);
+}
 
-  check(ppi::replaceFile(target, "a\nb\n", ppi::TextMode::text).ok(), "create in text mode");
-  check(contentOf(target) == "a\r\nb\r\n", "CR LF line ends", contentOf(target));
-  check(ppi::appendToFile(target, "c\n", ppi::TextMode::text).ok(), "append in text mode");
-  check(contentOf(target) == "a\r\nb\r\nc\r\n", "appended at the end", contentOf(target));
-  check(ppi::replaceFile(target, "x\ny", ppi::TextMode::binary).ok(), "replace in binary mode");
-  check(contentOf(target) == "x\ny", "binary bytes as they are", contentOf(target));
+// ---------------------------------------------------------------------------
+// Paths of the plug-in's full 300 characters, in the forms it meets them.
 
-  const std::string sub = std::string(folder) + "\\sub";
-  CreateDirectoryA(sub.c_str(), nullptr);
-  check(!ppi::replaceFile(sub, "z", ppi::TextMode::binary).ok(), "a folder is not replaced");
-  check(!ppi::removeRegularFile(sub).ok(), "a folder is not removed");
-  check(ppi::pathKind(sub) == ppi::PathKind::directory, "the folder is kept");
-  std::string unread = "unread";
-  check(!ppi::readFileBytes(std::string(folder) + "\\none", unread).ok() && unread == "unread",
-        "a missing file is not read");
+struct LongPathCase {
+  const char* name;
+  bool absolute;
+  char separator;
+};
 
+const LongPathCase kLongPathCases[] = {
+    {"absolute path, backslashes", true, '\\'},
+    {"absolute path, forward slashes", true, '/'},
+    {"relative path", false, '\\'},
+};
+
+constexpr std::size_t kPathLimit = 300;
+
+void checkLongPaths(const std::string& folder) {
+  for (const LongPathCase& row : kLongPathCases) {
+    std::string path = row.absolute ? currentFolder() + row.separator + folder : folder;
+    std::vector<std::string> folders;
+    for (char letter = 'a'; path.size() < kPathLimit - 80; ++letter) {
+      path += row.separator + std::string(60, letter);
+      CreateDirectoryW(longForm(path).c_str(), nullptr);
+      folders.push_back(path);
+    }
+    const std::string file = "subject.sdm";
+    path += row.separator + std::string(kPathLimit - path.size() - 1 - file.size(), 'z') + file;
+    const std::string detail = row.name;
+    check(path.size() == kPathLimit, "the path has 300 characters", path);
+
+    ppi::FileResult result = ppi::replaceFile(path, "a\nb\n", ppi::TextMode::text);
+    check(result.ok(), "a file of a 300-character path is created", result.reason());
+    result = ppi::replaceFile(path, "x\ny\n", ppi::TextMode::text);
+    check(result.ok(), "and replaced", result.reason());
+    result = ppi::appendToFile(path, "z\n", ppi::TextMode::text);
+    check(result.ok(), "and appended to", result.reason());
+    check(contentOf(path) == "x\r\ny\r\nz\r\n", "and read back", detail);
+    check(ppi::pathKind(path) == ppi::PathKind::regularFile, "it is a regular file", detail);
+    check(ppi::pathKind(ppi::partPath(path)) == ppi::PathKind::missing, "no temporary file is left",
+          detail);
+    result = ppi::removeRegularFile(path);
+    check(result.ok() && ppi::pathKind(path) == ppi::PathKind::missing, "it is removed",
+          detail + " " + result.reason());
+    DeleteFileW(longForm(path).c_str());
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+      RemoveDirectoryW(longForm(*it).c_str());
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// A file that another program (a virus scanner, an indexer) holds open.
+
+constexpr DWORD kThroughout = INFINITE;
+
+struct HeldCase {
+  const char* name;
+  DWORD sharing;  // what the holder lets others do meanwhile
+  DWORD holdFor;  // milliseconds, or kThroughout
+  bool append;    // else a replacement
+  bool succeeds;
+};
+
+const HeldCase kHeldCases[] = {
+    {"replace, target held without sharing for 150 ms", 0, 150, false, true},
+    {"replace, target held by a reader sharing read and write for 150 ms",
+     FILE_SHARE_READ | FILE_SHARE_WRITE, 150, false, true},
+    {"append, file held without sharing for 150 ms", 0, 150, true, true},
+    {"replace, target held throughout", 0, kThroughout, false, false},
+    {"append, file held throughout", 0, kThroughout, true, false},
+};
+
+struct Holder {
+  HANDLE file;
+  DWORD holdFor;
+};
+
+DWORD WINAPI releaseLater(void* argument) {
+  Holder* holder = static_cast<Holder*>(argument);
+  Sleep(holder->holdFor);
+  CloseHandle(holder->file);
+  return 0;
+}
+
+void checkHeldFiles(const std::string& folder) {
+  const std::string path = folder + "\\held.ppi";
+  for (const HeldCase& row : kHeldCases) {
+    ppi::replaceFile(path, "old\n", ppi::TextMode::binary);
+    Holder holder{CreateFileA(path.c_str(), GENERIC_READ, row.sharing, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  row.holdFor};
+    check(holder.file != INVALID_HANDLE_VALUE, "the file is held", row.name);
+    HANDLE releaser = row.holdFor == kThroughout
+                          ? nullptr
+                          : CreateThread(nullptr, 0, &releaseLater, &holder, 0, nullptr);
+    const DWORD started = GetTickCount();
+    ppi::FileResult result = row.append ? ppi::appendToFile(path, "new\n", ppi::TextMode::binary)
+                                        : ppi::replaceFile(path, "new\n", ppi::TextMode::binary);
+    const DWORD took = GetTickCount() - started;
+    if (releaser != nullptr) {
+      WaitForSingleObject(releaser, INFINITE);
+      CloseHandle(releaser);
+    } else {
+      CloseHandle(holder.file);
+    }
+    std::printf("%s: %s after %lu ms%s%s\n", row.name, result.ok() ? "done" : "failed",
+                static_cast<unsigned long>(took), result.ok() ? "" : ": ", result.reason().c_str());
+    const std::string content = contentOf(path);
+    const std::string detail = std::string(row.name) + ": " + result.reason();
+    if (row.succeeds) {
+      check(result.ok(), "a file held for a moment is written once it is free", detail);
+      check(content == (row.append ? "old\nnew\n" : "new\n"), "with the new text", content);
+    } else {
+      check(!result.ok() && contains(result.reason(), "tries"),
+            "a file held for good is reported after the retries", detail);
+      check(content == "old\n", "and the old file is kept", content);
+    }
+    check(ppi::pathKind(ppi::partPath(path)) == ppi::PathKind::missing, "no temporary file is left",
+          row.name);
+  }
+  ppi::removeRegularFile(path);
+}
+
+// ---------------------------------------------------------------------------
+// A file marked read-only is reported as such and left as it is.
+
+enum class Change { replace, append, remove };
+
+struct ReadOnlyCase {
+  const char* name;
+  Change change;
+};
+
+const ReadOnlyCase kReadOnlyCases[] = {
+    {"replace a read-only file", Change::replace},
+    {"append to a read-only file", Change::append},
+    {"remove a read-only file", Change::remove},
+};
+
+void checkReadOnly(const std::string& folder) {
+  const std::string path = folder + "\\kept.sdm";
+  for (const ReadOnlyCase& row : kReadOnlyCases) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ppi::replaceFile(path, "old\n", ppi::TextMode::binary);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    ppi::FileResult result;
+    switch (row.change) {
+      case Change::replace:
+        result = ppi::replaceFile(path, "new\n", ppi::TextMode::binary);
+        break;
+      case Change::append:
+        result = ppi::appendToFile(path, "new\n", ppi::TextMode::binary);
+        break;
+      case Change::remove:
+        result = ppi::removeRegularFile(path);
+        break;
+    }
+    const std::string detail = std::string(row.name) + ": " + result.reason();
+    check(!result.ok() && contains(result.reason(), "read-only"), "reported as read-only", detail);
+    check(contentOf(path) == "old\n", "the file is kept", detail);
+    check((GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0, "and stays read-only",
+          detail);
+    check(ppi::pathKind(ppi::partPath(path)) == ppi::PathKind::missing, "no temporary file is left",
+          detail);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ppi::removeRegularFile(path);
+}
+
+// A failure injected at every step of a replacement and an append.
+void checkInjectedFaults(const std::string& target) {
   using Operation = ppi::FaultyFileSystem::Operation;
   ppi::FaultyFileSystem faulty(ppi::realFileSystem());
   ppi::ScopedFileSystem scope(faulty);
@@ -72,13 +240,44 @@ int main() {
           check(!result.ok(), "the failure is reported");
           check(append ? content.rfind("old\n", 0) == 0 : content == "old\n",
                 "the old file is kept", result.reason());
-          check(ppi::pathKind(part) == ppi::PathKind::missing, "no temporary file is left",
-                result.reason());
+          check(ppi::pathKind(ppi::partPath(target)) == ppi::PathKind::missing,
+                "no temporary file is left", result.reason());
         }
       }
     }
   }
   faulty.inject({});
+}
+
+}  // namespace
+
+int main() {
+  char folder[MAX_PATH];
+  std::snprintf(folder, sizeof folder, "filelayer-check-%lu",
+                static_cast<unsigned long>(GetCurrentProcessId()));
+  CreateDirectoryA(folder, nullptr);
+  const std::string target = std::string(folder) + "\\list.ppi";
+
+  check(ppi::replaceFile(target, "a\nb\n", ppi::TextMode::text).ok(), "create in text mode");
+  check(contentOf(target) == "a\r\nb\r\n", "CR LF line ends", contentOf(target));
+  check(ppi::appendToFile(target, "c\n", ppi::TextMode::text).ok(), "append in text mode");
+  check(contentOf(target) == "a\r\nb\r\nc\r\n", "appended at the end", contentOf(target));
+  check(ppi::replaceFile(target, "x\ny", ppi::TextMode::binary).ok(), "replace in binary mode");
+  check(contentOf(target) == "x\ny", "binary bytes as they are", contentOf(target));
+
+  const std::string sub = std::string(folder) + "\\sub";
+  CreateDirectoryA(sub.c_str(), nullptr);
+  check(!ppi::replaceFile(sub, "z", ppi::TextMode::binary).ok(), "a folder is not replaced");
+  check(!ppi::removeRegularFile(sub).ok(), "a folder is not removed");
+  check(ppi::pathKind(sub) == ppi::PathKind::directory, "the folder is kept");
+  std::string unread = "unread";
+  check(!ppi::readFileBytes(std::string(folder) + "\\none", unread).ok() && unread == "unread",
+        "a missing file is not read");
+
+  checkInjectedFaults(target);
+  checkLongPaths(folder);
+  checkHeldFiles(folder);
+  checkReadOnly(folder);
   ppi::removeRegularFile(target);
   RemoveDirectoryA(sub.c_str());
   RemoveDirectoryA(folder);
