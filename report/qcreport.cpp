@@ -414,6 +414,31 @@ void appendPanelFrame(std::string& svg, const PanelBox& box) {
   svg += "\"/>\n";
 }
 
+// The x axis under `box`: a tick mark and label per tick, and its title.
+void appendVolumeAxis(std::string& svg, const PanelBox& box, const Ticks& ticks) {
+  const double axisBottom = box.top + box.height;
+  for (double value : ticks.values) {
+    appendLineStart(svg, "tickmark", box.x(value), box.x(value), axisBottom, axisBottom + 5);
+    svg += "\"/>\n<text class=\"tick x\" x=\"";
+    appendCoordinate(svg, box.x(value));
+    svg += "\" y=\"";
+    appendCoordinate(svg, axisBottom + 19);
+    svg += "\" text-anchor=\"middle\">" + fixed(value, ticks.decimals) + "</text>\n";
+  }
+  svg += "<text class=\"axis-title\" x=\"";
+  appendCoordinate(svg, box.left + box.width / 2);
+  svg += "\" y=\"";
+  appendCoordinate(svg, axisBottom + 38);
+  svg += "\" text-anchor=\"middle\">Volume</text>\n";
+}
+
+// A figure's <svg> element, as wide as every figure and `height` high.
+void appendSvgStart(std::string& svg, double height) {
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fixed(kFigureWidth, 0) +
+         "\" height=\"" + fixed(height, 0) + "\" viewBox=\"0 0 " + fixed(kFigureWidth, 0) + " " +
+         fixed(height, 0) + "\" role=\"img\">\n";
+}
+
 struct LegendItem {
   std::string label;   // user text, escaped when written
   std::string suffix;  // the plug-in's own text after it
@@ -516,9 +541,7 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
   std::string svg;
   svg +=
       "<figure class=\"subject\" id=\"figure-" + integer(static_cast<long long>(number)) + "\">\n";
-  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fixed(kFigureWidth, 0) +
-         "\" height=\"" + fixed(height, 0) + "\" viewBox=\"0 0 " + fixed(kFigureWidth, 0) + " " +
-         fixed(height, 0) + "\" role=\"img\">\n";
+  appendSvgStart(svg, height);
   appendShading(svg, mainBox, subject.boxCars, shades);
   appendXGrid(svg, mainBox, xTicks);
   appendYAxis(svg, mainBox, "Predictor value");
@@ -532,19 +555,7 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
   }
   appendPanelFrame(svg, mainBox);
   if (motion) appendPanelFrame(svg, motionBox);
-  for (double value : xTicks.values) {
-    appendLineStart(svg, "tickmark", lowest.x(value), lowest.x(value), axisBottom, axisBottom + 5);
-    svg += "\"/>\n<text class=\"tick x\" x=\"";
-    appendCoordinate(svg, lowest.x(value));
-    svg += "\" y=\"";
-    appendCoordinate(svg, axisBottom + 19);
-    svg += "\" text-anchor=\"middle\">" + fixed(value, xTicks.decimals) + "</text>\n";
-  }
-  svg += "<text class=\"axis-title\" x=\"";
-  appendCoordinate(svg, kPlotLeft + plotWidth / 2);
-  svg += "\" y=\"";
-  appendCoordinate(svg, axisBottom + 38);
-  svg += "\" text-anchor=\"middle\">Volume</text>\n";
+  appendVolumeAxis(svg, lowest, xTicks);
   appendLegend(svg, legend, legendTop);
   svg += "</svg>\n<figcaption>Subject " + integer(static_cast<long long>(number)) +
          ": the design's predictors over the volumes (counted from 1)";
@@ -574,9 +585,7 @@ std::string displacementFigure(const MotionReport& motion, std::size_t number) {
   const std::string id = integer(static_cast<long long>(number));
 
   std::string svg = "<figure class=\"displacement\" id=\"fd-" + id + "\">\n";
-  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fixed(kFigureWidth, 0) +
-         "\" height=\"" + fixed(height, 0) + "\" viewBox=\"0 0 " + fixed(kFigureWidth, 0) + " " +
-         fixed(height, 0) + "\" role=\"img\">\n";
+  appendSvgStart(svg, height);
   appendXGrid(svg, box, xTicks);
   appendYAxis(svg, box, "FD [mm]");
   svg += "<path class=\"trace fd\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1.2\" "
@@ -610,19 +619,8 @@ std::string displacementFigure(const MotionReport& motion, std::size_t number) {
            " censored</title></circle>\n";
   }
   appendPanelFrame(svg, box);
-  for (double value : xTicks.values) {
-    appendLineStart(svg, "tickmark", box.x(value), box.x(value), axisBottom, axisBottom + 5);
-    svg += "\"/>\n<text class=\"tick x\" x=\"";
-    appendCoordinate(svg, box.x(value));
-    svg += "\" y=\"";
-    appendCoordinate(svg, axisBottom + 19);
-    svg += "\" text-anchor=\"middle\">" + fixed(value, xTicks.decimals) + "</text>\n";
-  }
-  svg += "<text class=\"axis-title\" x=\"";
-  appendCoordinate(svg, kPlotLeft + box.width / 2);
-  svg += "\" y=\"";
-  appendCoordinate(svg, axisBottom + 38);
-  svg += "\" text-anchor=\"middle\">Volume</text>\n</svg>\n<figcaption>Subject " + id +
+  appendVolumeAxis(svg, box, xTicks);
+  svg += "</svg>\n<figcaption>Subject " + id +
          ": framewise displacement (sum of the absolute volume-to-volume changes of the three "
          "translations and of the three rotations as arc length on a 50 mm sphere); mean " +
          fixed(motion.meanFD, 3) + " mm, maximum " + fixed(motion.maxFD, 3) + " mm";
@@ -678,26 +676,12 @@ std::string neuralFigure(const SubjectReport& subject, std::size_t number) {
   std::string svg;
   svg +=
       "<figure class=\"neural\" id=\"neural-" + integer(static_cast<long long>(number)) + "\">\n";
-  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fixed(kFigureWidth, 0) +
-         "\" height=\"" + fixed(height, 0) + "\" viewBox=\"0 0 " + fixed(kFigureWidth, 0) + " " +
-         fixed(height, 0) + "\" role=\"img\">\n";
+  appendSvgStart(svg, height);
   appendXGrid(svg, box, xTicks);
   appendYAxis(svg, box, "Signal");
   for (const Trace& trace : traces) appendTrace(svg, box, trace);
   appendPanelFrame(svg, box);
-  for (double value : xTicks.values) {
-    appendLineStart(svg, "tickmark", box.x(value), box.x(value), axisBottom, axisBottom + 5);
-    svg += "\"/>\n<text class=\"tick x\" x=\"";
-    appendCoordinate(svg, box.x(value));
-    svg += "\" y=\"";
-    appendCoordinate(svg, axisBottom + 19);
-    svg += "\" text-anchor=\"middle\">" + fixed(value, xTicks.decimals) + "</text>\n";
-  }
-  svg += "<text class=\"axis-title\" x=\"";
-  appendCoordinate(svg, kPlotLeft + plotWidth / 2);
-  svg += "\" y=\"";
-  appendCoordinate(svg, axisBottom + 38);
-  svg += "\" text-anchor=\"middle\">Volume</text>\n";
+  appendVolumeAxis(svg, box, xTicks);
   appendLegend(svg, legend, legendTop);
   svg += "</svg>\n<figcaption>Subject " + integer(static_cast<long long>(number)) +
          ", neural level: the region signal, the deconvolution's fit of it and the neural "
