@@ -493,6 +493,21 @@ void appendLegend(std::string& svg, const std::vector<LegendItem>& items, double
   }
 }
 
+// A legend item for each drawn trace, after those already in `legend`.
+void appendTraceLegend(std::vector<LegendItem>& legend, const std::vector<Trace>& traces) {
+  for (const Trace& trace : traces) {
+    legend.push_back({trace.predictor->name, "", trace.style.colour, trace.style.dash,
+                      trace.style.width, false});
+  }
+}
+
+// The height a legend of `items` takes below its top, in rows of columns.
+double legendHeight(std::size_t items) {
+  const int columns = static_cast<int>((kFigureWidth - kPlotLeft) / kLegendColumnWidth);
+  const double rows = std::ceil(static_cast<double>(items) / columns);
+  return rows * kLegendRowHeight + 4;
+}
+
 std::string signedWeight(int weight) {
   return weight > 0 ? "+" + integer(weight) : integer(weight);
 }
@@ -529,14 +544,9 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
                       " (weight " + signedWeight(subject.boxCars[c].weight) + ")", shades[c], "", 0,
                       true});
   }
-  for (const Trace& trace : traces) {
-    legend.push_back({trace.predictor->name, "", trace.style.colour, trace.style.dash,
-                      trace.style.width, false});
-  }
-  const int columns = static_cast<int>((kFigureWidth - kPlotLeft) / kLegendColumnWidth);
+  appendTraceLegend(legend, traces);
   const double legendTop = axisBottom + 52;
-  const double rows = std::ceil(static_cast<double>(legend.size()) / columns);
-  const double height = legendTop + rows * kLegendRowHeight + 4;
+  const double height = legendTop + legendHeight(legend.size());
 
   std::string svg;
   svg +=
@@ -664,14 +674,9 @@ std::string neuralFigure(const SubjectReport& subject, std::size_t number) {
       kPlotLeft, 10, plotWidth, kMainHeight, 0, xHigh, valueRange(traces, Panel::main)};
   const double axisBottom = box.top + box.height;
   std::vector<LegendItem> legend;
-  for (const Trace& trace : traces) {
-    legend.push_back({trace.predictor->name, "", trace.style.colour, trace.style.dash,
-                      trace.style.width, false});
-  }
-  const int columns = static_cast<int>((kFigureWidth - kPlotLeft) / kLegendColumnWidth);
+  appendTraceLegend(legend, traces);
   const double legendTop = axisBottom + 52;
-  const double rows = std::ceil(static_cast<double>(legend.size()) / columns);
-  const double height = legendTop + rows * kLegendRowHeight + 4;
+  const double height = legendTop + legendHeight(legend.size());
 
   std::string svg;
   svg +=
