@@ -1,10 +1,9 @@
 #include "commands/handlers.h"
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "commands/choosesubject.h"
+#include "common/filelayer.h"
 #include "formats/listfile.h"
 #include "host/hostapi.h"
 
@@ -12,11 +11,6 @@ namespace ppi::commands {
 namespace {
 
 using host::HostFunction;
-
-bool sameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error) && !error;
-}
 
 }  // namespace
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <random>
 #include <utility>
 
 #include "common/boundedtext.h"
@@ -14,6 +17,69 @@ std::atomic<FileSystem*> currentOverride{nullptr};
 std::string reasonLine(const char* step, const std::string& path, const std::string& why) {
   return formatLimited(kMessageLimit, nullptr, "could not %s %s: %s", step, path.c_str(),
                        why.c_str());
+}
+
+// The separators that end a path's folder.
+#if defined(_WIN32)
+constexpr const char* kSeparators = "/\\";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+
+// A temporary file's name: up to kNameStart bytes of the target's name (up to
+// its first byte that is not a plain letter, digit, '.', '-' or '_'), a dot,
+// kRandomDigits hexadecimal digits, kPartSuffix. At most 43 bytes whatever the
+// target's name.
+constexpr std::size_t kNameStart = 20;
+constexpr std::size_t kRandomDigits = 16;
+constexpr std::string_view kPartSuffix = ".part";
+// Names tried before a replacement gives up: each is taken only by a file
+// another process made under the same 64 random bits, or planted there.
+constexpr int kNameAttempts = 16;
+
+bool plainNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_';
+}
+
+bool hexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// 64 bits no other process can foresee: a seed from the system's random
+// source mixed with the process's clock and a count, through splitmix64.
+std::uint64_t randomBits() {
+  static const std::uint64_t seed = [] {
+    std::uint64_t bits = static_cast<std::uint64_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    try {
+      std::random_device device;
+      bits ^= (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    } catch (...) {
+      // No random source: the clock and the count keep names apart in this process.
+    }
+    return bits;
+  }();
+  static std::atomic<std::uint64_t> count{0};
+  std::uint64_t z = seed + (count.fetch_add(1) + 1) * 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+std::string temporaryPath(const std::string& target) {
+  const std::size_t slash = target.find_last_of(kSeparators);
+  const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+  std::size_t nameEnd = nameAt;
+  while (nameEnd < target.size() && nameEnd - nameAt < kNameStart && plainNameByte(target[nameEnd])) {
+    ++nameEnd;
+  }
+  std::string path = target.substr(0, nameEnd);
+  path += '.';
+  const std::uint64_t bits = randomBits();
+  for (std::size_t digit = kRandomDigits; digit-- > 0;) {
+    path += "0123456789abcdef"[(bits >> (4 * digit)) & 0xF];
+  }
+  path += kPartSuffix;
+  return path;
 }
 
 }  // namespace
@@ -51,7 +117,17 @@ std::string widenLineEnds(std::string_view data) {
 // ---------------------------------------------------------------------------
 // The operations callers use.
 
-std::string partPath(const std::string& target) { return target + ".part"; }
+bool isTemporaryPath(std::string_view path) {
+  const std::size_t slash = path.find_last_of(kSeparators);
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const std::size_t tail = 1 + kRandomDigits + kPartSuffix.size();
+  if (name.size() < tail || name.size() > kNameStart + tail) return false;
+  const std::string_view start = name.substr(0, name.size() - tail);
+  const std::string_view digits = name.substr(start.size() + 1, kRandomDigits);
+  return std::all_of(start.begin(), start.end(), plainNameByte) && name[start.size()] == '.' &&
+         std::all_of(digits.begin(), digits.end(), hexDigit) &&
+         name.substr(name.size() - kPartSuffix.size()) == kPartSuffix;
+}
 
 FileResult ReplacingWriter::fail(const char* step, const std::string& path,
                                  const std::string& why) {
@@ -64,7 +140,8 @@ void ReplacingWriter::abandon() {
   try {
     if (file_) file_->close();  // its outcome no longer matters
     file_.reset();
-    if (fileSystem_ != nullptr) fileSystem_->removeFile(part_);
+    // Only the file this writer created: never one of another process.
+    if (fileSystem_ != nullptr && created_) fileSystem_->removeFile(part_);
   } catch (...) {
     // Abandoning runs in destructors: whatever is left of the file stays.
   }
@@ -74,20 +151,36 @@ void ReplacingWriter::abandon() {
 
 FileResult ReplacingWriter::begin(const std::string& target, TextMode mode) {
   abandon();
+  created_ = false;
   failure_ = FileResult();
   target_ = target;
-  part_ = partPath(target);
   FileSystem& fileSystem = currentFileSystem();
   if (fileSystem.kind(target) == PathKind::directory) {
     failure_ = FileResult::failure(reasonLine("replace", target, "it is a folder"));
     return failure_;
   }
-  IoStatus opened = fileSystem.open(part_, OpenMode::write, mode, file_);
+  const std::uint64_t names = fileSystem.linkCount(target);
+  if (names > 1) {
+    const std::string why = formatLimited(
+        160, nullptr,
+        "it is one file with %llu names (hard links), which a new file in its place would part "
+        "from the others",
+        static_cast<unsigned long long>(names));
+    failure_ = FileResult::failure(reasonLine("replace", target, why));
+    return failure_;
+  }
+  IoStatus opened;
+  for (int attempt = 1; attempt <= kNameAttempts; ++attempt) {
+    part_ = temporaryPath(target);
+    opened = fileSystem.createNew(part_, mode, target, file_);
+    if (!opened.nameTaken()) break;
+  }
   if (!opened.ok()) {
     file_.reset();
     failure_ = FileResult::failure(reasonLine("open", part_, opened.message()));
     return failure_;
   }
+  created_ = true;
   fileSystem_ = &fileSystem;  // from here on the temporary file is ours to remove
   buffer_.reserve(kBlockSize);
   return {};
@@ -210,6 +303,10 @@ FileResult readFileBytes(const std::string& path, std::string& content) {
 }
 
 PathKind pathKind(const std::string& path) { return currentFileSystem().kind(path); }
+
+bool sameFile(const std::string& a, const std::string& b) {
+  return currentFileSystem().sameFile(a, b);
+}
 
 bool isRegularFile(const std::string& path) { return pathKind(path) == PathKind::regularFile; }
 

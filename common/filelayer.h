@@ -6,18 +6,36 @@
 // makes a chosen operation fail (tests/support/testfilesystems.h; they are not
 // part of the plug-in library). The operations callers use are built on the primitives:
 //
-//   replaceFile      a file replaced whole: written to "<target>.part" in the
-//                    same folder, flushed to disk, closed, renamed over the
-//                    target, the folder flushed. Any failure removes the
-//                    temporary file and leaves the old target byte for byte.
+//   replaceFile      a file replaced whole: written to a temporary file of
+//                    its own in the same folder, flushed to disk, closed,
+//                    renamed over the target, the folder flushed. Any failure
+//                    removes the temporary file and leaves the old target
+//                    byte for byte.
 //   ReplacingWriter  the same for large outputs written in pieces.
 //   appendToFile     a text added at the end of a file (which a failure can
 //                    leave with a fragment of the text at its end).
-//   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile.
+//   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile,
+//   sameFile.
 //
 // Each returns a FileResult: ok, or one line that names the file and the step
-// that failed, e.g. "could not write autosaveList.ppi.part: No space left on
-// device".
+// that failed, e.g. "could not write results/autosaveList.ppi.3f09c2d17a4be856.part:
+// No space left on device".
+//
+// Temporary files: each replacement creates a new file under a name of its
+// own (the start of the target's name, 16 random hexadecimal digits, ".part"),
+// exclusively and without following a link: a file, link or folder already at
+// that name (another process's replacement, a leftover, a planted link) is
+// never opened, reused or removed; another name is tried. The name is short,
+// so a target whose name has the system's longest length still works. The new
+// file takes the mode (and, where the system permits, the owner and group) of
+// the file it replaces. A target with more than one name (hard links) is not
+// replaced: the replacement would part it from its other names, which would
+// keep the old content; the failure says so and the file stays as it is.
+//
+// Opening for reading or appending takes regular files only: a pipe, device or
+// socket at the name (or at the end of a link) is refused at once, never
+// waited on. Appending creates a missing file exclusively, never at the end
+// of a dangling link.
 //
 // Text mode: every line feed is written as the platform's line end (CR LF on
 // Windows, LF elsewhere); every other byte as it is. Binary mode and reading
@@ -28,6 +46,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -38,7 +57,7 @@
 namespace ppi {
 
 enum class TextMode { text, binary };
-enum class OpenMode { read, write, append };  // write creates or empties the file
+enum class OpenMode { read, append };
 enum class PathKind { missing, regularFile, directory, other };
 
 // What a primitive operation reports: ok, or the system's message for the failure.
@@ -51,11 +70,19 @@ class IoStatus {
     status.message_ = std::move(message);
     return status;
   }
+  // A failure of createNew because something is at the name already.
+  static IoStatus nameTaken(std::string message) {
+    IoStatus status = failure(std::move(message));
+    status.taken_ = true;
+    return status;
+  }
   bool ok() const { return !failed_; }
+  bool nameTaken() const { return taken_; }
   const std::string& message() const { return message_; }
 
  private:
   bool failed_ = false;
+  bool taken_ = false;
   std::string message_;
 };
 
@@ -80,10 +107,19 @@ class File {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // Opens a regular file; a folder at the path fails to open. Text mode applies
-  // to writing only.
+  // Opens a regular file (following links) to read it or to write at its end;
+  // anything else at the path (a folder, pipe, device) fails to open, at once.
+  // Appending creates a missing file as createNew does. Text mode applies to
+  // writing only.
   virtual IoStatus open(const std::string& path, OpenMode mode, TextMode text,
                         std::unique_ptr<File>& file) = 0;
+  // Creates a new regular file for writing, exclusively: when anything is at
+  // the path (a file, a folder, a link, dangling or not) it fails with
+  // nameTaken, touching nothing; a link is never followed. When `modelFile`
+  // names a regular file (not through a link), the new file takes its
+  // permissions, and its owner and group where the system permits.
+  virtual IoStatus createNew(const std::string& path, TextMode text, const std::string& modelFile,
+                             std::unique_ptr<File>& file) = 0;
   // Renames a regular file, replacing a regular file of the new name.
   virtual IoStatus renameReplacing(const std::string& from, const std::string& to) = 0;
   // Removes a regular file; never a folder.
@@ -91,6 +127,12 @@ class FileSystem {
   // Puts the folder holding `path` (its entries: a rename) on the disk.
   virtual IoStatus flushFolder(const std::string& path) = 0;
   virtual PathKind kind(const std::string& path) = 0;
+  // How many names (hard links) the regular file at `path` has, the path
+  // itself not followed when it is a link; 0 when no regular file is there.
+  virtual std::uint64_t linkCount(const std::string& path) = 0;
+  // True when both paths name one existing file (through links, other
+  // spellings of its path or other names of it).
+  virtual bool sameFile(const std::string& a, const std::string& b) = 0;
 };
 
 // Whether the real file system puts data on the disk when asked to (fsync,
@@ -145,8 +187,9 @@ class FileResult {
   std::string reason_;
 };
 
-// The temporary file a replacement writes first.
-std::string partPath(const std::string& target);
+// Whether `path` names a temporary file of a replacement (its last component
+// as the replacements name them).
+bool isTemporaryPath(std::string_view path);
 
 // Replaces a file, or creates it, with `content` as a whole (see above).
 FileResult replaceFile(const std::string& target, std::string_view content, TextMode mode);
@@ -186,6 +229,7 @@ class ReplacingWriter {
   std::string target_;
   std::string part_;
   std::unique_ptr<File> file_;  // open from begin until commit or a failure
+  bool created_ = false;        // part_ is the file this writer created
   std::string buffer_;
   FileResult failure_;
 };
@@ -200,6 +244,8 @@ FileResult appendToFile(const std::string& path, std::string_view text, TextMode
 FileResult readFileBytes(const std::string& path, std::string& content);
 
 PathKind pathKind(const std::string& path);
+// True when both paths name one existing file (see FileSystem::sameFile).
+bool sameFile(const std::string& a, const std::string& b);
 bool isRegularFile(const std::string& path);
 // True when anything (a file, a folder, ...) is at the path.
 bool pathExists(const std::string& path);

@@ -19,6 +19,46 @@ IoStatus errorStatus(int error) {
   return IoStatus::failure(std::generic_category().message(error));
 }
 
+IoStatus notRegular() { return IoStatus::failure("it is not a regular file"); }
+
+int openRetrying(const std::string& path, int flags) {
+  int descriptor = -1;
+  do {
+    descriptor = ::open(path.c_str(), flags, 0666);
+  } while (descriptor < 0 && errno == EINTR);
+  return descriptor;
+}
+
+// Clears O_NONBLOCK, set only to open without waiting: the file is regular.
+IoStatus waitingAgain(int descriptor) {
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    return errorStatus(errno);
+  }
+  return {};
+}
+
+// Gives the new file `created` (its status `status`) the permissions of the
+// regular file `modelFile`, when there is one, and its owner and group where
+// permitted: an owner first (which clears set-id bits), the permissions then.
+// Only the permission bits are taken, never set-user or set-group bits.
+IoStatus takeModeOf(int created, const struct stat& status, const std::string& modelFile) {
+  struct stat model {};
+  if (modelFile.empty() || ::lstat(modelFile.c_str(), &model) != 0 || !S_ISREG(model.st_mode)) {
+    return {};
+  }
+  if (model.st_uid != status.st_uid || model.st_gid != status.st_gid) {
+    // Not permitted unless privileged (the owner) or a member (the group):
+    // the file is then the writer's, as any new file is.
+    if (::fchown(created, model.st_uid, model.st_gid) != 0) {
+      (void)::fchown(created, static_cast<uid_t>(-1), model.st_gid);
+    }
+  }
+  const mode_t permissions = model.st_mode & 0777;
+  if (::fchmod(created, permissions) != 0) return errorStatus(errno);
+  return {};
+}
+
 class PosixFile : public File {
  public:
   PosixFile(int descriptor, DiskFlush flush) : descriptor_(descriptor), flush_(flush) {}
@@ -93,28 +133,64 @@ class PosixFileSystem : public FileSystem {
   IoStatus open(const std::string& path, OpenMode mode, TextMode,
                 std::unique_ptr<File>& file) override {
     file.reset();
-    int flags = O_CLOEXEC;
-    switch (mode) {
-      case OpenMode::read:
-        flags |= O_RDONLY;
-        break;
-      case OpenMode::write:
-        flags |= O_WRONLY | O_CREAT | O_TRUNC;
-        break;
-      case OpenMode::append:
-        flags |= O_WRONLY | O_CREAT | O_APPEND;
-        break;
+    // Without waiting: a pipe opens at once (or fails), and is then refused.
+    const int flags = O_CLOEXEC | O_NONBLOCK |
+                      (mode == OpenMode::read ? O_RDONLY : O_WRONLY | O_APPEND);
+    int descriptor = openRetrying(path, flags);
+    if (descriptor < 0 && errno == ENOENT && mode == OpenMode::append) {
+      // A missing file is created as a new one, never at the end of a
+      // dangling link; one made meanwhile by another is opened after all.
+      descriptor = openRetrying(path, flags | O_CREAT | O_EXCL | O_NOFOLLOW);
+      if (descriptor < 0 && errno == EEXIST) {
+        descriptor = openRetrying(path, flags);
+        if (descriptor < 0 && errno == ENOENT) {
+          return IoStatus::failure("it is a link that leads to no file");
+        }
+      }
     }
-    int descriptor = -1;
-    do {
-      descriptor = ::open(path.c_str(), flags, 0666);
-    } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) return errorStatus(errno);
-    // A folder opens for reading; it is not a file to read.
+    if (descriptor < 0) return errno == ENXIO ? notRegular() : errorStatus(errno);
     struct stat status {};
-    if (mode == OpenMode::read && ::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    IoStatus checked;
+    if (::fstat(descriptor, &status) != 0) {
+      checked = errorStatus(errno);
+    } else if (S_ISDIR(status.st_mode)) {
+      checked = errorStatus(EISDIR);
+    } else if (!S_ISREG(status.st_mode)) {
+      checked = notRegular();
+    } else {
+      checked = waitingAgain(descriptor);
+    }
+    if (!checked.ok()) {
       ::close(descriptor);
-      return errorStatus(EISDIR);
+      return checked;
+    }
+    file = std::make_unique<PosixFile>(descriptor, flush_);
+    return {};
+  }
+
+  IoStatus createNew(const std::string& path, TextMode, const std::string& modelFile,
+                     std::unique_ptr<File>& file) override {
+    file.reset();
+    const int descriptor =
+        openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0) {
+      const int error = errno;
+      return error == EEXIST ? IoStatus::nameTaken(std::generic_category().message(error))
+                             : errorStatus(error);
+    }
+    struct stat status {};
+    IoStatus made;
+    if (::fstat(descriptor, &status) != 0) {
+      made = errorStatus(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+      made = notRegular();
+    } else {
+      made = takeModeOf(descriptor, status, modelFile);
+    }
+    if (!made.ok()) {
+      ::close(descriptor);
+      ::unlink(path.c_str());  // it is the file just created
+      return made;
     }
     file = std::make_unique<PosixFile>(descriptor, flush_);
     return {};
@@ -160,6 +236,18 @@ class PosixFileSystem : public FileSystem {
     if (S_ISREG(status.st_mode)) return PathKind::regularFile;
     if (S_ISDIR(status.st_mode)) return PathKind::directory;
     return PathKind::other;
+  }
+
+  std::uint64_t linkCount(const std::string& path) override {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    return static_cast<std::uint64_t>(status.st_nlink);
+  }
+
+  bool sameFile(const std::string& a, const std::string& b) override {
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
   }
 
  private:

@@ -16,6 +16,7 @@ constexpr std::size_t kCallLimit = std::size_t{1} << 30;
 constexpr const char* kIsAFolder = "Is a directory";
 constexpr const char* kFileReadOnly = "the file is marked read-only";
 constexpr const char* kTargetReadOnly = "the target file is marked read-only";
+constexpr const char* kNotRegular = "it is not a regular file";
 
 // Virus scanners, indexers and backup tools hold a file for a moment after it
 // was written: an open, rename or removal that meets one of them is tried
@@ -76,7 +77,7 @@ IoStatus retryWhileHeld(Attempt&& attempt, Refuse&& refuse) {
 // the current folder and normalised (separators, "." and "..", trailing dots
 // and blanks) as the system does for any path, then marked with \\?\ (or
 // \\?\UNC\ for a network share), so that it may run past MAX_PATH: the
-// plug-in's paths have up to 300 characters, and a replacement adds ".part".
+// plug-in's paths have up to 300 characters.
 // The plug-in's texts are in the system's ANSI code page, as for the "A" calls.
 std::wstring systemPath(const std::string& path) {
   std::wstring wide;
@@ -111,6 +112,17 @@ DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_
 bool isReadOnlyFile(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
          (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// What the system knows of the file or folder at `name`, opened without access
+// to its content (so a file held by another program still answers).
+bool fileInformation(const std::wstring& name, DWORD flags, BY_HANDLE_FILE_INFORMATION& information) {
+  HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(handle, &information) != 0;
+  CloseHandle(handle);
+  return known;
 }
 
 class WindowsFile : public File {
@@ -223,22 +235,11 @@ class WindowsFileSystem : public FileSystem {
     if (mode != OpenMode::read && isReadOnlyFile(attributes)) {
       return IoStatus::failure(kFileReadOnly);
     }
-    DWORD access = GENERIC_WRITE;
-    DWORD sharing = FILE_SHARE_READ;
-    DWORD disposition = CREATE_ALWAYS;
-    switch (mode) {
-      case OpenMode::read:
-        access = GENERIC_READ;
-        sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        disposition = OPEN_EXISTING;
-        break;
-      case OpenMode::write:
-        break;
-      case OpenMode::append:
-        // Written from the end on; the plug-in is the file's one writer.
-        disposition = OPEN_ALWAYS;
-        break;
-    }
+    // Appending writes from the end on; the plug-in is the file's one writer.
+    const bool reading = mode == OpenMode::read;
+    const DWORD access = reading ? GENERIC_READ : GENERIC_WRITE;
+    const DWORD sharing = reading ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    const DWORD disposition = reading ? OPEN_EXISTING : OPEN_ALWAYS;
     HANDLE handle = INVALID_HANDLE_VALUE;
     IoStatus opened = retryWhileHeld(
         [&] {
@@ -251,6 +252,11 @@ class WindowsFileSystem : public FileSystem {
                                                                               : nullptr;
         });
     if (!opened.ok()) return opened;
+    // A pipe, console or other device is no file to read or to add to.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+      CloseHandle(handle);
+      return IoStatus::failure(kNotRegular);
+    }
     if (mode == OpenMode::append) {
       LARGE_INTEGER zero{};
       if (!SetFilePointerEx(handle, zero, nullptr, FILE_END)) {
@@ -258,6 +264,29 @@ class WindowsFileSystem : public FileSystem {
         CloseHandle(handle);
         return status;
       }
+    }
+    file = std::make_unique<WindowsFile>(handle, text, flush_);
+    return {};
+  }
+
+  // CREATE_NEW fails on any name already taken, a link included (which it
+  // does not follow: FILE_FLAG_OPEN_REPARSE_POINT).
+  IoStatus createNew(const std::string& path, TextMode text, const std::string&,
+                     std::unique_ptr<File>& file) override {
+    file.reset();
+    const std::wstring name = systemPath(path);
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+        return IoStatus::nameTaken(errorStatus(error).message());
+      }
+      return errorStatus(error);
+    }
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+      CloseHandle(handle);
+      return IoStatus::failure(kNotRegular);
     }
     file = std::make_unique<WindowsFile>(handle, text, flush_);
     return {};
@@ -306,6 +335,24 @@ class WindowsFileSystem : public FileSystem {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::directory;
     if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::other;
     return PathKind::regularFile;
+  }
+
+  std::uint64_t linkCount(const std::string& path) override {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!fileInformation(systemPath(path), FILE_FLAG_OPEN_REPARSE_POINT, information) ||
+        (information.dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+      return 0;
+    }
+    return information.nNumberOfLinks;
+  }
+
+  bool sameFile(const std::string& a, const std::string& b) override {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return fileInformation(systemPath(a), 0, first) && fileInformation(systemPath(b), 0, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
   }
 
  private:

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -245,11 +246,13 @@ struct SequenceRow {
 std::string outcome(const ppi::IoStatus& status) { return status.ok() ? "ok" : status.message(); }
 std::string outcome(const FileResult& result) { return result.ok() ? "ok" : result.reason(); }
 
-std::string writeThenClose(FileSystem& files, const std::string& path, ppi::OpenMode mode,
-                           std::string_view text) {
+// `mode` empty: a new file (createNew); else opened to read or to append.
+std::string writeThenClose(FileSystem& files, const std::string& path,
+                           std::optional<ppi::OpenMode> mode, std::string_view text) {
   std::unique_ptr<ppi::File> file;
-  ppi::IoStatus status = files.open(path, mode, TextMode::binary, file);
-  if (!status.ok()) return status.message();
+  ppi::IoStatus status = mode ? files.open(path, *mode, TextMode::binary, file)
+                              : files.createNew(path, TextMode::binary, "", file);
+  if (!status.ok()) return status.message() + (status.nameTaken() ? " (taken)" : "");
   std::size_t written = 0;
   std::string result = outcome(file->write(text, written));
   return result + "/" + outcome(file->close());
@@ -283,7 +286,7 @@ TEST_P(SameAsReal, MemoryAnswersAsTheRealFileSystem) {
 const SequenceRow kSequences[] = {
     {"OpenInAMissingFolder",
      [](Backend& b, auto& out) {
-       out.push_back(writeThenClose(b.fileSystem(), "none/x.ppi", ppi::OpenMode::write, "x"));
+       out.push_back(writeThenClose(b.fileSystem(), "none/x.ppi", {}, "x"));
        out.push_back(writeThenClose(b.fileSystem(), "old.sdm/x", ppi::OpenMode::append, "x"));
        std::string read;
        out.push_back(outcome(ppi::readFileBytes("none.ppi", read)));
@@ -303,15 +306,16 @@ const SequenceRow kSequences[] = {
     {"RenameReplacesAndRemoveTakesOnlyFiles",
      [](Backend& b, auto& out) {
        out.push_back(outcome(b.fileSystem().renameReplacing("missing", "old.sdm")));
-       out.push_back(writeThenClose(b.fileSystem(), "folder/new", ppi::OpenMode::write, "n"));
+       out.push_back(writeThenClose(b.fileSystem(), "folder/new", {}, "n"));
        out.push_back(outcome(b.fileSystem().renameReplacing("folder/new", "old.sdm")));
        out.push_back(outcome(b.fileSystem().removeFile("folder/new")));
        out.push_back(outcome(ppi::removeRegularFile("folder/new")));  // nothing there: fine
        out.push_back(outcome(b.fileSystem().renameReplacing("old.sdm", "folder/moved")));
      }},
-    {"WriteTruncatesAppendAddsTextModeWidens",
+    {"CreateNewRefusesTakenNamesAppendAddsTextModeWidens",
      [](Backend& b, auto& out) {
-       out.push_back(writeThenClose(b.fileSystem(), "old.sdm", ppi::OpenMode::write, "one"));
+       out.push_back(writeThenClose(b.fileSystem(), "old.sdm", {}, "one"));
+       out.push_back(writeThenClose(b.fileSystem(), "folder", {}, "one"));
        out.push_back(writeThenClose(b.fileSystem(), "old.sdm", ppi::OpenMode::append, "two"));
        out.push_back(outcome(ppi::appendToFile("old.sdm", "\nthree\n", TextMode::text)));
        out.push_back(outcome(ppi::replaceFile("folder/t.ppi", "a\n\nb\n", TextMode::text)));
@@ -323,7 +327,7 @@ const SequenceRow kSequences[] = {
      [](Backend& b, auto& out) {
        std::unique_ptr<ppi::File> file;
        out.push_back(
-           outcome(b.fileSystem().open("a", ppi::OpenMode::write, TextMode::binary, file)));
+           outcome(b.fileSystem().createNew("a", TextMode::binary, "", file)));
        std::size_t written = 0;
        out.push_back(outcome(file->write("first ", written)));
        out.push_back(outcome(b.fileSystem().renameReplacing("a", "folder/b")));
@@ -355,7 +359,13 @@ TEST(FileLayer, ReadOnlyFolderKeepsTheOldFile) {
     }
     ppi::ScopedFileSystem scope(backend->fileSystem());
     FileResult result = ppi::replaceFile("locked/list.ppi", "new\n", TextMode::text);
-    EXPECT_EQ(result.reason(), "could not open locked/list.ppi.part: Permission denied");
+    const std::string opened = "could not open ", denied = ": Permission denied";
+    const std::string& reason = result.reason();
+    ASSERT_GT(reason.size(), opened.size() + denied.size()) << reason;
+    EXPECT_EQ(reason.substr(reason.size() - denied.size()), denied) << reason;
+    const std::string part = reason.substr(opened.size(), reason.size() - opened.size() - denied.size());
+    EXPECT_EQ(reason.substr(0, opened.size()) + part.substr(0, 16), opened + "locked/list.ppi.");
+    EXPECT_TRUE(ppi::isTemporaryPath(part)) << reason;
     EXPECT_TRUE(ppi::appendToFile("locked/list.ppi", "more\n", TextMode::binary).ok());
     EXPECT_FALSE(ppi::removeRegularFile("locked/list.ppi").ok());
     std::string content;
@@ -393,7 +403,9 @@ TEST(FileLayer, ReplacingWriterBlocksPiecesAndCleansUp) {
     ppi::ReplacingWriter out;
     ASSERT_TRUE(out.begin("big.sdm", TextMode::binary).ok());
     ASSERT_TRUE(out.write(std::string(2 * kBlock, 'x')).ok());
-    ASSERT_TRUE(memory.fileContent(ppi::partPath("big.sdm"), content));
+    const std::vector<std::string> during = memory.filePaths();
+    ASSERT_EQ(during.size(), 2u);
+    EXPECT_TRUE(ppi::isTemporaryPath(during[0]) || ppi::isTemporaryPath(during[1]));
     throw std::runtime_error("caller gave up");
   } catch (const std::runtime_error&) {
   }

@@ -31,6 +31,14 @@ const char* const kMismatch =
 const char* const kMergeProblem =
     "Error while converting PRT to SDM with 3DMC, heart rate and respiration files.";
 
+// No temporary file of a replacement is left in the working folder.
+bool noTemporaryFile() {
+  for (const auto& entry : fs::directory_iterator(".")) {
+    if (ppi::isTemporaryPath(entry.path().filename().string())) return false;
+  }
+  return true;
+}
+
 std::string g(double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%g\t", value);
@@ -163,16 +171,18 @@ TEST_F(MoCoMerge, AFailedMergeLeavesNoMergedFile) {
     EXPECT_EQ(result.mergedPath, "subject1_3DMC.sdm");
     EXPECT_EQ(log, (std::vector<std::string>{"New filename: subject1_3DMC.sdm", row.line}));
     EXPECT_EQ(readText("subject1_3DMC.sdm"), "an earlier merge");
-    EXPECT_FALSE(fs::exists("subject1_3DMC.sdm.part"));
+    EXPECT_TRUE(noTemporaryFile());
   }
 
   log.clear();
   ppi::confounds::MoCoSDM moco = motionRecord(2);
   EXPECT_FALSE(ppi::confounds::addMoCoToSDM("missing.sdm", moco, 0, sink).complete);
   EXPECT_EQ(log.back(), "Unable to open the design matrix file.");
-  fs::create_directory("subject1_3DMC.sdm.part");  // the merged file cannot be created
+  fs::remove("subject1_3DMC.sdm");
+  fs::create_directory("subject1_3DMC.sdm");  // the merged file cannot be created
   EXPECT_FALSE(merge(designFile(3, 2, true), motionRecord(2)).complete);
   EXPECT_EQ(log.back(), "Unable to open a file for writing.");
+  fs::remove("subject1_3DMC.sdm");
   moco.valid = false;
   EXPECT_FALSE(merge(designFile(3, 2, true), moco).complete);
   EXPECT_EQ(log, std::vector<std::string>{
@@ -250,7 +260,7 @@ TEST_F(MoCoMerge, AFaultAtAnyWriteLeavesTheEarlierMergedFileAndNoTemporaryFile) 
         EXPECT_FALSE(merge(design, motionRecord(300)).complete);
         EXPECT_TRUE(faulty.struck());
         EXPECT_EQ(readText("subject1_3DMC.sdm"), "an earlier merge");
-        EXPECT_FALSE(fs::exists("subject1_3DMC.sdm.part"));
+        EXPECT_TRUE(noTemporaryFile());
         ASSERT_FALSE(log.empty());
         EXPECT_NE(log.back().find("Unable"), std::string::npos) << log.back();
       }

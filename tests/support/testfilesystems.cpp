@@ -12,6 +12,7 @@ constexpr const char* kIsAFolder = "Is a directory";
 constexpr const char* kNotAFolder = "Not a directory";
 constexpr const char* kNoPermission = "Permission denied";
 constexpr const char* kNotOpen = "Bad file descriptor";
+constexpr const char* kExists = "File exists";
 
 std::string folderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -128,7 +129,6 @@ IoStatus MemoryFileSystem::open(const std::string& path, OpenMode mode, TextMode
   std::shared_ptr<std::string> content;
   if (found != files_.end()) {
     content = found->second;
-    if (mode == OpenMode::write) content->clear();
   } else {
     if (mode == OpenMode::read) {
       return IoStatus::failure(files_.count(folderOf(path)) != 0 ? kNotAFolder : kNoSuchFile);
@@ -140,6 +140,30 @@ IoStatus MemoryFileSystem::open(const std::string& path, OpenMode mode, TextMode
   }
   file = std::make_unique<MemoryFile>(std::move(content), text);
   return {};
+}
+
+IoStatus MemoryFileSystem::createNew(const std::string& path, TextMode text, const std::string&,
+                                     std::unique_ptr<File>& file) {
+  file.reset();
+  if (folders_.count(path) != 0 || files_.count(path) != 0) return IoStatus::nameTaken(kExists);
+  IoStatus folder = checkFolderWritable(path);
+  if (!folder.ok()) return folder;
+  auto content = std::make_shared<std::string>();
+  files_[path] = content;
+  file = std::make_unique<MemoryFile>(std::move(content), text);
+  return {};
+}
+
+std::uint64_t MemoryFileSystem::linkCount(const std::string& path) {
+  return files_.count(path) != 0 ? 1 : 0;
+}
+
+bool MemoryFileSystem::sameFile(const std::string& a, const std::string& b) {
+  const auto plain = [](const std::string& path) {
+    return path.rfind("./", 0) == 0 ? path.substr(2) : path;
+  };
+  const std::string first = plain(a);
+  return first == plain(b) && (files_.count(first) != 0 || folders_.count(first) != 0);
 }
 
 IoStatus MemoryFileSystem::renameReplacing(const std::string& from, const std::string& to) {
@@ -226,14 +250,29 @@ bool FaultyFileSystem::strikes(Operation operation) {
   return true;
 }
 
-IoStatus FaultyFileSystem::open(const std::string& path, OpenMode mode, TextMode text,
-                                std::unique_ptr<File>& file) {
+// An open or a creation: counted, made to fail, or passed on with its file wrapped.
+template <typename Open>
+IoStatus FaultyFileSystem::opening(std::unique_ptr<File>& file, Open&& open) {
   file.reset();
   if (strikes(Operation::open)) return IoStatus::failure("injected open failure");
   std::unique_ptr<File> inner;
-  IoStatus status = inner_.open(path, mode, text, inner);
+  IoStatus status = open(inner);
   if (status.ok()) file = std::make_unique<FaultyFile>(*this, std::move(inner));
   return status;
+}
+
+IoStatus FaultyFileSystem::open(const std::string& path, OpenMode mode, TextMode text,
+                                std::unique_ptr<File>& file) {
+  return opening(file, [&](std::unique_ptr<File>& inner) {
+    return inner_.open(path, mode, text, inner);
+  });
+}
+
+IoStatus FaultyFileSystem::createNew(const std::string& path, TextMode text,
+                                    const std::string& modelFile, std::unique_ptr<File>& file) {
+  return opening(file, [&](std::unique_ptr<File>& inner) {
+    return inner_.createNew(path, text, modelFile, inner);
+  });
 }
 
 IoStatus FaultyFileSystem::renameReplacing(const std::string& from, const std::string& to) {

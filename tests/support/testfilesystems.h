@@ -4,6 +4,7 @@
 // programs that use them, never into the plug-in library.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -18,7 +19,8 @@ namespace ppi {
 // texts compared as they are; a path's folder is the text before its last '/'
 // (or '\\'), and the current folder "" and the root "/" always exist. Open
 // files follow their file through renames, as descriptors do. Folders are not
-// renamed.
+// renamed. There are no links: every file has one name, and two paths name
+// one file when they are the same text (after a leading "./").
 class MemoryFileSystem : public FileSystem {
  public:
   MemoryFileSystem();
@@ -36,10 +38,14 @@ class MemoryFileSystem : public FileSystem {
 
   IoStatus open(const std::string& path, OpenMode mode, TextMode text,
                 std::unique_ptr<File>& file) override;
+  IoStatus createNew(const std::string& path, TextMode text, const std::string& modelFile,
+                     std::unique_ptr<File>& file) override;
   IoStatus renameReplacing(const std::string& from, const std::string& to) override;
   IoStatus removeFile(const std::string& path) override;
   IoStatus flushFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override;
+  std::uint64_t linkCount(const std::string& path) override;
+  bool sameFile(const std::string& a, const std::string& b) override;
 
  private:
   IoStatus checkFolderWritable(const std::string& path) const;
@@ -51,8 +57,8 @@ class MemoryFileSystem : public FileSystem {
 
 // A file system that passes every operation to another and makes a chosen one
 // fail. Opens, writes, flushes and closes of files, renames and flushes of
-// folders are counted separately, from 1; a fault names the kind and the count
-// at which it strikes, once. A short write writes the first half of its bytes,
+// folders are counted separately, from 1 (creating a new file counts as an
+// open); a fault names the kind and the count at which it strikes, once. A short write writes the first half of its bytes,
 // then fails; a failed close closes the file all the same.
 class FaultyFileSystem : public FileSystem {
  public:
@@ -78,15 +84,23 @@ class FaultyFileSystem : public FileSystem {
 
   IoStatus open(const std::string& path, OpenMode mode, TextMode text,
                 std::unique_ptr<File>& file) override;
+  IoStatus createNew(const std::string& path, TextMode text, const std::string& modelFile,
+                     std::unique_ptr<File>& file) override;
   IoStatus renameReplacing(const std::string& from, const std::string& to) override;
   IoStatus removeFile(const std::string& path) override { return inner_.removeFile(path); }
   IoStatus flushFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override { return inner_.kind(path); }
+  std::uint64_t linkCount(const std::string& path) override { return inner_.linkCount(path); }
+  bool sameFile(const std::string& a, const std::string& b) override {
+    return inner_.sameFile(a, b);
+  }
 
  private:
   class FaultyFile;
   // Counts the operation; true when the fault strikes it.
   bool strikes(Operation operation);
+  template <typename Open>
+  IoStatus opening(std::unique_ptr<File>& file, Open&& open);
 
   FileSystem& inner_;
   Fault fault_;

@@ -2,12 +2,14 @@
 // replacement renames over an existing file, folders are neither replaced nor
 // removed, and a failure injected at every step of a replacement and an
 // append leaves the old file and no temporary file. Then what the system
-// does to the layer: paths of 300 characters (beyond MAX_PATH with ".part"),
-// a file that another program holds open for a moment or for good, and a file
-// marked read-only. Exits non-zero on any failed check, after printing each.
+// does to the layer: paths of 300 characters (beyond MAX_PATH), names of 255
+// characters, temporary files created new (CREATE_NEW) under names of their
+// own, a file with two names, devices, a file that another program holds open
+// for a moment or for good, and a file marked read-only. Exits non-zero on any failed check, after printing each.
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,25 @@ std::wstring longForm(const std::string& path) {
   const DWORD length = GetFullPathNameW(wide.c_str(), 2048, full, nullptr);
   return L"\\\\?\\" + std::wstring(full, length);
 }
+
+// How many temporary files of replacements are in the folder of `path`.
+int temporaryFilesBeside(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((longForm(folder) + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do {
+    std::string name;
+    for (const wchar_t* c = found.cFileName; *c != 0; ++c) name += static_cast<char>(*c);
+    count += ppi::isTemporaryPath(name) ? 1 : 0;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return count;
+}
+
+bool noTemporaryFileBeside(const std::string& path) { return temporaryFilesBeside(path) == 0; }
 
 std::string currentFolder() {
   char folder[MAX_PATH];
@@ -87,7 +108,7 @@ void checkLongPaths(const std::string& folder) {
     check(result.ok(), "and appended to", result.reason());
     check(contentOf(path) == "x\r\ny\r\nz\r\n", "and read back", detail);
     check(ppi::pathKind(path) == ppi::PathKind::regularFile, "it is a regular file", detail);
-    check(ppi::pathKind(ppi::partPath(path)) == ppi::PathKind::missing, "no temporary file is left",
+    check(noTemporaryFileBeside(path), "no temporary file is left",
           detail);
     result = ppi::removeRegularFile(path);
     check(result.ok() && ppi::pathKind(path) == ppi::PathKind::missing, "it is removed",
@@ -166,7 +187,7 @@ void checkHeldFiles(const std::string& folder) {
             "a file held for good is reported after the retries", detail);
       check(content == "old\n", "and the old file is kept", content);
     }
-    check(ppi::pathKind(ppi::partPath(path)) == ppi::PathKind::missing, "no temporary file is left",
+    check(noTemporaryFileBeside(path), "no temporary file is left",
           row.name);
   }
   ppi::removeRegularFile(path);
@@ -211,11 +232,73 @@ void checkReadOnly(const std::string& folder) {
     check(contentOf(path) == "old\n", "the file is kept", detail);
     check((GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0, "and stays read-only",
           detail);
-    check(ppi::pathKind(ppi::partPath(path)) == ppi::PathKind::missing, "no temporary file is left",
+    check(noTemporaryFileBeside(path), "no temporary file is left",
           detail);
   }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ppi::removeRegularFile(path);
+}
+
+// ---------------------------------------------------------------------------
+// Temporary files are new files of their own: a file or folder at the name a
+// replacement once used is left alone, two replacements under way at once
+// have two files, a name that is taken is refused, a target of 255
+// characters is replaced, a file with two names is not, a device is no file.
+
+void checkOwnTemporaryFiles(const std::string& folder) {
+  const std::string target = folder + "\\own.ppi";
+  ppi::replaceFile(target, "old\n", ppi::TextMode::binary);
+  ppi::replaceFile(target + ".part", "another program's\n", ppi::TextMode::binary);
+  ppi::ReplacingWriter first, second;
+  check(first.begin(target, ppi::TextMode::binary).ok(), "a replacement begins");
+  check(second.begin(target, ppi::TextMode::binary).ok(), "a second one begins meanwhile");
+  const int temporary = temporaryFilesBeside(target);
+  check(temporary == 2, "each has a temporary file of its own", std::to_string(temporary));
+  check(first.write("first\n").ok() && second.write("second\n").ok(), "both are written");
+  check(first.commit().ok() && second.commit().ok(), "both are committed");
+  check(contentOf(target) == "second\n", "the last one is the file", contentOf(target));
+  check(contentOf(target + ".part") == "another program's\n",
+        "a file at the old temporary name is left as it was", contentOf(target + ".part"));
+  check(noTemporaryFileBeside(target), "no temporary file is left", target);
+
+  std::unique_ptr<ppi::File> file;
+  ppi::IoStatus status =
+      ppi::realFileSystem().createNew(target, ppi::TextMode::binary, "", file);
+  check(!status.ok() && status.nameTaken(), "CREATE_NEW refuses a name that is taken",
+        status.message());
+  check(contentOf(target) == "second\n", "and leaves the file", contentOf(target));
+
+  const std::string longest = folder + "\\" + std::string(251, 'n') + ".ppi";
+  ppi::FileResult result = ppi::replaceFile(longest, "a\n", ppi::TextMode::binary);
+  check(result.ok(), "a name of 255 characters is created", result.reason());
+  result = ppi::replaceFile(longest, "b\n", ppi::TextMode::binary);
+  check(result.ok() && contentOf(longest) == "b\n", "and replaced", result.reason());
+  ppi::removeRegularFile(longest);
+
+  const std::string second_name = folder + "\\second name.ppi";
+  if (CreateHardLinkW(longForm(second_name).c_str(), longForm(target).c_str(), nullptr)) {
+    check(ppi::sameFile(target, second_name), "two names of one file are the same file");
+    result = ppi::replaceFile(target, "new\n", ppi::TextMode::binary);
+    check(!result.ok() && contains(result.reason(), "2 names (hard links)"),
+          "a file with two names is not replaced", result.reason());
+    check(contentOf(second_name) == "second\n", "and both names keep it", contentOf(target));
+    ppi::removeRegularFile(second_name);
+  } else {
+    std::printf("no hard links on this file system: not checked\n");
+  }
+  check(ppi::sameFile(target, folder + "/own.ppi"), "two spellings of a path are one file");
+  check(!ppi::sameFile(target, target + ".part"), "two files are not one");
+  check(!ppi::sameFile(target + ".none", target + ".none"), "a missing file is no file");
+
+  std::string read = "unread";
+  result = ppi::readFileBytes("NUL", read);
+  check(!result.ok() && contains(result.reason(), "not a regular file") && read == "unread",
+        "a device is not read", result.reason());
+  result = ppi::appendToFile("NUL", "lost\n", ppi::TextMode::binary);
+  check(!result.ok() && contains(result.reason(), "not a regular file"),
+        "nor appended to", result.reason());
+  ppi::removeRegularFile(target + ".part");
+  ppi::removeRegularFile(target);
 }
 
 // A failure injected at every step of a replacement and an append.
@@ -240,7 +323,7 @@ void checkInjectedFaults(const std::string& target) {
           check(!result.ok(), "the failure is reported");
           check(append ? content.rfind("old\n", 0) == 0 : content == "old\n",
                 "the old file is kept", result.reason());
-          check(ppi::pathKind(ppi::partPath(target)) == ppi::PathKind::missing,
+          check(noTemporaryFileBeside(target),
                 "no temporary file is left", result.reason());
         }
       }
@@ -275,6 +358,7 @@ int main() {
         "a missing file is not read");
 
   checkInjectedFaults(target);
+  checkOwnTemporaryFiles(folder);
   checkLongPaths(folder);
   checkHeldFiles(folder);
   checkReadOnly(folder);
