@@ -69,7 +69,7 @@ bool handleAddSubject(model::PluginState& state, const char*) {
                    "Choose a region file (.voi) and one of its regions, and add the subject "
                    "again.");
   }
-  state.autosave.subjectAdded(state.subjects);
+  state.autosave.subjectAdded(state.subjects, state.report);
   state.report.setSummary("AddSubject: " + number + " added (" + fileNameOf(vtcPath.view()) +
                           "); " + counted(state.subjects.size(), "subject") + " in the list");
   noteConditionNamesDiffer(state, state.subjects.size() - 1);

@@ -9,7 +9,7 @@ bool handleClear(model::PluginState& state, const char* command) {
   host::logLine("Plugin> Received command: \"%s\".", command);
   state.clearSubjects();
   // The GUI's lists and condition parameters are left as they are.
-  state.autosave.mirror(state.subjects);
+  state.autosave.mirror(state.subjects, state.report);
   state.report.setSummary("Clear: the subject list is empty");
   return true;
 }

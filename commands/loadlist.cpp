@@ -33,12 +33,12 @@ bool handleLoad(model::PluginState& state, const char* command) {
   PathText listPath;
   if (!host::getOpenFileName("Select a PPI file ", ".", "*.ppi", chosen)) {
     host::logText("Plugin> No PPI file loaded. Please retry.");
-    state.autosave.mirror(state.subjects);
+    state.autosave.mirror(state.subjects, state.report);
     state.report.setSummary("Load: no list file chosen; the subject list is empty");
     return false;
   }
   if (!acceptPath(chosen, "PPI", listPath)) {
-    state.autosave.mirror(state.subjects);
+    state.autosave.mirror(state.subjects, state.report);
     state.report.setSummary("Load: list file refused; the subject list is empty");
     return false;
   }
@@ -51,7 +51,7 @@ bool handleLoad(model::PluginState& state, const char* command) {
   if (model::readWholeFile(listPath.str(), text)) lines = model::readListFileText(text);
   if (lines.empty()) {
     host::logText("Unable to open the PPI file.");
-    state.autosave.mirror(state.subjects);
+    state.autosave.mirror(state.subjects, state.report);
     state.report.setSummary("Load: 0 subjects loaded from " + listName);
     state.report.error(listName, "cannot be opened or holds no subject line.",
                        "Choose a list file saved by the plug-in's Save.");
@@ -114,7 +114,7 @@ bool handleLoad(model::PluginState& state, const char* command) {
       conditionNames = state.subjects.back().timeCourse.conditionNames;
     }
   }
-  state.autosave.mirror(state.subjects);
+  state.autosave.mirror(state.subjects, state.report);
 
   // The GUI's conditions are the first accepted subject's; with none accepted
   // they stay as they were.

@@ -49,7 +49,7 @@ bool handleSave(model::PluginState& state, const char*) {
     return false;
   }
   if (sameFile(target.str(), model::kAutosaveFileName)) {
-    if (ownList) state.autosave.mirror(state.subjects);  // it holds the list, now for certain
+    if (ownList) state.autosave.mirror(state.subjects, state.report);  // it holds the list, now for certain
     state.report.setSummary(ownList ? saved : "Save: the autosave list is kept as it is");
     return true;
   }

@@ -12,10 +12,15 @@
 //
 // Crash recovery: until the object has taken the file over, "Save" copies the
 // file as it stands.
+//
+// A write that leaves the file out of step is logged and reported to the
+// command's report as a warning (crash recovery is off); the write that
+// brings it back in step adds a note that it is on again.
 #pragma once
 
 #include <string>
 
+#include "common/report.h"
 #include "model/subjectlist.h"
 
 namespace ppi::model {
@@ -29,12 +34,13 @@ class AutosaveList {
   bool owned() const { return owned_; }
 
   // Makes the file hold the whole list (an empty list leaves a file the
-  // object has not taken over alone). A failure is logged.
-  void mirror(const SubjectList& list);
+  // object has not taken over alone). A failure is logged and reported.
+  void mirror(const SubjectList& list, Report& report);
 
   // The list's last subject was just added: its line is appended, or the file
-  // rewritten whole when it is not in step with the list. A failure is logged.
-  void subjectAdded(const SubjectList& list);
+  // rewritten whole when it is not in step with the list. A failure is logged
+  // and reported.
+  void subjectAdded(const SubjectList& list, Report& report);
 
   // The file as it stands, for crash recovery; no file is an empty list. False
   // when something is there but cannot be read.
@@ -43,6 +49,7 @@ class AutosaveList {
  private:
   bool owned_ = false;
   bool inStep_ = false;  // the file holds exactly the list's lines
+  bool failed_ = false;  // the last write failed: crash recovery is off
 };
 
 }  // namespace ppi::model

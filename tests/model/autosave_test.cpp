@@ -200,3 +200,100 @@ TEST(AutosaveFaults, AShortAppendWhoseRepairFailsTooIsNeverGluedToTheNextLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// What "PPIReport" says after the command.
+std::string dialogReport(PluginHarness& harness) {
+  return harness.model.stringParameters["PPIReport"];
+}
+
+const char* const kRecoveryOff =
+    "warning: autosaveList.ppi: does not hold the current subject list (";
+const char* const kRecoveryOn =
+    "note: autosaveList.ppi: holds the current subject list again: crash recovery is on.";
+
+}  // namespace
+
+// Every command that writes the autosave list and fails says in its report
+// that crash recovery is off, with the file layer's reason; the next command
+// that writes it says that it is on again. Each row's fault makes the first
+// write of the command fail.
+TEST(AutosaveReport, AFailedWriteTurnsCrashRecoveryOffInTheDialog) {
+  struct Row {
+    const char* name;
+    const char* command;
+    Fault fault;
+    const char* reason;  // what the report quotes from the file layer
+  };
+  const Row rows[] = {
+      {"AddSubject, disk full", "AddSubject", {Operation::write, 1, false}, "injected write failure"},
+      {"AddSubject, folder refuses the file", "AddSubject", {Operation::open, 1, false},
+       "injected open failure"},
+      {"AddSubject, flush fails", "AddSubject", {Operation::flush, 1, false},
+       "injected flush failure"},
+      {"Clear, rename fails", "Clear", {Operation::rename, 1, false}, "injected rename failure"},
+      {"Load, disk full", "Load", {Operation::write, 1, true}, "injected short write"},
+      {"Save onto the autosave list", "Save", {Operation::open, 1, false},
+       "injected open failure"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    PluginHarness harness;
+    registerStudy(harness.model);
+    const std::string command = row.command;
+    // AddSubject adds the first subject (the list is written whole); the
+    // others find one subject in the list.
+    answerAddSubject(harness.model, "/d/a.vtc", "/d/one.voi");
+    if (command != "AddSubject") {
+      ASSERT_TRUE(harness.run("AddSubject"));
+      EXPECT_EQ(dialogReport(harness).find("crash recovery"), std::string::npos);
+    }
+    if (command == "Load") {
+      writeFile("study.ppi", kB);
+      chooseFile(harness.model, "study.ppi");
+    } else if (command == "Save") {
+      chooseSaveFile(harness.model, (harness.directory.path() / kAutosave).string());
+    }
+    ppi::FaultyFileSystem faulty(ppi::realFileSystem());
+    {
+      ppi::ScopedFileSystem scope(faulty);
+      faulty.inject(row.fault);
+      harness.run(row.command);
+    }
+    ASSERT_TRUE(faulty.struck());
+    const std::string report = dialogReport(harness);
+    EXPECT_NE(report.find(kRecoveryOff), std::string::npos) << report;
+    EXPECT_NE(report.find(row.reason), std::string::npos) << report;
+    EXPECT_NE(report.find("crash recovery is off until the list is written to it again."),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(harness.model.log.back(), kNotInStep);
+
+    ASSERT_TRUE(harness.run("Clear"));
+    EXPECT_NE(dialogReport(harness).find(kRecoveryOn), std::string::npos) << dialogReport(harness);
+    ASSERT_TRUE(harness.run("Clear"));  // said once, when it turned on again
+    EXPECT_EQ(dialogReport(harness).find("crash recovery"), std::string::npos);
+  }
+}
+
+// A folder at the list's name: every command that writes it warns, and the
+// dialog never says only "subject 1 added".
+TEST(AutosaveReport, AnUnwritableListWarnsAtEveryCommand) {
+  PluginHarness harness;
+  registerStudy(harness.model);
+  fs::create_directory(kAutosave);
+  answerAddSubject(harness.model, "/d/a.vtc", "/d/one.voi");
+  ASSERT_TRUE(harness.run("AddSubject"));
+  const std::string added = dialogReport(harness);
+  EXPECT_EQ(added.rfind("AddSubject: subject 1 added (a.vtc); 1 subject in the list\n", 0), 0u)
+      << added;
+  EXPECT_NE(added.find(std::string(kRecoveryOff) + "could not replace autosaveList.ppi: it is a folder)"),
+            std::string::npos)
+      << added;
+  answerAddSubject(harness.model, "/d/b.vtc", "/d/three.voi", {}, 1);
+  ASSERT_TRUE(harness.run("AddSubject"));
+  EXPECT_NE(dialogReport(harness).find(kRecoveryOff), std::string::npos);
+  ASSERT_TRUE(harness.run("Clear"));
+  EXPECT_NE(dialogReport(harness).find(kRecoveryOff), std::string::npos);
+}
