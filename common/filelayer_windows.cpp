@@ -6,6 +6,7 @@
 
 #include "common/boundedtext.h"
 #include "common/filelayer.h"
+#include "common/hosttext.h"
 
 namespace ppi {
 namespace {
@@ -80,15 +81,7 @@ IoStatus retryWhileHeld(Attempt&& attempt, Refuse&& refuse) {
 // plug-in's paths have up to 300 characters.
 // The plug-in's texts are in the system's ANSI code page, as for the "A" calls.
 std::wstring systemPath(const std::string& path) {
-  std::wstring wide;
-  if (!path.empty()) {
-    const int size =
-        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    wide.resize(static_cast<std::size_t>(size));
-    if (size > 0) {
-      MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], size);
-    }
-  }
+  std::wstring wide = hostTextToWide(path);
   if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
   std::wstring full(MAX_PATH, L'\0');
   for (;;) {

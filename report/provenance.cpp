@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/checksum.h"
+#include "common/hosttext.h"
 
 namespace ppi::analysis {
 
@@ -11,6 +12,16 @@ namespace {
 
 // Keys keep the order they are written in, for people reading the file.
 using json = nlohmann::ordered_json;
+
+// Every text of the record as UTF-8: the host's 8-bit texts keep their
+// characters (the plug-in's own texts are ASCII, kept as they are).
+void hostTextsToUtf8(json& value) {
+  if (value.is_string()) {
+    value = hostTextToUtf8(value.get_ref<const std::string&>());
+  } else if (value.is_structured()) {
+    for (json& element : value) hostTextsToUtf8(element);
+  }
+}
 
 json number(double value) { return std::isfinite(value) ? json(value) : json(nullptr); }
 
@@ -168,7 +179,8 @@ std::string provenanceJson(const ProvenanceInput& input) {
   record["correlations"] = correlationsJson(input.design);
   record["warnings"] = warnings;
   record["findings"] = findings;
-  // Stray bytes in texts become U+FFFD rather than an exception.
+  hostTextsToUtf8(record);
+  // Every text is UTF-8 by now; were one not, it would not throw here.
   return record.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

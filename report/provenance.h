@@ -29,8 +29,8 @@
 //     "findings": [{"id", "severity": "error" | "warning" | "note", "where", "what", "todo"}]
 //   }
 //
-// Texts that are not valid UTF-8 (a path in a Windows code page) have their
-// stray bytes replaced by U+FFFD.
+// The host's texts are written as UTF-8 by common/hosttext.h's rule (a path in
+// a Windows code page, or in Latin-1, keeps its characters).
 #pragma once
 
 #include <cstddef>

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/boundedtext.h"
+#include "common/hosttext.h"
 
 namespace ppi::analysis {
 
@@ -15,39 +16,14 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// The length of the valid UTF-8 sequence at text[at], or 0 when the bytes
-// there are no valid character (stray, overlong, surrogate, past U+10FFFF).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned int low = 0x80, high = 0xBF;  // the allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-  }
-  return length;
-}
-
-// Appends `text` for HTML text or a quoted attribute: markup characters as
-// references, control characters and bytes that are no valid UTF-8 as U+FFFD.
-// At most `limit` characters are kept; a longer text ends in an ellipsis.
-void appendEscaped(std::string& out, std::string_view text, std::size_t limit = std::string::npos) {
+// Appends `text` for HTML text or a quoted attribute: the host's text as UTF-8
+// (common/hosttext.h), markup characters as references, control characters
+// as U+FFFD. At most `limit` characters are kept; a longer text ends in an
+// ellipsis.
+void appendEscaped(std::string& out, std::string_view hostText,
+                   std::size_t limit = std::string::npos) {
+  const std::string utf8 = hostTextToUtf8(hostText);
+  const std::string_view text = utf8;
   std::size_t characters = 0;
   for (std::size_t at = 0; at < text.size();) {
     if (characters == limit) {

@@ -168,11 +168,17 @@ TEST(ProvenanceJson, VariantsOfTheInputs) {
          input.design = ppi::analysis::computeDesignStats({});
        },
        "/warnings", R"(["The design matrix has no predictors."])"},
-      {"stray bytes of a code-page path become U+FFFD",
+      {"a code-page path keeps its characters",
        [](ProvenanceInput& input) { input.region.file = "C:\\Studie\\R\xe4ume.voi"; },
-       "/inputs/region/file",
-       "\"C:\\\\Studie\\\\R\xef\xbf\xbd"
-       "ume.voi\""},
+       "/inputs/region/file", "\"C:\\\\Studie\\\\R\xc3\xa4ume.voi\""},
+      {"a UTF-8 name is kept as it is",
+       [](ProvenanceInput& input) { input.region.name = "Gyrus fusiformis \xc3\xa4\xe2\x80\x93 links"; },
+       "/inputs/region/name", "\"Gyrus fusiformis \xc3\xa4\xe2\x80\x93 links\""},
+      {"a finding's text with a code-page path",
+       [](ProvenanceInput& input) {
+         input.findings = {{ppi::Severity::warning, "subject 1 (M\xfcller.vtc)", "short.", "", "x"}};
+       },
+       "/findings/0/where", "\"subject 1 (M\xc3\xbcller.vtc)\""},
   };
   for (const auto& row : rows) {
     ProvenanceInput input = sampleInput();
@@ -204,3 +210,32 @@ TEST(IsoUtc, CivilDatesAcrossLeapRulesAndBeforeTheEpoch) {
 }
 
 }  // namespace
+
+// Latin-1 names and paths of a host's 8-bit code page: two conditions that
+// differ in one such character stay two, each with its weight, and a
+// recorded path gives back the bytes of the file it names.
+TEST(ProvenanceJson, HostTextKeepsItsCharacters) {
+  ProvenanceInput input = sampleInput();
+  input.protocol.conditions = {{"Ger\xe4t", true, "Ger\xe4t list1", 1},
+                               {"Ger\xfct", true, "Ger\xfct list2", -1},
+                               {"M\xfcller", true, "M\xfcller list3", 0}};
+  input.timeCourse.path = "/data/M\xfcller/Ger\xe4t run1.vtc";
+  const ordered_json record = ordered_json::parse(ppi::analysis::provenanceJson(input));
+  EXPECT_EQ(record["settings"]["conditions"], ordered_json::parse(R"([
+      {"name": "Ger\u00e4t", "entry": "Ger\u00e4t list1", "weight": 1},
+      {"name": "Ger\u00fct", "entry": "Ger\u00fct list2", "weight": -1},
+      {"name": "M\u00fcller", "entry": "M\u00fcller list3", "weight": 0}])"));
+  // Back to bytes: each character below U+0100 one byte.
+  const std::string recorded = record["inputs"]["timeCourse"]["path"];
+  std::string bytes;
+  for (std::size_t at = 0; at < recorded.size(); ++at) {
+    const auto lead = static_cast<unsigned char>(recorded[at]);
+    ASSERT_LT(lead, 0xC4) << "a character past U+00FF";
+    if (lead < 0x80) {
+      bytes += recorded[at];
+    } else {
+      bytes += static_cast<char>(((lead & 0x1F) << 6) | (recorded[++at] & 0x3F));
+    }
+  }
+  EXPECT_EQ(bytes, input.timeCourse.path);
+}

@@ -154,13 +154,29 @@ TEST(QcReport, UserTextIsEscaped) {
   }
   for (const char* text :
        {"&lt;u&gt;s&amp;1&lt;/u&gt;", "run &quot;1&quot;.vtc", "Seed &lt;left&gt;",
-        "R\xef\xbf\xbdume", "&#39;quoted&#39;", "PPI_&lt;script&gt;", "A&amp;B &lt;x&gt;",
+        "R\xc3\xa4ume", "&#39;quoted&#39;", "PPI_&lt;script&gt;", "A&amp;B &lt;x&gt;",
         "Faces &lt;img&gt;", "bell \xef\xbf\xbd and", "&lt;label&gt;",
         "Faces &lt;i&gt;list2&lt;/i&gt;",
         "The file &lt;x&gt; &amp; &quot;y&quot; could not be read."}) {
     EXPECT_NE(html.find(text), std::string::npos) << text;
   }
   EXPECT_NE(html.find("stopped at subject 2 of 3"), std::string::npos);
+}
+
+// Names in a host's 8-bit code page keep their characters: two that differ in
+// one of them stay two; UTF-8 names are kept as they are.
+TEST(QcReport, HostTextKeepsItsCharacters) {
+  SubjectReport subject = subjectWith({kPpi, kTask, kSignal});
+  subject.timeCourse = "/data/M\xfcller/run1.vtc";
+  subject.boxCars.push_back({"Ger\xe4t", 1, std::vector<float>(40, 1)});
+  subject.boxCars.push_back({"Ger\xfct", 1, std::vector<float>(40, 0)});
+  subject.boxCars.push_back({"Gesicht \xe2\x80\x93 neutral", 1, std::vector<float>(40, 0)});
+  const std::string html = qcReportHtml(runOf({subject}));
+  for (const char* text : {"M\xc3\xbcller", "Ger\xc3\xa4t", "Ger\xc3\xbct",
+                           "Gesicht \xe2\x80\x93 neutral"}) {
+    EXPECT_NE(html.find(text), std::string::npos) << text;
+  }
+  EXPECT_EQ(html.find("\xef\xbf\xbd"), std::string::npos);
 }
 
 TEST(QcReport, ShowsTheSubjectsFindingsAndNoFlagsOfItsOwn) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/filelayer.h"
+#include "common/hosttext.h"
 #include "tests/support/testfilesystems.h"
 
 namespace {
@@ -301,6 +302,33 @@ void checkOwnTemporaryFiles(const std::string& folder) {
   ppi::removeRegularFile(target);
 }
 
+// ---------------------------------------------------------------------------
+// The host's 8-bit text is in the ANSI code page: records and report get it
+// as UTF-8 converted from that page, and a file named in it is the file the
+// system shows under the same characters.
+
+void checkHostText(const std::string& folder) {
+  const UINT page = GetACP();
+  std::printf("ANSI code page %u\n", page);
+  check(ppi::hostTextToUtf8("plain.vtc") == "plain.vtc", "ASCII is kept");
+  if (page == 1252) {
+    check(ppi::hostTextToUtf8("Ger\xe4t M\xfcller") == "Ger\xc3\xa4t M\xc3\xbcller",
+          "code page 1252 umlauts as UTF-8", ppi::hostTextToUtf8("Ger\xe4t M\xfcller"));
+    // 0x80 is the euro sign in 1252 (U+20AC), not U+0080 as in Latin-1.
+    check(ppi::hostTextToUtf8("\x80") == "\xe2\x82\xac", "the code page's own characters");
+    // UTF-8 bytes are read in the code page too: that is what the host passed.
+    check(ppi::hostTextToUtf8("\xc3\xa4") == "\xc3\x83\xc2\xa4", "bytes read in the code page");
+  } else {
+    std::printf("not code page 1252: its characters not checked\n");
+  }
+  const std::string named = folder + "\\M\xfcller.ppi";
+  check(ppi::replaceFile(named, "x", ppi::TextMode::binary).ok(), "a file named in the code page");
+  const std::wstring expected = longForm(folder) + L"\\M\u00fcller.ppi";
+  check(page != 1252 || GetFileAttributesW(expected.c_str()) != INVALID_FILE_ATTRIBUTES,
+        "is the file of those characters");
+  ppi::removeRegularFile(named);
+}
+
 // A failure injected at every step of a replacement and an append.
 void checkInjectedFaults(const std::string& target) {
   using Operation = ppi::FaultyFileSystem::Operation;
@@ -359,6 +387,7 @@ int main() {
 
   checkInjectedFaults(target);
   checkOwnTemporaryFiles(folder);
+  checkHostText(folder);
   checkLongPaths(folder);
   checkHeldFiles(folder);
   checkReadOnly(folder);
