@@ -49,7 +49,11 @@ bool handleSave(model::PluginState& state, const char*) {
     return false;
   }
   if (sameFile(target.str(), model::kAutosaveFileName)) {
-    if (ownList) state.autosave.mirror(state.subjects, state.report);  // it holds the list, now for certain
+    // It holds the list, now for certain, unless the write fails (reported).
+    if (ownList && !state.autosave.mirror(state.subjects, state.report)) {
+      state.report.setSummary("Save: nothing saved");
+      return false;
+    }
     state.report.setSummary(ownList ? saved : "Save: the autosave list is kept as it is");
     return true;
   }

@@ -19,9 +19,9 @@ void reportFailure(const FileResult& result, Report& report) {
 
 }  // namespace
 
-void AutosaveList::mirror(const SubjectList& list, Report& report) {
+bool AutosaveList::mirror(const SubjectList& list, Report& report) {
   const std::string lines = list.listText();
-  if (!owned_ && lines.empty()) return;
+  if (!owned_ && lines.empty()) return true;
   owned_ = true;
   const FileResult written = replaceFile(kAutosaveFileName, lines, TextMode::text);
   inStep_ = written.ok();
@@ -31,6 +31,7 @@ void AutosaveList::mirror(const SubjectList& list, Report& report) {
     report.note(kAutosaveFileName, "holds the current subject list again: crash recovery is on.");
   }
   failed_ = !inStep_;
+  return inStep_;
 }
 
 void AutosaveList::subjectAdded(const SubjectList& list, Report& report) {

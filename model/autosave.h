@@ -34,8 +34,9 @@ class AutosaveList {
   bool owned() const { return owned_; }
 
   // Makes the file hold the whole list (an empty list leaves a file the
-  // object has not taken over alone). A failure is logged and reported.
-  void mirror(const SubjectList& list, Report& report);
+  // object has not taken over alone). A failure is logged and reported; false
+  // then.
+  bool mirror(const SubjectList& list, Report& report);
 
   // The list's last subject was just added: its line is appended, or the file
   // rewritten whole when it is not in step with the list. A failure is logged

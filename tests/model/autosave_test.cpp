@@ -269,6 +269,9 @@ TEST(AutosaveReport, AFailedWriteTurnsCrashRecoveryOffInTheDialog) {
               std::string::npos)
         << report;
     EXPECT_EQ(harness.model.log.back(), kNotInStep);
+    if (command == "Save") {
+      EXPECT_EQ(report.rfind("Save: nothing saved\n", 0), 0u) << report;
+    }
 
     ASSERT_TRUE(harness.run("Clear"));
     EXPECT_NE(dialogReport(harness).find(kRecoveryOn), std::string::npos) << dialogReport(harness);
