@@ -13,7 +13,8 @@
 //   ReplacingWriter  the same for large outputs written in pieces.
 //   appendToFile     a text added at the end of a file (which a failure can
 //                    leave with a fragment of the text at its end).
-//   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile.
+//   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile,
+//                    createFolder.
 //
 // Each returns a FileResult: ok, or one line that names the file and the step
 // that failed, e.g. "could not write autosaveList.ppi.part: No space left on
@@ -90,6 +91,8 @@ class FileSystem {
   virtual IoStatus removeFile(const std::string& path) = 0;
   // Puts the folder holding `path` (its entries: a rename) on the disk.
   virtual IoStatus flushFolder(const std::string& path) = 0;
+  // Creates a folder (its parent must exist); one already there fails.
+  virtual IoStatus makeFolder(const std::string& path) = 0;
   virtual PathKind kind(const std::string& path) = 0;
 };
 
@@ -207,5 +210,9 @@ bool pathExists(const std::string& path);
 // Removes a regular file. Nothing at the path counts as removed; a folder, or
 // anything else that is not a regular file, is left and reported.
 FileResult removeRegularFile(const std::string& path);
+
+// Creates a folder whose parent exists; a folder already at the path counts as
+// created, anything else there is reported.
+FileResult createFolder(const std::string& path);
 
 }  // namespace ppi

@@ -52,6 +52,10 @@ estimate measures how the task changes the region's coupling with each voxel.</l
 occur.</li>
 <li><b>Motion predictors</b> (lower panel): translations solid, rotations dashed.</li>
 </ul>
+<p>In the run summary each subject's row shows its PPI terms (the first three) over the
+volumes as a small line, each pixel spanning the range of the volumes it covers: a term that
+is flat, or dominated by a few spikes, marks the subject to look at first. The subject's
+number links to its page.</p>
 <p>The <b>variance inflation factor</b> (VIF) of a PPI term is 1 / (1 &minus; R&sup2;), R&sup2;
 of the term regressed on all other predictors. A VIF of 1 means the term shares nothing with
 them; at 10 and above (a warning), 90 % of its variance is explained by the others, and its

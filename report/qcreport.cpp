@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "common/boundedtext.h"
 #include "report/htmltext.h"
 #include "report/svgplot.h"
 
@@ -23,7 +24,14 @@ using htmltext::motionSetting;
 using htmltext::methodInWords;
 using svgplot::displacementFigure;
 using svgplot::neuralFigure;
+using svgplot::sparkline;
 using svgplot::subjectFigure;
+
+// The most varying predictors the correlation table shows whole; a larger
+// design gets each PPI term's strongest correlations instead (the record
+// holds the whole matrix).
+constexpr std::size_t kCorrelationTableLimit = 40;
+constexpr std::size_t kStrongestShown = 3;
 
 // --------------------------------------------------------------- flags ----
 
@@ -92,7 +100,7 @@ td.diagonal { background: #eeeeee; color: #777777; }
 .pair { color: #555555; font-size: 12px; }
 .ok { color: #1a6e1a; }
 .stopped, .flag, .finding.error { color: #a10000; }
-.finding.warning { color: #8a5a00; }
+.finding.warning, .warned { color: #8a5a00; }
 ul.findings { margin: 6px 0; padding-left: 22px; }
 figure { margin: 10px 0; }
 figure svg { max-width: 100%; height: auto; font-family: "DejaVu Sans", Verdana, Arial, sans-serif; }
@@ -104,6 +112,12 @@ svg .zero { stroke: #777777; stroke-width: 1; }
 svg .frame { fill: none; stroke: #999999; stroke-width: 1; }
 svg .tickmark { stroke: #999999; stroke-width: 1; }
 .note { color: #555555; font-size: 13px; }
+body.summary { max-width: none; }
+table.subjects { font-size: 13px; }
+table.subjects td, table.subjects th { padding: 3px 5px; }
+table.subjects tr:first-child th { position: sticky; top: 0; }
+td.spark { padding: 2px 4px; vertical-align: middle; }
+svg.sparkline { display: block; }
 )";
 
 void appendSettings(std::string& html, const QcReportInput& input) {
@@ -181,7 +195,7 @@ std::string motionCells(const MotionReport& motion) {
          integer(static_cast<long long>(motion.censored.size())) + "</td>";
 }
 
-void appendSummary(std::string& html, const QcReportInput& input) {
+void appendSummary(std::string& html, const QcReportInput& input, const QcReportLinks& links) {
   html += "<section id=\"summary\">\n<h2>Run summary</h2>\n";
   appendSettings(html, input);
   const long long listed = input.subjectsListed;
@@ -204,6 +218,22 @@ void appendSummary(std::string& html, const QcReportInput& input) {
             integer(input.end.stoppedAtSubject) + " of " + integer(listed) + ": " +
             escaped(input.end.reason) + "</p>\n";
   }
+  long long withError = 0, withWarning = 0;
+  for (const SubjectReport& subject : input.subjects) {
+    bool error = false, warning = false;
+    for (const Finding& finding : subject.findings) {
+      error = error || finding.kind == Severity::error;
+      warning = warning || finding.kind == Severity::warning;
+    }
+    withError += error ? 1 : 0;
+    withWarning += warning && !error ? 1 : 0;
+  }
+  if (!input.subjects.empty()) {
+    html += std::string("<p class=\"") + (withError > 0 ? "stopped" : withWarning > 0 ? "warned" : "ok") +
+            " findings-count\">Findings: " + integer(withError) + " of " +
+            integer(static_cast<long long>(input.subjects.size())) + " subjects with an error, " +
+            integer(withWarning) + " more with a warning.</p>\n";
+  }
   bool motion = false;
   for (const SubjectReport& subject : input.subjects) motion = motion || subject.motion.known;
   html +=
@@ -211,12 +241,16 @@ void appendSummary(std::string& html, const QcReportInput& input) {
       "<th>Voxels inside / listed</th><th>Design file</th><th>Predictors</th>"
       "<th>Largest |r|, PPI term and another predictor</th>";
   if (motion) html += "<th>Mean FD [mm]</th><th>Max FD [mm]</th><th>Censored volumes</th>";
-  html += "<th>Findings</th></tr>\n";
+  html += "<th>PPI terms over the volumes</th><th>Findings</th></tr>\n";
   for (std::size_t s = 0; s < input.subjects.size(); ++s) {
     const SubjectReport& subject = input.subjects[s];
     const std::string number = integer(static_cast<long long>(s + 1));
-    html +=
-        "<tr><td><a href=\"#subject-" + number + "\">" + number + "</a></td><td title=\"" +
+    const bool page = !links.folder.empty() && s < links.written.size() && links.written[s];
+    html += "<tr class=\"subject-row\" id=\"row-" + number + "\"><td>" +
+            (page ? "<a href=\"" + escaped(links.folder) + "/" + subjectPageName(s + 1) + "\">" +
+                        number + "</a>"
+                  : number + " <span class=\"note\">(no page)</span>") +
+            "</td><td title=\"" +
         escaped(subject.timeCourse) + "\">" + escaped(fileName(subject.timeCourse)) + "</td><td>" +
         escaped(subject.regionName) + "</td><td>" + integer(subject.voxelsInside) + " / " +
         integer(subject.voxelsListed) + "</td><td title=\"" + escaped(subject.designFile) + "\">" +
@@ -226,7 +260,8 @@ void appendSummary(std::string& html, const QcReportInput& input) {
         integer(static_cast<long long>(subject.predictors.size())) + "</td><td>" +
         largestPpiCorrelation(subject) + "</td>";
     if (motion) html += motionCells(subject.motion);
-    html += findingsCell(subject) + "</tr>\n";
+    html += "<td class=\"spark\">" + sparkline(subject.predictors) + "</td>" + findingsCell(subject) +
+            "</tr>\n";
   }
   html +=
       "</table>\n<p>Identical predictors in every design: " + predictorsAgreement(input.subjects) +
@@ -240,6 +275,57 @@ std::string correlationColour(double r) {
   return "rgb(" + channel(33) + "," + channel(102) + "," + channel(172) + ")";
 }
 
+// A correlation cell: its colour and value.
+std::string correlationCell(double r) {
+  return "<td style=\"background:" + correlationColour(r) +
+         (std::fabs(r) > 0.55 ? ";color:#ffffff" : "") + "\">" + fixed(r, 2) + "</td>";
+}
+
+// For each PPI term, the predictors it correlates with most strongly.
+void appendStrongestCorrelations(std::string& html, const SubjectReport& subject) {
+  const DesignStats& stats = subject.stats;
+  html += "<p>The design has " + integer(static_cast<long long>(stats.correlated.size())) +
+          " predictors that vary, too many for a table of them all: each PPI term's " +
+          integer(static_cast<long long>(kStrongestShown)) +
+          " strongest correlations. The record beside the design file (.json) holds the whole "
+          "matrix.</p>\n<table class=\"correlations strongest\">\n<tr><th>PPI term</th>";
+  for (std::size_t k = 1; k <= kStrongestShown; ++k) {
+    html += "<th>Predictor " + integer(static_cast<long long>(k)) + "</th><th>r</th>";
+  }
+  html += "</tr>\n";
+  for (std::size_t a = 0; a < stats.correlated.size(); ++a) {
+    const std::size_t p = stats.correlated[a];
+    if (p >= subject.predictors.size() || subject.predictors[p].role != PredictorRole::ppiTerm) {
+      continue;
+    }
+    std::vector<std::size_t> others;
+    for (std::size_t b = 0; b < stats.correlated.size(); ++b) {
+      if (b != a) others.push_back(b);
+    }
+    const std::size_t shown = std::min(kStrongestShown, others.size());
+    std::partial_sort(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(shown),
+                      others.end(), [&](std::size_t x, std::size_t y) {
+                        return std::fabs(stats.correlation(a, x)) > std::fabs(stats.correlation(a, y));
+                      });
+    const std::string& name = stats.predictors[p].name;
+    html += "<tr><th class=\"ppi\" title=\"" + escaped(name) + "\">" + escaped(name, 28) + "</th>";
+    for (std::size_t k = 0; k < kStrongestShown; ++k) {
+      if (k >= shown) {
+        html += "<td></td><td></td>";
+        continue;
+      }
+      const std::string& other = stats.predictors[stats.correlated[others[k]]].name;
+      html += "<td title=\"" + escaped(other) + "\">" + escaped(other, 28) + "</td>" +
+              correlationCell(stats.correlation(a, others[k]));
+    }
+    html += "</tr>\n";
+  }
+  html += "</table>\n";
+}
+
+void appendCorrelationTable(std::string& html, const SubjectReport& subject);
+void appendVifs(std::string& html, const DesignStats& stats);
+
 void appendCorrelations(std::string& html, const SubjectReport& subject) {
   const DesignStats& stats = subject.stats;
   html += "<h3>Predictor correlations</h3>\n";
@@ -251,6 +337,16 @@ void appendCorrelations(std::string& html, const SubjectReport& subject) {
     html += "<p>No predictor varies.</p>\n";
     return;
   }
+  if (stats.correlated.size() > kCorrelationTableLimit) {
+    appendStrongestCorrelations(html, subject);
+  } else {
+    appendCorrelationTable(html, subject);
+  }
+  appendVifs(html, stats);
+}
+
+void appendCorrelationTable(std::string& html, const SubjectReport& subject) {
+  const DesignStats& stats = subject.stats;
   const auto isPpi = [&](std::size_t p) {
     return p < subject.predictors.size() && subject.predictors[p].role == PredictorRole::ppiTerm;
   };
@@ -270,13 +366,14 @@ void appendCorrelations(std::string& html, const SubjectReport& subject) {
         html += "<td class=\"diagonal\">1</td>";
         continue;
       }
-      const double r = stats.correlation(a, b);
-      html += "<td style=\"background:" + correlationColour(r) +
-              (std::fabs(r) > 0.55 ? ";color:#ffffff" : "") + "\">" + fixed(r, 2) + "</td>";
+      html += correlationCell(stats.correlation(a, b));
     }
     html += "</tr>\n";
   }
   html += "</table>\n";
+}
+
+void appendVifs(std::string& html, const DesignStats& stats) {
   if (!stats.vifs.empty()) {
     html += "<p>Variance inflation factor of each PPI term: ";
     for (std::size_t i = 0; i < stats.vifs.size(); ++i) {
@@ -331,22 +428,66 @@ void appendSubject(std::string& html, const SubjectReport& subject, std::size_t 
 
 }  // namespace
 
-std::string qcReportHtml(const QcReportInput& input) {
-  std::string html;
+std::string subjectPageName(std::size_t number) {
+  char name[48];
+  formatBounded(name, sizeof name, "subject-%04zu.html", number);
+  return name;
+}
+
+namespace {
+
+void appendPageStart(std::string& html, const std::string& title, const char* bodyClass) {
   html +=
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-      "<title>PPI QC report</title>\n<style>";
+      "<title>" + title + "</title>\n<style>";
   html += kStyle;
-  html +=
-      "</style>\n</head>\n<body>\n<h1>PPI QC report</h1>\n"
-      "<p class=\"note\">Written by " +
-      escaped(input.plugin.name) + " on " + isoUtc(input.dateUtc) +
-      ". <a href=\"#how-to-read\">How to read this</a></p>\n";
-  appendSummary(html, input);
-  for (std::size_t s = 0; s < input.subjects.size(); ++s)
-    appendSubject(html, input.subjects[s], s + 1);
+  html += "</style>\n</head>\n<body class=\"";
+  html += bodyClass;
+  html += "\">\n<h1>" + title + "</h1>\n";
+}
+
+void appendPageEnd(std::string& html, const QcReportInput& input) {
   html += howToRead(input.settings.method);
   html += "</body>\n</html>\n";
+}
+
+}  // namespace
+
+std::string qcSummaryHtml(const QcReportInput& input, const QcReportLinks& links) {
+  std::string html;
+  appendPageStart(html, "PPI QC report", "summary");
+  html += "<p class=\"note\">Written by " + escaped(input.plugin.name) + " on " +
+          isoUtc(input.dateUtc) + ". " +
+          (links.folder.empty() ? std::string()
+                                : "Each subject's figures are on its own page in the folder " +
+                                      escaped(links.folder) + ", linked from its number. ") +
+          "<a href=\"#how-to-read\">How to read this</a></p>\n";
+  appendSummary(html, input, links);
+  appendPageEnd(html, input);
+  return html;
+}
+
+std::string qcSubjectHtml(const QcReportInput& input, std::size_t index,
+                          const std::string& summaryName) {
+  std::string html;
+  const std::size_t number = index + 1;
+  const std::string id = integer(static_cast<long long>(number));
+  appendPageStart(html, "PPI QC report: subject " + id, "subject");
+  const std::string summary = escaped(summaryName);
+  html += "<p class=\"note nav\">Subject " + id + " of " +
+          integer(static_cast<long long>(input.subjects.size())) +
+          " with a design in the run of " + isoUtc(input.dateUtc) + " (" +
+          escaped(input.plugin.name) + " " + escaped(input.plugin.version) + "). <a href=\"../" +
+          summary + "#row-" + id + "\">Run summary</a>";
+  if (index > 0) {
+    html += " \u00b7 <a href=\"" + subjectPageName(number - 1) + "\">Previous subject</a>";
+  }
+  if (number < input.subjects.size()) {
+    html += " \u00b7 <a href=\"" + subjectPageName(number + 1) + "\">Next subject</a>";
+  }
+  html += " \u00b7 <a href=\"#how-to-read\">How to read this</a></p>\n";
+  if (index < input.subjects.size()) appendSubject(html, input.subjects[index], number);
+  appendPageEnd(html, input);
   return html;
 }
 

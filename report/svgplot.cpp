@@ -90,13 +90,34 @@ constexpr const char* kMotionColours[] = {"#1b9e77", "#d95f02", "#7570b3",
 constexpr const char* kPositiveShades[] = {"#4daf4a", "#377eb8", "#984ea3"};
 constexpr const char* kNegativeShades[] = {"#ff7f00", "#e41a1c", "#a65628"};
 constexpr double kShadeOpacity = 0.14;
+// The most traces of one role a figure draws (and conditions it shades): more
+// overlaid lines cannot be told apart. Motion predictors: the 24-parameter
+// model.
+constexpr std::size_t kDrawnPerRole = 10;
+constexpr std::size_t kDrawnMotion = 24;
+constexpr double kSparklineWidth = 102;
+constexpr double kSparklineHeight = 30;
+constexpr std::size_t kSparklineTerms = 3;
 
 // Styles the drawn predictors: one colour per trace within its role, a dash
-// pattern per role, so that the legend tells every one apart.
-std::vector<Trace> drawnTraces(const std::vector<Predictor>& predictors) {
+// pattern per role, so that the legend tells every one apart. Of a role with
+// more predictors than a figure can tell apart the first kDrawnPerRole are
+// drawn; `omitted` counts the others.
+std::vector<Trace> drawnTraces(const std::vector<Predictor>& predictors, std::size_t& omitted) {
   std::vector<Trace> traces;
   std::size_t tasks = 0, ppis = 0, complementaries = 0, motions = 0;
+  omitted = 0;
   for (const Predictor& predictor : predictors) {
+    const std::size_t drawnOfRole = predictor.role == PredictorRole::task       ? tasks
+                                    : predictor.role == PredictorRole::ppiTerm  ? ppis
+                                    : predictor.role == PredictorRole::motion   ? motions
+                                    : predictor.role == PredictorRole::complementary
+                                        ? complementaries
+                                        : 0;
+    if (drawnOfRole >= (predictor.role == PredictorRole::motion ? kDrawnMotion : kDrawnPerRole)) {
+      ++omitted;
+      continue;
+    }
     TraceStyle style{};
     switch (predictor.role) {
       case PredictorRole::regionSignal:
@@ -408,7 +429,12 @@ double legendHeight(std::size_t items) {
 }  // namespace
 
 std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
-  const std::vector<Trace> traces = drawnTraces(subject.predictors);
+  std::size_t omitted = 0;
+  const std::vector<Trace> traces = drawnTraces(subject.predictors, omitted);
+  const std::vector<ConditionBoxCar> shaded(
+      subject.boxCars.begin(),
+      subject.boxCars.begin() +
+          static_cast<std::ptrdiff_t>(std::min(subject.boxCars.size(), kDrawnPerRole)));
   std::size_t volumes = 0;
   bool motion = false;
   for (const Trace& trace : traces) {
@@ -430,14 +456,13 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
 
   std::vector<const char*> shades;
   std::size_t positives = 0, negatives = 0;
-  for (const ConditionBoxCar& boxCar : subject.boxCars) {
+  for (const ConditionBoxCar& boxCar : shaded) {
     shades.push_back(shadeColour(boxCar, positives, negatives));
   }
   std::vector<LegendItem> legend;
-  for (std::size_t c = 0; c < subject.boxCars.size(); ++c) {
-    legend.push_back({subject.boxCars[c].name,
-                      " (weight " + signedWeight(subject.boxCars[c].weight) + ")", shades[c], "", 0,
-                      true});
+  for (std::size_t c = 0; c < shaded.size(); ++c) {
+    legend.push_back({shaded[c].name, " (weight " + signedWeight(shaded[c].weight) + ")",
+                      shades[c], "", 0, true});
   }
   appendTraceLegend(legend, traces);
   const double legendTop = axisBottom + 52;
@@ -447,11 +472,11 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
   svg +=
       "<figure class=\"subject\" id=\"figure-" + integer(static_cast<long long>(number)) + "\">\n";
   appendSvgStart(svg, height);
-  appendShading(svg, mainBox, subject.boxCars, shades);
+  appendShading(svg, mainBox, shaded, shades);
   appendXGrid(svg, mainBox, xTicks);
   appendYAxis(svg, mainBox, "Predictor value");
   if (motion) {
-    appendShading(svg, motionBox, subject.boxCars, shades);
+    appendShading(svg, motionBox, shaded, shades);
     appendXGrid(svg, motionBox, xTicks);
     appendYAxis(svg, motionBox, "Motion");
   }
@@ -466,6 +491,12 @@ std::string subjectFigure(const SubjectReport& subject, std::size_t number) {
          ": the design's predictors over the volumes (counted from 1)";
   if (!subject.boxCars.empty()) svg += "; shaded: the weighted conditions, before convolution";
   if (motion) svg += "; below: the motion predictors";
+  if (omitted > 0 || shaded.size() < subject.boxCars.size()) {
+    svg += "; drawn: the first " + integer(static_cast<long long>(kDrawnPerRole)) +
+           " of each kind, " + integer(static_cast<long long>(omitted)) + " predictors and " +
+           integer(static_cast<long long>(subject.boxCars.size() - shaded.size())) +
+           " conditions not drawn";
+  }
   svg += ".</figcaption>\n</figure>\n";
   return svg;
 }
@@ -577,6 +608,80 @@ std::string neuralFigure(const SubjectReport& subject, std::size_t number) {
          "signal it estimated (centred), which the PPI terms multiply. A fit that follows every "
          "wiggle of the region signal, with a jagged neural signal, has modelled noise.</figcaption>\n"
          "</figure>\n";
+  return svg;
+}
+
+std::string sparkline(const std::vector<Predictor>& predictors) {
+  std::vector<const Predictor*> terms;
+  std::size_t all = 0;
+  for (const Predictor& predictor : predictors) {
+    if (predictor.role != PredictorRole::ppiTerm) continue;
+    if (terms.size() < kSparklineTerms) terms.push_back(&predictor);
+    ++all;
+  }
+  if (terms.empty()) return {};
+  std::size_t volumes = 0;
+  double low = 0, high = 0;
+  for (const Predictor* term : terms) {
+    volumes = std::max(volumes, term->values.size());
+    for (float value : term->values) {
+      if (!std::isfinite(value)) continue;
+      low = std::min(low, static_cast<double>(value));
+      high = std::max(high, static_cast<double>(value));
+    }
+  }
+  if (!(high > low)) high = low + 1;
+  const PanelBox box{1, 1, kSparklineWidth - 2, kSparklineHeight - 2, 0.5,
+                     static_cast<double>(std::max<std::size_t>(volumes, 1)) + 0.5, {low, high}};
+  std::string svg = "<svg class=\"sparkline\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                    fixed(kSparklineWidth, 0) + "\" height=\"" + fixed(kSparklineHeight, 0) +
+                    "\" viewBox=\"0 0 " + fixed(kSparklineWidth, 0) + " " +
+                    fixed(kSparklineHeight, 0) + "\" role=\"img\"><title>";
+  for (std::size_t t = 0; t < terms.size(); ++t) {
+    if (t > 0) svg += ", ";
+    appendEscaped(svg, terms[t]->name);
+  }
+  if (all > terms.size()) svg += " and " + integer(static_cast<long long>(all - terms.size())) + " more";
+  svg += " over " + integer(static_cast<long long>(volumes)) + " volumes</title>";
+  if (low < 0 && high > 0) {
+    appendLineStart(svg, "zero", box.left, box.left + box.width, box.yAt(0), box.yAt(0));
+    svg += "\" stroke=\"#bbbbbb\" stroke-width=\"0.6\"/>";
+  }
+  for (std::size_t t = 0; t < terms.size(); ++t) {
+    const std::vector<float>& values = terms[t]->values;
+    svg += "<path fill=\"none\" stroke=\"";
+    svg += kPpiColours[t % 5];
+    svg += "\" stroke-width=\"1\" d=\"";
+    // One pixel column holds several volumes: their smallest and largest
+    // value, so that no spike is lost.
+    const std::size_t columns = static_cast<std::size_t>(box.width);
+    bool drawing = false;
+    for (std::size_t c = 0, v = 0; c < columns && v < values.size(); ++c) {
+      const std::size_t end = std::max(v + 1, (c + 1) * values.size() / columns);
+      double smallest = HUGE_VAL, largest = -HUGE_VAL;
+      for (; v < end && v < values.size(); ++v) {
+        if (!std::isfinite(values[v])) continue;
+        smallest = std::min(smallest, static_cast<double>(values[v]));
+        largest = std::max(largest, static_cast<double>(values[v]));
+      }
+      if (smallest > largest) {
+        drawing = false;
+        continue;
+      }
+      // Whole pixels across, tenths up: the line is one pixel wide.
+      const std::string x = integer(static_cast<long long>(box.left) + static_cast<long long>(c));
+      svg += drawing ? " " : (c == 0 ? "M" : " M");
+      svg += x + ' ';
+      appendCoordinate(svg, box.yAt(largest));
+      if (smallest < largest) {
+        svg += ' ' + x + ' ';
+        appendCoordinate(svg, box.yAt(smallest));
+      }
+      drawing = true;
+    }
+    svg += "\"/>";
+  }
+  svg += "</svg>";
   return svg;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "report/qcreport.h"
 
@@ -21,5 +22,9 @@ std::string displacementFigure(const MotionReport& motion, std::size_t number);
 // deconvolution's fit of it and the neural signal; empty when the
 // deconvolution did not run.
 std::string neuralFigure(const SubjectReport& subject, std::size_t number);
+// <svg class="sparkline">: a design's PPI terms (the first three) over the
+// volumes, 100 px wide, each pixel column spanning its volumes' range; empty
+// when the design has no PPI term.
+std::string sparkline(const std::vector<Predictor>& predictors);
 
 }  // namespace ppi::analysis::svgplot

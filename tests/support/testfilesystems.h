@@ -39,6 +39,7 @@ class MemoryFileSystem : public FileSystem {
   IoStatus renameReplacing(const std::string& from, const std::string& to) override;
   IoStatus removeFile(const std::string& path) override;
   IoStatus flushFolder(const std::string& path) override;
+  IoStatus makeFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override;
 
  private:
@@ -56,8 +57,8 @@ class MemoryFileSystem : public FileSystem {
 // then fails; a failed close closes the file all the same.
 class FaultyFileSystem : public FileSystem {
  public:
-  enum class Operation { open, write, flush, close, rename, folderFlush };
-  static constexpr int kOperationCount = 6;
+  enum class Operation { open, write, flush, close, rename, folderFlush, folderMake };
+  static constexpr int kOperationCount = 7;
   struct Fault {
     Operation operation = Operation::open;
     int nth = 0;  // 0: no fault
@@ -81,6 +82,7 @@ class FaultyFileSystem : public FileSystem {
   IoStatus renameReplacing(const std::string& from, const std::string& to) override;
   IoStatus removeFile(const std::string& path) override { return inner_.removeFile(path); }
   IoStatus flushFolder(const std::string& path) override;
+  IoStatus makeFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override { return inner_.kind(path); }
 
  private:
