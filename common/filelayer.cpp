@@ -329,4 +329,20 @@ FileResult removeRegularFile(const std::string& path) {
   return {};
 }
 
+FileResult createFolder(const std::string& path) {
+  FileSystem& fileSystem = currentFileSystem();
+  switch (fileSystem.kind(path)) {
+    case PathKind::directory:
+      return {};
+    case PathKind::regularFile:
+    case PathKind::other:
+      return FileResult::failure(reasonLine("create the folder", path, "something else is there"));
+    case PathKind::missing:
+      break;
+  }
+  IoStatus status = fileSystem.makeFolder(path);
+  if (!status.ok()) return FileResult::failure(reasonLine("create the folder", path, status.message()));
+  return {};
+}
+
 }  // namespace ppi

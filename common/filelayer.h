@@ -15,7 +15,7 @@
 //   appendToFile     a text added at the end of a file (which a failure can
 //                    leave with a fragment of the text at its end).
 //   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile,
-//   sameFile.
+//   sameFile, createFolder.
 //
 // Each returns a FileResult: ok, or one line that names the file and the step
 // that failed, e.g. "could not write results/autosaveList.ppi.3f09c2d17a4be856.part:
@@ -126,6 +126,8 @@ class FileSystem {
   virtual IoStatus removeFile(const std::string& path) = 0;
   // Puts the folder holding `path` (its entries: a rename) on the disk.
   virtual IoStatus flushFolder(const std::string& path) = 0;
+  // Creates a folder (its parent must exist); one already there fails.
+  virtual IoStatus makeFolder(const std::string& path) = 0;
   virtual PathKind kind(const std::string& path) = 0;
   // How many names (hard links) the regular file at `path` has, the path
   // itself not followed when it is a link; 0 when no regular file is there.
@@ -253,5 +255,9 @@ bool pathExists(const std::string& path);
 // Removes a regular file. Nothing at the path counts as removed; a folder, or
 // anything else that is not a regular file, is left and reported.
 FileResult removeRegularFile(const std::string& path);
+
+// Creates a folder whose parent exists; a folder already at the path counts as
+// created, anything else there is reported.
+FileResult createFolder(const std::string& path);
 
 }  // namespace ppi

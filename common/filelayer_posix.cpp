@@ -228,6 +228,11 @@ class PosixFileSystem : public FileSystem {
     return error != 0 ? errorStatus(error) : IoStatus();
   }
 
+  IoStatus makeFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0777) != 0) return errorStatus(errno);
+    return {};
+  }
+
   PathKind kind(const std::string& path) override {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {

@@ -316,6 +316,11 @@ class WindowsFileSystem : public FileSystem {
   // be flushed on its own here.
   IoStatus flushFolder(const std::string&) override { return {}; }
 
+  IoStatus makeFolder(const std::string& path) override {
+    if (CreateDirectoryW(systemPath(path).c_str(), nullptr) == 0) return lastError();
+    return {};
+  }
+
   PathKind kind(const std::string& path) override {
     const DWORD attributes = attributesOf(systemPath(path));
     if (attributes == INVALID_FILE_ATTRIBUTES) {

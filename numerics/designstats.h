@@ -52,7 +52,7 @@ struct DesignStats {
   // The predictors that vary (not constant), as indices in file order, and
   // their Pearson correlations: correlated.size() squared values, row by row.
   std::vector<std::size_t> correlated;
-  std::vector<double> correlations;
+  std::vector<double> correlations;  // empty when formed for the checks only
   std::vector<PpiVif> vifs;  // one per PPI term, in file order
   // The rank of the design matrix (every predictor a column), and its number
   // of columns: a rank below it means some predictor is a linear combination
@@ -71,13 +71,21 @@ struct DesignStats {
 // rounding alone leaves a relative residual variance of about 1e-15.
 constexpr double kCollinearTolerance = 1e-12;
 
+// What the statistics are formed for: the design checks need the summaries,
+// the variance inflation factors and the rank; the records and the QC report
+// also the correlations.
+enum class StatsScope { checks, records };
+
 // Forms the statistics of a design's predictors (at least one, all with the
 // same number of values, at least two, all finite). Means, spreads and
 // correlations are summed in double precision, each predictor's values read in
-// order. The VIF's least squares use a column-pivoting Householder QR
-// decomposition of the other varying predictors, centred and scaled to unit
-// length, which copes with predictors that are themselves collinear (motion
-// predictors often are) without forming the normal equations.
-DesignStats computeDesignStats(const std::vector<Predictor>& predictors);
+// order. The rank and every PPI term's VIF come from one column-pivoting
+// Householder QR decomposition of the varying predictors, centred and scaled
+// to unit length, which copes with predictors that are themselves collinear
+// (motion predictors often are) without forming the normal equations: the cost
+// grows as volumes x P^2 + P^3, whatever the number of PPI terms. With
+// `StatsScope::checks` the correlations are left empty.
+DesignStats computeDesignStats(const std::vector<Predictor>& predictors,
+                               StatsScope scope = StatsScope::records);
 
 }  // namespace ppi::analysis

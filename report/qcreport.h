@@ -1,19 +1,24 @@
-// The QC report of a run, "PPI_report.html": one self-contained page (inline
-// CSS and SVG, no script, nothing loaded from elsewhere) that opens in any
-// browser. It holds
-//   - a run summary: date, settings, how the run ended, one table row per
-//     subject, and whether all designs have the same predictors in order;
-//   - per subject a figure of the region signal, task regressors, PPI terms,
-//     complementary regressor and motion predictors over the volumes, with the
-//     weighted conditions shaded; at the neural level a second figure of the
-//     region signal, the deconvolution's fit of it and the neural signal, with
-//     the deconvolution's figures; the predictors' correlation matrix; the
-//     subject's findings (the same the dialog and the record list);
-//   - a short guide to reading it.
+// The QC report of a run: a summary page, "PPI_report.html", and beside it a
+// folder of the same name ("PPI_report/") with one page per subject
+// ("subject-0001.html", ...). Every page stands alone (inline CSS and SVG, no
+// script, nothing loaded from elsewhere) and opens in any browser; they link
+// to each other by relative paths.
+//   - The summary: date, settings, how the run ended, one table row per
+//     subject (<tr class="subject-row" id="row-K">, K from 1) with its
+//     findings, a sparkline of its PPI terms (<svg class="sparkline">) and a
+//     link to its page, and whether all designs have the same predictors in
+//     order; the guide to reading the report.
+//   - A subject's page: which run it belongs to, a figure of the region
+//     signal, task regressors, PPI terms, complementary regressor and motion
+//     predictors over the volumes, with the weighted conditions shaded; at
+//     the neural level a second figure of the region signal, the
+//     deconvolution's fit of it and the neural signal, with the
+//     deconvolution's figures; the subject's findings (the same the dialog and
+//     the record list); the predictors' correlations; the guide.
 // Every text from the user or the host is escaped for HTML.
 //
-// Each subject's part is <section class="subject-section" id="subject-K"> (K
-// from 1). Its figure is <figure class="subject" id="figure-K"> and holds one
+// A subject's part is <section class="subject-section" id="subject-K">. Its
+// figure is <figure class="subject" id="figure-K"> and holds one
 // <path class="trace ROLE"> per drawn predictor, ROLE one of signal, task, ppi,
 // complementary, motion. The neural-level figure is <figure class="neural"
 // id="neural-K"> with <path class="trace ROLE">, ROLE one of signal, fit, neural.
@@ -90,7 +95,22 @@ struct QcReportInput {
   RunEnd end;
 };
 
-// The report page.
-std::string qcReportHtml(const QcReportInput& input);
+// The file name of subject K's page (K from 1) in the report's folder.
+std::string subjectPageName(std::size_t number);
+
+// Where the summary's rows link to: the folder of subject pages, relative to
+// the summary ("PPI_report"), and which pages were written. A subject without
+// a page has no link.
+struct QcReportLinks {
+  std::string folder;
+  std::vector<bool> written;  // per subject of the input
+};
+
+// The summary page.
+std::string qcSummaryHtml(const QcReportInput& input, const QcReportLinks& links);
+// The page of the input's subject `index` (from 0); `summaryName` is the
+// summary's file name, one folder up.
+std::string qcSubjectHtml(const QcReportInput& input, std::size_t index,
+                          const std::string& summaryName);
 
 }  // namespace ppi::analysis

@@ -53,12 +53,15 @@ std::string folderOf(std::string_view path) {
   return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
-std::string freeReportPath(const std::string& folder) {
-  std::string path = folder + kReportName + ".html";
-  for (int n = 2; pathExists(path); ++n) {
-    path = folder + kReportName + "_" + std::to_string(n) + ".html";
+// The first report name whose summary and folder of subject pages are both
+// free: a report never replaces an earlier one, and its folder holds this
+// run's pages only.
+std::string freeReportStem(const std::string& folder) {
+  std::string stem = folder + kReportName;
+  for (int n = 2; pathExists(stem + ".html") || pathExists(stem); ++n) {
+    stem = folder + kReportName + "_" + std::to_string(n);
   }
-  return path;
+  return stem;
 }
 
 RunRecorder::RunRecorder(model::PluginState& state, const RunSettings& settings)
@@ -265,8 +268,34 @@ void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string
   const std::string folder = settings_.mdmMode      ? folderOf(settings_.mdmPath.view())
                              : !firstSaved_.empty() ? folderOf(firstSaved_)
                                                     : std::string();
-  const std::string path = freeReportPath(folder);
-  const FileResult written = replaceFile(path, qcReportHtml(report), TextMode::binary);
+  // The subject pages first, each written whole; the summary, which links
+  // only to the pages written, last.
+  const std::string stem = freeReportStem(folder);
+  const std::string path = stem + ".html";
+  QcReportLinks links;
+  links.written.assign(report.subjects.size(), false);
+  if (!report.subjects.empty()) {
+    const FileResult created = createFolder(stem);
+    if (created.ok()) {
+      links.folder = fileNameOf(stem);
+      std::size_t failed = 0;
+      std::string firstFailure;
+      for (std::size_t s = 0; s < report.subjects.size(); ++s) {
+        const FileResult page = replaceFile(stem + "/" + subjectPageName(s + 1),
+                                            qcSubjectHtml(report, s, fileNameOf(path)),
+                                            TextMode::binary);
+        links.written[s] = page.ok();
+        if (!page.ok() && failed++ == 0) firstFailure = page.reason();
+      }
+      if (failed > 0) {
+        warn("QC report " + fileNameOf(path),
+             std::to_string(failed) + " subject pages not written (" + firstFailure + ")");
+      }
+    } else {
+      warn("QC report " + fileNameOf(path), created.reason());
+    }
+  }
+  const FileResult written = replaceFile(path, qcSummaryHtml(report, links), TextMode::binary);
   if (!written.ok()) {
     warn("QC report " + fileNameOf(path), written.reason());
     host::setStringParameter("PPIReportFile", "");

@@ -177,7 +177,9 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   }
   // The design as the host holds it, checked before it is saved.
   const std::vector<Predictor> values = hostPredictors(plan, predictors, timeCourse.nrOfVolumes);
-  const DesignStats stats = computeDesignStats(values);
+  // Without records and report the checks need no correlations.
+  const DesignStats stats = computeDesignStats(
+      values, outputs.records.active() ? StatsScope::records : StatsScope::checks);
   checks.predictors = &values;
   checks.stats = &stats;
   const std::size_t planFindings = findings.size();

@@ -1,7 +1,8 @@
 // The QC pieces at the size of a long study: design statistics of 1000
 // volumes with 4 PPI terms among 26 predictors (generalized approach, motion
-// merged), and the QC report of 20 such subjects. Report bytes of predictor
-// values per second and, for the report, its size.
+// merged), the QC report's summary of 1 to 1,000 such subjects and one
+// subject's page. Report bytes of predictor values per second and the pages'
+// sizes.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -58,10 +59,10 @@ void BM_DesignStats(benchmark::State& state) {
 }
 BENCHMARK(BM_DesignStats)->Unit(benchmark::kMillisecond);
 
-void BM_QcReport(benchmark::State& state) {
+ppi::analysis::QcReportInput study(int subjects) {
   ppi::analysis::QcReportInput input;
-  input.subjectsListed = static_cast<std::int32_t>(state.range(0));
-  for (int s = 0; s < state.range(0); ++s) {
+  input.subjectsListed = subjects;
+  for (int s = 0; s < subjects; ++s) {
     ppi::analysis::SubjectReport subject;
     subject.predictors = design(static_cast<unsigned>(s + 1));
     subject.stats = ppi::analysis::computeDesignStats(subject.predictors);
@@ -71,17 +72,36 @@ void BM_QcReport(benchmark::State& state) {
     }
     input.subjects.push_back(std::move(subject));
   }
+  return input;
+}
+
+void BM_QcSummary(benchmark::State& state) {
+  const ppi::analysis::QcReportInput input = study(static_cast<int>(state.range(0)));
+  const ppi::analysis::QcReportLinks links{"PPI_report",
+                                           std::vector<bool>(input.subjects.size(), true)};
   std::size_t size = 0;
   for (auto _ : state) {
-    const std::string html = ppi::analysis::qcReportHtml(input);
+    const std::string html = ppi::analysis::qcSummaryHtml(input, links);
     size = html.size();
     benchmark::DoNotOptimize(html.data());
   }
   state.counters["MiB"] = static_cast<double>(size) / (1 << 20);
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * state.range(0) * 26 *
-                                                    kVolumes * sizeof(float)));
 }
-BENCHMARK(BM_QcReport)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QcSummary)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void BM_QcSubjectPage(benchmark::State& state) {
+  const ppi::analysis::QcReportInput input = study(1);
+  std::size_t size = 0;
+  for (auto _ : state) {
+    const std::string html = ppi::analysis::qcSubjectHtml(input, 0, "PPI_report.html");
+    size = html.size();
+    benchmark::DoNotOptimize(html.data());
+  }
+  state.counters["MiB"] = static_cast<double>(size) / (1 << 20);
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * 26 * kVolumes * sizeof(float)));
+}
+BENCHMARK(BM_QcSubjectPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -158,6 +158,8 @@ const char* stepOf(Operation operation) {
       return "could not close ";
     case Operation::rename:
       return "could not rename ";
+    case Operation::folderMake:
+      return "could not create the folder ";
     case Operation::folderFlush:
       break;
   }
@@ -524,5 +526,46 @@ TEST(FileLayer, ReadingFollowsTheFileNotItsAnnouncedSize) {
     ASSERT_TRUE(file->read(buffer, sizeof buffer, got).ok());
     EXPECT_EQ(file->bytesAhead(), 5000u - got);
     EXPECT_TRUE(file->close().ok());
+  }
+}
+
+// A folder created once; one already there is fine, anything else at the path
+// and a missing parent are reported, on both back ends; an injected failure
+// of the creation is reported with its step.
+TEST(FileLayer, CreateFolder) {
+  const struct {
+    const char* name;
+    std::function<void(Backend&)> before;
+    const char* path;
+    bool ok;
+    const char* reason;  // how the reason starts
+  } rows[] = {
+      {"new folder", [](Backend&) {}, "pages", true, ""},
+      {"folder already there", [](Backend& b) { b.putFolder("pages"); }, "pages", true, ""},
+      {"a file at the path", [](Backend& b) { b.putFile("pages", "x"); }, "pages", false,
+       "could not create the folder pages: something else is there"},
+      {"parent missing", [](Backend&) {}, "missing/pages", false,
+       "could not create the folder missing/pages: "},
+  };
+  for (auto& backend : bothBackends()) {
+    SCOPED_TRACE(backend->name());
+    ppi::FaultyFileSystem faulty(backend->fileSystem());
+    ppi::ScopedFileSystem scope(faulty);
+    for (const auto& row : rows) {
+      SCOPED_TRACE(row.name);
+      backend->clear();
+      row.before(*backend);
+      const FileResult result = ppi::createFolder(row.path);
+      EXPECT_EQ(result.ok(), row.ok) << result.reason();
+      EXPECT_EQ(result.reason().rfind(row.reason, 0), 0u) << result.reason();
+      EXPECT_EQ(ppi::pathKind(row.path) == ppi::PathKind::directory, row.ok);
+    }
+    backend->clear();
+    faulty.inject({Operation::folderMake, 1, false});
+    const FileResult injected = ppi::createFolder("pages");
+    EXPECT_TRUE(faulty.struck());
+    EXPECT_EQ(injected.reason().rfind("could not create the folder pages: injected", 0), 0u)
+        << injected.reason();
+    EXPECT_EQ(ppi::pathKind("pages"), ppi::PathKind::missing);
   }
 }

@@ -6,10 +6,12 @@
 // --report, a PPI_report*.html must be under STUDY too. --dialog FILE (the
 // dialog's "PPIReport" as a session wrote it): the findings of every record
 // and of the QC report are lines of it, and every subject's finding in it is
-// in the report beside it: one set of findings reaches all three. --expect FILE: lines
+// in the report beside it (its summary and the subject pages in the folder of
+// the same name): one set of findings reaches all three. --expect FILE: lines
 // "K ID SEVERITY", a finding the QC report must show for subject K in its
 // section and in its row of the summary. --no-design: STUDY may hold none.
 // Prints one line per problem; exit status 1 when there was any.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -120,7 +122,7 @@ std::vector<ReportFinding> reportFindings(const std::string& html) {
 
 // The summary row of subject K.
 std::string summaryRow(const std::string& html, const std::string& subject) {
-  const std::string tag = "<tr><td><a href=\"#subject-" + subject + "\">";
+  const std::string tag = "<tr class=\"subject-row\" id=\"row-" + subject + "\">";
   const std::size_t at = html.find(tag);
   if (at == std::string::npos) return {};
   return html.substr(at, html.find("</tr>", at) - at);
@@ -220,7 +222,17 @@ int main(int argc, char** argv) {
     if (wantReport && reportPath.empty()) problem(dialogPath, "has no PPI_report.html beside it");
   }
 
-  const std::string html = reportPath.empty() ? std::string() : readText(reportPath);
+  // The summary, then the subject pages in the folder beside it.
+  std::string html = reportPath.empty() ? std::string() : readText(reportPath);
+  if (!reportPath.empty()) {
+    const fs::path folder = fs::path(reportPath).parent_path() / fs::path(reportPath).stem();
+    std::vector<fs::path> pages;
+    if (fs::is_directory(folder)) {
+      for (const auto& entry : fs::directory_iterator(folder)) pages.push_back(entry.path());
+    }
+    std::sort(pages.begin(), pages.end());
+    for (const fs::path& page : pages) html += readText(page.string());
+  }
   const std::vector<ReportFinding> inReport = reportFindings(html);
   if (!dialogPath.empty()) {
     std::set<std::string> dialog;

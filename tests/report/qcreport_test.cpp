@@ -14,8 +14,8 @@ namespace {
 using ppi::analysis::ConditionWeight;
 using ppi::analysis::Predictor;
 using ppi::analysis::PredictorRole;
-using ppi::analysis::qcReportHtml;
 using ppi::analysis::QcReportInput;
+using ppi::analysis::QcReportLinks;
 using ppi::analysis::SubjectReport;
 
 std::vector<float> wave(std::size_t volumes, double period, double scale, double offset = 0) {
@@ -51,6 +51,21 @@ QcReportInput runOf(std::vector<SubjectReport> subjects) {
   input.subjectsListed = static_cast<std::int32_t>(subjects.size());
   input.subjects = std::move(subjects);
   return input;
+}
+
+// The summary with every subject's page written in the folder "PPI_report".
+std::string summaryOf(const QcReportInput& input) {
+  QcReportLinks links{"PPI_report", std::vector<bool>(input.subjects.size(), true)};
+  return ppi::analysis::qcSummaryHtml(input, links);
+}
+
+// The summary and every subject's page, one after the other.
+std::string qcReportHtml(const QcReportInput& input) {
+  std::string html = summaryOf(input);
+  for (std::size_t s = 0; s < input.subjects.size(); ++s) {
+    html += ppi::analysis::qcSubjectHtml(input, s, "PPI_report.html");
+  }
+  return html;
 }
 
 std::size_t countOf(const std::string& text, const std::string& what) {
@@ -112,19 +127,139 @@ TEST(QcReport, OneFigurePerSubjectWithATracePerDrawnPredictor) {
     EXPECT_EQ(traces, row.traces) << row.name;
     EXPECT_EQ(motion, row.motionTraces) << row.name;
     EXPECT_EQ(countOf(html, "<section class=\"subject-section\""), row.subjects.size()) << row.name;
-    // One summary row per subject, linking to its part.
-    EXPECT_EQ(countOf(html, "<a href=\"#subject-"), row.subjects.size()) << row.name;
+    // One summary row per subject, linking to its page.
+    EXPECT_EQ(countOf(summaryOf(runOf(subjects)), "<a href=\"PPI_report/subject-"),
+              row.subjects.size())
+        << row.name;
   }
 }
 
-TEST(QcReport, SelfContained) {
-  const std::string html = qcReportHtml(runOf({subjectWith({kPpi, kTask, kSignal, kMotion})}));
-  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
-  EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
-  for (const char* outside : {"<script", "src=", "@import", "url(", "<link", "href=\"http"}) {
-    EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+TEST(QcReport, EveryPageStandsAlone) {
+  const QcReportInput input = runOf({subjectWith({kPpi, kTask, kSignal, kMotion})});
+  for (const std::string& html :
+       {summaryOf(input), ppi::analysis::qcSubjectHtml(input, 0, "PPI_report.html")}) {
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
+    EXPECT_NE(html.find("<style>"), std::string::npos);
+    for (const char* outside : {"<script", "src=", "@import", "url(", "<link", "href=\"http"}) {
+      EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    }
+    EXPECT_NE(html.find("id=\"how-to-read\""), std::string::npos);
   }
-  EXPECT_NE(html.find("id=\"how-to-read\""), std::string::npos);
+}
+
+// The summary links each subject whose page was written; a page links back
+// to its row and to its neighbours, and says which run it belongs to.
+TEST(QcReport, SummaryAndSubjectPagesLinkEachOther) {
+  const SubjectReport subject = subjectWith({kPpi, kTask, kSignal});
+  const QcReportInput input = runOf({subject, subject, subject});
+  const std::string summary =
+      ppi::analysis::qcSummaryHtml(input, QcReportLinks{"PPI_report_2", {true, false, true}});
+  EXPECT_EQ(countOf(summary, "<tr class=\"subject-row\""), 3u);
+  EXPECT_NE(summary.find("<a href=\"PPI_report_2/subject-0001.html\">1</a>"), std::string::npos);
+  EXPECT_NE(summary.find("2 <span class=\"note\">(no page)</span>"), std::string::npos);
+  EXPECT_NE(summary.find("<a href=\"PPI_report_2/subject-0003.html\">3</a>"), std::string::npos);
+  EXPECT_EQ(countOf(summary, "<figure"), 0u);
+  const std::string none = ppi::analysis::qcSummaryHtml(input, QcReportLinks{});
+  EXPECT_EQ(countOf(none, "(no page)"), 3u);
+
+  const struct {
+    std::size_t index;
+    bool previous, next;
+  } rows[] = {{0, false, true}, {1, true, true}, {2, true, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.index);
+    const std::string page = ppi::analysis::qcSubjectHtml(input, row.index, "PPI_report_2.html");
+    const std::string number = std::to_string(row.index + 1);
+    EXPECT_NE(page.find("<a href=\"../PPI_report_2.html#row-" + number + "\">Run summary</a>"),
+              std::string::npos);
+    EXPECT_NE(page.find("Subject " + number + " of 3 with a design in the run of "
+                        "2024-06-01T12:00:00Z"),
+              std::string::npos);
+    EXPECT_EQ(page.find("subject-000" + std::to_string(row.index) + ".html\">Previous") !=
+                  std::string::npos,
+              row.previous);
+    EXPECT_EQ(page.find("subject-000" + std::to_string(row.index + 2) + ".html\">Next") !=
+                  std::string::npos,
+              row.next);
+    EXPECT_EQ(countOf(page, "<section class=\"subject-section\" id=\"subject-" + number + "\""),
+              1u);
+    EXPECT_EQ(countOf(page, "<figure class=\"subject\""), 1u);
+  }
+  EXPECT_EQ(ppi::analysis::subjectPageName(12345), "subject-12345.html");
+}
+
+// The summary's sparkline of a subject's PPI terms: the first three, one
+// point (or a pixel column's range) per column of its 100 pixels, no spike
+// lost.
+TEST(QcReport, SparklineOfThePpiTerms) {
+  const struct {
+    const char* name;
+    Roles roles;
+    std::size_t volumes;
+    std::size_t paths;
+    const char* title;  // empty: no sparkline
+  } rows[] = {
+      {"no PPI term", {kTask, kSignal}, 40, 0, ""},
+      {"one term, fewer volumes than pixels", {kPpi, kTask, kSignal}, 40, 1,
+       "<title>P1 over 40 volumes</title>"},
+      {"one term, a long run", {kPpi, kTask, kSignal}, 1200, 1,
+       "<title>P1 over 1200 volumes</title>"},
+      {"five terms", {kPpi, kPpi, kPpi, kPpi, kPpi, kSignal}, 200, 3,
+       "<title>P1, P2, P3 and 2 more over 200 volumes</title>"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SubjectReport subject = subjectWith(row.roles, row.volumes);
+    subject.predictors[0].values[row.volumes / 2] = 50;  // a spike
+    const std::string summary = summaryOf(runOf({subject}));
+    const std::size_t at = summary.find("<svg class=\"sparkline\"");
+    ASSERT_EQ(at != std::string::npos, *row.title != '\0');
+    if (at == std::string::npos) continue;
+    const std::string svg = summary.substr(at, summary.find("</svg>", at) - at);
+    EXPECT_NE(svg.find(row.title), std::string::npos) << svg.substr(0, 300);
+    EXPECT_EQ(countOf(svg, "<path "), row.paths);
+    // The first path's points: at most two per pixel column, and the spike
+    // at the top (y 1.0, the plot's upper edge).
+    const std::size_t d = svg.find(" d=\"");
+    const std::string data = svg.substr(d + 4, svg.find('"', d + 4) - d - 4);
+    std::size_t numbers = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      if ((data[i] >= '0' && data[i] <= '9') && (i == 0 || data[i - 1] == ' ' || data[i - 1] == 'M')) {
+        ++numbers;
+      }
+    }
+    EXPECT_LE(numbers / 2, std::min<std::size_t>(2 * 100, 2 * row.volumes));
+    EXPECT_GE(numbers / 2, std::min<std::size_t>(100, row.volumes));
+    EXPECT_NE(data.find(" 1.0"), std::string::npos) << data.substr(0, 200);
+  }
+}
+
+// A design with hundreds of conditions: the figure draws the first ten of
+// each kind and says so; the correlations are each PPI term's strongest
+// instead of a table of them all.
+TEST(QcReport, ALargeDesignStaysReadable) {
+  Roles roles;
+  for (int c = 0; c < 30; ++c) roles.push_back(kPpi);
+  for (int c = 0; c < 30; ++c) roles.push_back(kTask);
+  roles.push_back(kSignal);
+  const SubjectReport subject = subjectWith(roles, 120);
+  const std::string page =
+      ppi::analysis::qcSubjectHtml(runOf({subject}), 0, "PPI_report.html");
+  const std::vector<std::string> found = figures(page);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(countOf(found[0], "class=\"trace ppi\""), 10u);
+  EXPECT_EQ(countOf(found[0], "class=\"trace task\""), 10u);
+  EXPECT_NE(page.find("40 predictors and 0 conditions not drawn"), std::string::npos);
+  EXPECT_EQ(page.find("<table class=\"correlations\">"), std::string::npos);
+  EXPECT_EQ(countOf(page, "<tr><th class=\"ppi\""), 30u);
+  EXPECT_NE(page.find("61 predictors that vary"), std::string::npos);
+  EXPECT_EQ(countOf(page, "Variance inflation factor of each PPI term"), 1u);
+
+  const SubjectReport small = subjectWith({kPpi, kTask, kSignal});
+  const std::string smallPage = ppi::analysis::qcSubjectHtml(runOf({small}), 0, "PPI_report.html");
+  EXPECT_NE(smallPage.find("<table class=\"correlations\">"), std::string::npos);
+  EXPECT_EQ(smallPage.find("not drawn"), std::string::npos);
 }
 
 TEST(QcReport, UserTextIsEscaped) {

@@ -1,16 +1,19 @@
 // Renders a QC report with headless Chromium and checks that it rendered:
 //
-//   render_report REPORT.html --traces 9,10,9 [--png PAGE.png]
-//                 [--section ID SECTION.png] [--chromium PATH]
+//   render_report SUMMARY.html --rows N [--page K:TRACES]... [--png SUMMARY.png]
+//                 [--page-png K PAGE.png] [--timing ROUNDS] [--chromium PATH]
 //
-// --traces lists the expected number of traces of each subject's figure (one
-// number per subject). The page is rendered in a window much taller than it
-// and the screenshot trimmed to the page: its height must be plausible for
-// that many subjects and the picture not blank. Chromium's own DOM of the page
-// must hold one <figure class="subject"> per subject with the expected traces.
-// --section writes a screenshot of one part of the page alone, the element of
-// the body with that id ("summary", "subject-2"), the others hidden by a style
-// sheet added to a copy of the page.
+// The summary must render with N subject rows, each with a sparkline and a
+// link to its page in the folder beside it, and every linked page must exist.
+// Each --page K:TRACES renders subject K's page, whose figure must hold that
+// many traces. Pages are rendered in a window much taller than them and the
+// screenshot trimmed to the page: its height must be plausible and the picture
+// not blank. The time each render took is printed (a measurement, not a
+// check). --png and --page-png keep the screenshots. --timing measures, after
+// the checks, how long a screenshot of a 1100 x 1200 window of the summary
+// and of each checked page takes, the median of ROUNDS runs, and the same for
+// an empty page: the difference is the page's own load and render time,
+// without Chromium's start.
 //
 // Exit status 0 when it rendered as expected, 1 when not, 2 for bad usage and
 // 77 (a skipped test to ctest) when Chromium is not installed.
@@ -18,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -36,27 +40,45 @@ namespace {
 constexpr int kWindowWidth = 1100;
 constexpr int kSkipped = 77;
 
+struct PageCheck {
+  int subject = 0;  // from 1
+  int traces = 0;
+  std::string png;
+};
+
 struct Options {
   std::string report;
-  std::vector<int> traces;
+  int rows = -1;
+  std::vector<PageCheck> pages;
   std::string png;
-  std::string section;
-  std::string sectionPng;
+  int timingRounds = 0;
   std::string chromium = "/usr/bin/chromium";
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (argument == "--traces" && i + 1 < argc) {
-      std::stringstream list(argv[++i]);
-      std::string item;
-      while (std::getline(list, item, ',')) options.traces.push_back(std::atoi(item.c_str()));
+    if (argument == "--rows" && i + 1 < argc) {
+      options.rows = std::atoi(argv[++i]);
+    } else if (argument == "--page" && i + 1 < argc) {
+      PageCheck page;
+      if (std::sscanf(argv[++i], "%d:%d", &page.subject, &page.traces) != 2) return false;
+      options.pages.push_back(page);
+    } else if (argument == "--page-png" && i + 2 < argc) {
+      const int subject = std::atoi(argv[++i]);
+      bool found = false;
+      for (PageCheck& page : options.pages) {
+        if (page.subject == subject) {
+          page.png = argv[i + 1];
+          found = true;
+        }
+      }
+      ++i;
+      if (!found) return false;
     } else if (argument == "--png" && i + 1 < argc) {
       options.png = argv[++i];
-    } else if (argument == "--section" && i + 2 < argc) {
-      options.section = argv[++i];
-      options.sectionPng = argv[++i];
+    } else if (argument == "--timing" && i + 1 < argc) {
+      options.timingRounds = std::atoi(argv[++i]);
     } else if (argument == "--chromium" && i + 1 < argc) {
       options.chromium = argv[++i];
     } else if (options.report.empty() && argument.rfind("--", 0) != 0) {
@@ -65,8 +87,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  return !options.report.empty() && !options.traces.empty() &&
-         (options.sectionPng.empty() || !options.section.empty());
+  return !options.report.empty() && options.rows >= 0;
 }
 
 // Runs Chromium headless on `url` with `extra` arguments and a fresh profile;
@@ -179,29 +200,57 @@ std::size_t countOf(const std::string& text, const std::string& what) {
   return count;
 }
 
-// Checks Chromium's DOM of the page: one subject figure per expected entry,
-// each with its number of traces.
-bool checkDom(const std::string& dom, const std::vector<int>& expected) {
+// The traces of each subject figure in Chromium's DOM of a page.
+std::vector<int> figureTraces(const std::string& dom) {
   const std::string open = "<figure class=\"subject\"";
   std::vector<int> found;
   for (std::size_t at = dom.find(open); at != std::string::npos; at = dom.find(open, at + 1)) {
     const std::size_t end = dom.find("</figure>", at);
     const std::string figure = dom.substr(at, end == std::string::npos ? end : end - at);
-    found.push_back(static_cast<int>(countOf(figure, "class=\"trace ")));
-    if (figure.find("<svg") == std::string::npos) {
-      std::cerr << "render_report: a subject figure has no SVG\n";
-      return false;
+    found.push_back(figure.find("<svg") == std::string::npos
+                        ? -1
+                        : static_cast<int>(countOf(figure, "class=\"trace ")));
+  }
+  return found;
+}
+
+// The subject pages the summary's DOM links to, in order.
+std::vector<std::string> pageLinks(const std::string& dom) {
+  std::vector<std::string> links;
+  const std::string open = "<a href=\"";
+  for (std::size_t at = dom.find(open); at != std::string::npos; at = dom.find(open, at + 1)) {
+    const std::size_t start = at + open.size();
+    const std::string href = dom.substr(start, dom.find('"', start) - start);
+    if (href.find("/subject-") != std::string::npos) links.push_back(href);
+  }
+  return links;
+}
+
+// Checks the summary's DOM: its rows, sparklines and links, and that every
+// linked page exists beside it.
+bool checkSummaryDom(const std::string& dom, int rows, const fs::path& summary) {
+  bool good = true;
+  const auto expect = [&](const char* what, std::size_t found) {
+    if (static_cast<int>(found) == rows) return;
+    std::cerr << "render_report: " << found << " " << what << " in the rendered summary, expected "
+              << rows << '\n';
+    good = false;
+  };
+  expect("subject rows", countOf(dom, "<tr class=\"subject-row\""));
+  expect("sparklines", countOf(dom, "<svg class=\"sparkline\""));
+  const std::vector<std::string> links = pageLinks(dom);
+  expect("links to subject pages", links.size());
+  for (const std::string& link : links) {
+    if (!fs::exists(summary.parent_path() / link)) {
+      std::cerr << "render_report: the summary links to " << link << ", which is not there\n";
+      good = false;
     }
   }
-  if (found != expected) {
-    std::cerr << "render_report: traces per figure in the rendered page:";
-    for (int count : found) std::cerr << ' ' << count;
-    std::cerr << " (" << found.size() << " figures); expected:";
-    for (int count : expected) std::cerr << ' ' << count;
-    std::cerr << '\n';
-    return false;
+  if (figureTraces(dom).size() != 0) {
+    std::cerr << "render_report: the summary holds subject figures\n";
+    good = false;
   }
-  return true;
+  return good;
 }
 
 // Checks that the picture shows something: enough drawn pixels in enough colours.
@@ -226,6 +275,73 @@ bool checkNotBlank(const Picture& picture, int height) {
   return true;
 }
 
+// Renders `page`: its DOM into `dom`, and a screenshot whose drawn height
+// must lie in [minimumHeight, the window); prints the time it took.
+bool renderPage(const Options& options, const fs::path& workDir, const fs::path& page,
+                int windowHeight, int minimumHeight, const std::string& png, std::string& dom) {
+  const std::string url = "file://" + page.string();
+  if (!runChromium(options, workDir, url, {"--dump-dom"}, workDir / "dom.html")) {
+    std::cerr << "render_report: chromium --dump-dom failed on " << page << '\n';
+    return false;
+  }
+  dom = readFile(workDir / "dom.html");
+  Picture picture;
+  double seconds = 0;
+  if (!screenshot(options, workDir, url, windowHeight, picture, &seconds)) {
+    std::cerr << "render_report: chromium --screenshot failed on " << page << '\n';
+    return false;
+  }
+  const int height = contentHeight(picture);
+  std::cout << "render_report: " << page.filename().string() << " (" << fs::file_size(page)
+            << " bytes) rendered in " << seconds << " s; height " << height << " px at "
+            << kWindowWidth << " px wide\n";
+  bool good = true;
+  if (height < minimumHeight || height >= windowHeight - 10) {
+    std::cerr << "render_report: a height of " << height << " px is implausible for "
+              << page.filename().string() << '\n';
+    good = false;
+  }
+  good = checkNotBlank(picture, std::max(height, 1)) && good;
+  if (!png.empty() && !writePng(png, picture, std::max(height, 1))) {
+    std::cerr << "render_report: could not write " << png << '\n';
+    good = false;
+  }
+  return good;
+}
+
+// The median time of `rounds` screenshots of `url` in an ordinary window.
+double medianRenderSeconds(const Options& options, const fs::path& workDir, const std::string& url,
+                           int rounds) {
+  std::vector<double> times;
+  for (int r = 0; r < rounds; ++r) {
+    Picture picture;
+    double seconds = 0;
+    if (!screenshot(options, workDir, url, 1200, picture, &seconds)) return -1;
+    times.push_back(seconds);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+void printTimings(const Options& options, const fs::path& workDir, const fs::path& summary,
+                  const std::vector<fs::path>& pages) {
+  const fs::path blank = workDir / "blank.html";
+  std::ofstream(blank) << "<!DOCTYPE html><html><body></body></html>\n";
+  const double base = medianRenderSeconds(options, workDir, "file://" + blank.string(),
+                                          options.timingRounds);
+  std::cout << "render_report: timing, median of " << options.timingRounds
+            << " screenshots (1100 x 1200): empty page " << base << " s\n";
+  std::vector<fs::path> all = {summary};
+  all.insert(all.end(), pages.begin(), pages.end());
+  for (const fs::path& page : all) {
+    const double seconds =
+        medianRenderSeconds(options, workDir, "file://" + page.string(), options.timingRounds);
+    std::cout << "render_report: timing " << page.filename().string() << " ("
+              << fs::file_size(page) << " bytes): " << seconds << " s, " << seconds - base
+              << " s more than the empty page\n";
+  }
+}
+
 int run(const Options& options) {
   const fs::path report = fs::absolute(options.report);
   if (!fs::exists(report)) {
@@ -246,60 +362,35 @@ int run(const Options& options) {
     }
   } cleanup{workDir};
 
-  const int subjects = static_cast<int>(options.traces.size());
-  const std::string url = "file://" + report.string();
-  if (!runChromium(options, workDir, url, {"--dump-dom"}, workDir / "dom.html")) {
-    std::cerr << "render_report: chromium --dump-dom failed\n";
-    return 1;
-  }
-  bool good = checkDom(readFile(workDir / "dom.html"), options.traces);
-
   // A window far taller than any plausible page, so that the page's height
-  // shows as the drawn rows.
-  const int windowHeight = 1500 + 1900 * subjects;
-  Picture page;
-  double seconds = 0;
-  if (!screenshot(options, workDir, url, windowHeight, page, &seconds)) {
-    std::cerr << "render_report: chromium --screenshot failed\n";
-    return 1;
-  }
-  const int height = contentHeight(page);
-  std::cout << "render_report: rendered in " << seconds << " s; page height " << height << " px at "
-            << kWindowWidth << " px wide\n";
-  if (height < 500 * subjects || height >= windowHeight - 10) {
-    std::cerr << "render_report: a page height of " << height << " px is implausible for "
-              << subjects << " subjects\n";
-    good = false;
-  }
-  good = checkNotBlank(page, std::max(height, 1)) && good;
-  if (!options.png.empty() && !writePng(options.png, page, std::max(height, 1))) {
-    std::cerr << "render_report: could not write " << options.png << '\n';
-    good = false;
-  }
-
-  if (!options.sectionPng.empty()) {
-    std::string html = readFile(report);
-    const std::size_t head = html.find("</head>");
-    if (head == std::string::npos) {
-      std::cerr << "render_report: the report has no </head>\n";
-      return 1;
+  // shows as the drawn rows: a summary row is about 50 px high.
+  std::string dom;
+  bool good = renderPage(options, workDir, report, 1500 + 120 * options.rows, 400 + 30 * options.rows,
+                         options.png, dom);
+  good = checkSummaryDom(dom, options.rows, report) && good;
+  const std::vector<std::string> links = pageLinks(dom);
+  std::vector<fs::path> checked;
+  for (const PageCheck& check : options.pages) {
+    if (check.subject < 1 || check.subject > static_cast<int>(links.size())) {
+      std::cerr << "render_report: the summary has no link to subject " << check.subject << '\n';
+      good = false;
+      continue;
     }
-    html.insert(head, "<style>body > * { display: none !important; } body > #" + options.section +
-                          " { display: block !important; }</style>\n");
-    const fs::path copy = workDir / "section.html";
-    std::ofstream(copy, std::ios::binary) << html;
-    Picture section;
-    if (!screenshot(options, workDir, "file://" + copy.string(), 3000, section, nullptr)) {
-      std::cerr << "render_report: the section's screenshot failed\n";
-      return 1;
-    }
-    const int sectionHeight = contentHeight(section);
-    if (sectionHeight < 300 || !writePng(options.sectionPng, section, sectionHeight)) {
-      std::cerr << "render_report: no picture of the part " << options.section << '\n';
+    std::string pageDom;
+    const fs::path page = report.parent_path() / links[static_cast<std::size_t>(check.subject - 1)];
+    checked.push_back(page);
+    good = renderPage(options, workDir, page, 6000, 800, check.png, pageDom) && good;
+    const std::vector<int> traces = figureTraces(pageDom);
+    if (traces != std::vector<int>{check.traces}) {
+      std::cerr << "render_report: subject " << check.subject << "'s page has " << traces.size()
+                << " figures with";
+      for (int count : traces) std::cerr << ' ' << count;
+      std::cerr << " traces; expected one with " << check.traces << '\n';
       good = false;
     }
   }
   std::cout << "render_report: " << (good ? "rendered as expected" : "FAILED") << '\n';
+  if (options.timingRounds > 0) printTimings(options, workDir, report, checked);
   return good ? 0 : 1;
 }
 
@@ -308,8 +399,8 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
-    std::cerr << "usage: render_report REPORT.html --traces N,N,... [--png PAGE.png]\n"
-                 "                     [--section ID SECTION.png] [--chromium PATH]\n";
+    std::cerr << "usage: render_report SUMMARY.html --rows N [--page K:TRACES]... [--png PNG]\n"
+                 "                     [--page-png K PNG] [--chromium PATH]\n";
     return 2;
   }
   if (access(options.chromium.c_str(), X_OK) != 0) {

@@ -1,13 +1,16 @@
-// Writes the QC report of a made-up run of three subjects, for the render
-// check and for looking at:
-//   sample_report REPORT.html [VOLUMES]
-// Subject 1 is clean; subject 2 has the standard approach's complementary
-// regressor and a region signal that follows the task (a PPI VIF past 5);
-// subject 3 has voxels outside the grid, a condition no entry names and
-// names that need escaping. All three have six motion predictors.
+// Writes the QC report of a made-up run, for the render check and for looking
+// at: the summary REPORT.html and the subject pages in the folder beside it
+// named as the summary without ".html":
+//   sample_report REPORT.html [VOLUMES [SUBJECTS]]
+// Three subjects unless told otherwise, each a kind in turn: subject 1 is
+// clean; subject 2 has the standard approach's complementary regressor and a
+// region signal that follows the task (a PPI VIF past 5); subject 3 has
+// voxels outside the grid, a condition no entry names and names that need
+// escaping. All have six motion predictors.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -74,6 +77,7 @@ std::vector<float> zNormalised(std::vector<double> values) {
 }
 
 SubjectReport subject(int number, unsigned long long seed) {
+  const int kind = (number - 1) % 3 + 1;  // subjects 1, 4, 7, ... are like subject 1
   Noise noise{seed};
   const std::vector<float> attend = boxCar(0);
   const std::vector<float> passive = boxCar(1);
@@ -87,24 +91,24 @@ SubjectReport subject(int number, unsigned long long seed) {
   for (int v = 0; v < kVolumes; ++v) {
     drift = 0.9 * drift + noise.next();
     raw[v] = drift + 0.6 * std::sin(v / 7.0 + number);
-    if (number == 2) raw[v] = 0.2 * raw[v] + 2.0 * (attendHrf[v] + passiveHrf[v]);
+    if (kind == 2) raw[v] = 0.2 * raw[v] + 2.0 * (attendHrf[v] + passiveHrf[v]);
   }
   const std::vector<float> signal = zNormalised(raw);
   std::vector<float> ppiTerm(kVolumes);
   for (int v = 0; v < kVolumes; ++v) ppiTerm[v] = psych[v] * signal[v];
 
   SubjectReport report;
-  const std::string label = number == 3 ? "Seed <left> & \"V1\"" : "Seed";
-  report.timeCourse = "/data/study/sub-0" + std::to_string(number) + "/run1.vtc";
-  report.regionFile = "/data/study/sub-0" + std::to_string(number) + "/regions.voi";
+  const std::string label = kind == 3 ? "Seed <left> & \"V1\"" : "Seed";
+  report.timeCourse = "/data/study/sub-" + std::to_string(1000 + number).substr(1) + "/run1.vtc";
+  report.regionFile = "/data/study/sub-" + std::to_string(1000 + number).substr(1) + "/regions.voi";
   report.regionName = label;
   report.voxelsListed = 412;
-  report.voxelsInside = number == 3 ? 398 : 412;
-  report.designFile = "/data/study/results/sub-0" + std::to_string(number) + "_PPI_" +
-                      (number == 3 ? "Seed_left" : "Seed") + "_3DMC_z.sdm";
+  report.voxelsInside = kind == 3 ? 398 : 412;
+  report.designFile = "/data/study/results/sub-" + std::to_string(1000 + number).substr(1) + "_PPI_" +
+                      (kind == 3 ? "Seed_left" : "Seed") + "_3DMC_z.sdm";
   report.predictors.push_back({"PPI_" + label, ppiTerm, PredictorRole::ppiTerm});
   report.predictors.push_back({"Psychological regressor", psych, PredictorRole::task});
-  if (number == 2) {
+  if (kind == 2) {
     std::vector<float> complement(kVolumes);
     for (int v = 0; v < kVolumes; ++v) complement[v] = attendHrf[v] + passiveHrf[v];
     report.predictors.push_back(
@@ -123,15 +127,15 @@ SubjectReport subject(int number, unsigned long long seed) {
       {"Constant", std::vector<float>(kVolumes, 1.0f), PredictorRole::other});
   report.stats = ppi::analysis::computeDesignStats(report.predictors);
 
-  const std::string attendName = number == 3 ? "Attend <faces>" : "Attend";
+  const std::string attendName = kind == 3 ? "Attend <faces>" : "Attend";
   report.conditions = {{"Rest", true, "Rest list1", 0},
                        {attendName, true, attendName + " list2", 1},
                        {"Passive", true, "Passive list0", -1}};
-  if (number == 3) report.conditions.push_back({"Button & press", false, "", 0});
+  if (kind == 3) report.conditions.push_back({"Button & press", false, "", 0});
   std::vector<float> passiveWeights = passive;
   for (float& value : passiveWeights) value = -value;
   report.boxCars = {{attendName, 1, attend}, {"Passive", -1, passiveWeights}};
-  if (number == 3) {
+  if (kind == 3) {
     report.findings.push_back({ppi::Severity::warning, "subject 3, region \"Seed <left>\"",
                                "The region's name holds <markup> & quotes \"\".", "",
                                "voxels-outside"});
@@ -142,11 +146,13 @@ SubjectReport subject(int number, unsigned long long seed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3 || (argc == 3 && std::atoi(argv[2]) < 30)) {
-    std::fprintf(stderr, "usage: sample_report REPORT.html [VOLUMES, at least 30]\n");
+  if (argc < 2 || argc > 4 || (argc >= 3 && std::atoi(argv[2]) < 30) ||
+      (argc == 4 && std::atoi(argv[3]) < 1)) {
+    std::fprintf(stderr, "usage: sample_report REPORT.html [VOLUMES, at least 30 [SUBJECTS]]\n");
     return 2;
   }
-  if (argc == 3) kVolumes = std::atoi(argv[2]);
+  if (argc >= 3) kVolumes = std::atoi(argv[2]);
+  const int subjects = argc == 4 ? std::atoi(argv[3]) : 3;
   ppi::analysis::QcReportInput input;
   input.plugin = {"PPI plug-in", "2.0.0", "3.4.1"};
   input.dateUtc = 1717243200;  // 2024-06-01 12:00:00 UTC
@@ -157,16 +163,28 @@ int main(int argc, char** argv) {
   input.settings.multiStudyPath = "/data/study/results/Multistudy_PPI.mdm";
   input.settings.motionMerge = true;
   input.settings.zTransform = true;
-  input.subjectsListed = 3;
-  for (int number = 1; number <= 3; ++number) {
+  input.subjectsListed = subjects;
+  for (int number = 1; number <= subjects; ++number) {
     input.subjects.push_back(subject(number, 1000 + static_cast<unsigned long long>(number)));
   }
-  std::ofstream out(argv[1], std::ios::binary);
-  out << ppi::analysis::qcReportHtml(input);
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "sample_report: could not write %s\n", argv[1]);
-    return 1;
+  const std::filesystem::path summary = argv[1];
+  const std::filesystem::path folder = summary.parent_path() / summary.stem();
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder);
+  const auto write = [](const std::filesystem::path& path, const std::string& html) {
+    std::ofstream out(path, std::ios::binary);
+    out << html;
+    out.close();
+    if (!out) std::fprintf(stderr, "sample_report: could not write %s\n", path.c_str());
+    return static_cast<bool>(out);
+  };
+  ppi::analysis::QcReportLinks links{summary.stem().string(), {}};
+  for (std::size_t s = 0; s < input.subjects.size(); ++s) {
+    links.written.push_back(
+        write(folder / ppi::analysis::subjectPageName(s + 1),
+              ppi::analysis::qcSubjectHtml(input, s, summary.filename().string())));
   }
+  if (!write(summary, ppi::analysis::qcSummaryHtml(input, links))) return 1;
   return 0;
 }

@@ -236,7 +236,11 @@ TEST(MethodOptions, TheDeconvolutionReachesTheRecordTheQcReportAndTheDialog) {
     const bool completed = harness.run("Start");
     EXPECT_EQ(completed, !row.warns) << model.stringParameters["PPIReport"];
     const auto record = nlohmann::json::parse(testsupport::readFile("out.json"));
-    const std::string qc = testsupport::readFile(model.stringParameters["PPIReportFile"]);
+    // The summary and the subject's page beside it.
+    const std::string summary = model.stringParameters["PPIReportFile"];
+    const std::string qc =
+        testsupport::readFile(summary) +
+        testsupport::readFile(summary.substr(0, summary.size() - 5) + "/subject-0001.html");
     const std::string dialog = model.stringParameters["PPIReport"];
     EXPECT_EQ(record["signal"].contains("eigenvariateShare"), row.summary == 1);
     if (row.summary == 1) {

@@ -48,26 +48,48 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
     return files;
   };
   const std::vector<std::string> designs = {"one.sdm", "two.sdm"};
-  const std::vector<std::string> all = {"PPI_report.html", "one.json", "one.sdm", "two.json",
-                                        "two.sdm"};
+  const std::vector<std::string> all = {"PPI_report",    "PPI_report.html", "one.json",
+                                        "one.sdm",       "two.json",        "two.sdm"};
+  const std::vector<std::string> bothPages = {"subject-0001.html", "subject-0002.html"};
   const struct {
     const char* name;
     int noReport;
     ppi::FaultyFileSystem::Fault fault;
     std::vector<std::string> files;  // left in the working folder
+    std::vector<std::string> pages;  // in the folder PPI_report
+    std::size_t links;               // from the summary to subject pages
     const char* warning;             // the start of the warning logged, or none
   } rows[] = {
-      {"records and report", 0, {}, all, nullptr},
-      {"switched off", 1, {}, designs, nullptr},
+      {"records and report", 0, {}, all, bothPages, 2, nullptr},
+      {"switched off", 1, {}, designs, {}, 0, nullptr},
       {"the first record cannot be renamed",
        0,
        {Operation::rename, 1, false},
-       {"PPI_report.html", "one.sdm", "two.json", "two.sdm"},
+       {"PPI_report", "PPI_report.html", "one.sdm", "two.json", "two.sdm"},
+       bothPages,
+       2,
        "Plugin> record one.json: "},
-      {"the report's disk is full",
+      // Writes: the two records, the two subject pages, the summary.
+      {"the first subject page's disk is full",
        0,
        {Operation::write, 3, true},
-       {"one.json", "one.sdm", "two.json", "two.sdm"},
+       all,
+       {"subject-0002.html"},
+       1,
+       "Plugin> QC report PPI_report.html: 1 subject pages not written (could not write "},
+      {"the folder of pages cannot be created",
+       0,
+       {Operation::folderMake, 1, false},
+       {"PPI_report.html", "one.json", "one.sdm", "two.json", "two.sdm"},
+       {},
+       0,
+       "Plugin> QC report PPI_report.html: could not create the folder PPI_report: "},
+      {"the summary's disk is full",
+       0,
+       {Operation::write, 5, true},
+       {"PPI_report", "one.json", "one.sdm", "two.json", "two.sdm"},
+       bothPages,
+       0,
        "Plugin> QC report PPI_report.html: "},
   };
   for (const auto& row : rows) {
@@ -83,6 +105,22 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
     }
     EXPECT_EQ(faulty.struck(), row.fault.nth != 0);
     EXPECT_EQ(written(), row.files);
+    std::vector<std::string> pages;
+    if (fs::is_directory("PPI_report")) {
+      for (const auto& entry : fs::directory_iterator("PPI_report")) {
+        pages.push_back(entry.path().filename().string());
+      }
+    }
+    std::sort(pages.begin(), pages.end());
+    EXPECT_EQ(pages, row.pages);
+    const std::string summary =
+        fs::exists("PPI_report.html") ? testsupport::readFile("PPI_report.html") : "";
+    std::size_t links = 0;
+    for (auto at = summary.find("<a href=\"PPI_report/subject-"); at != std::string::npos;
+         at = summary.find("<a href=\"PPI_report/subject-", at + 1)) {
+      ++links;
+    }
+    EXPECT_EQ(links, row.links);
     EXPECT_EQ(study.model.stringParameters["SDMFileList"], "one.sdm\ntwo.sdm");
     const auto& log = study.model.log;
     const bool warned = std::any_of(log.begin(), log.end(), [&](const std::string& line) {
@@ -169,7 +207,8 @@ TEST(RunChecks, FindingsReachTheDialogTheRecordAndTheReportAndErrorsAreNotListed
               !row.listed)
         << status;
     const nlohmann::json record = nlohmann::json::parse(testsupport::readFile("one.json"));
-    const std::string report = testsupport::readFile("PPI_report.html");
+    const std::string report = testsupport::readFile("PPI_report.html") +
+                               testsupport::readFile("PPI_report/subject-0001.html");
     std::vector<std::string> ids;
     for (std::size_t i = 0; i < record["findings"].size(); ++i) {
       const nlohmann::json& finding = record["findings"][i];
@@ -179,6 +218,51 @@ TEST(RunChecks, FindingsReachTheDialogTheRecordAndTheReportAndErrorsAreNotListed
       EXPECT_NE(report.find("id=\"" + ids.back() + "-1\""), std::string::npos) << ids.back();
     }
     EXPECT_EQ(ids, row.ids);
+  }
+}
+
+
+// A rerun never writes into an earlier report: the summary and its folder of
+// pages take the first name free of both, so no page of another run sits in
+// the folder the summary links to, and nothing earlier is touched.
+TEST(RunRecords, EachRunsReportHasAFolderOfItsOwnPages) {
+  namespace fs = std::filesystem;
+  const struct {
+    const char* name;
+    std::vector<std::string> folders;  // there before the run
+    std::vector<std::string> files;
+    const char* stem;                  // the run's report
+  } rows[] = {
+      {"nothing there", {}, {}, "PPI_report"},
+      {"an earlier report", {"PPI_report"}, {"PPI_report.html", "PPI_report/subject-0001.html",
+                                             "PPI_report/subject-0002.html",
+                                             "PPI_report/subject-0003.html"},
+       "PPI_report_2"},
+      // The summary deleted, its pages left: they are not this run's.
+      {"an earlier folder of pages alone", {"PPI_report"},
+       {"PPI_report/subject-0001.html", "PPI_report/subject-0003.html"}, "PPI_report_2"},
+      {"a summary alone", {}, {"PPI_report.html"}, "PPI_report_2"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Study study(2);
+    for (const std::string& folder : row.folders) fs::create_directories(folder);
+    for (const std::string& file : row.files) testsupport::writeFile(file, "earlier");
+    study.answerSaves({"one.sdm", "two.sdm"});
+    ASSERT_TRUE(study.harness.run("Start"));
+    const std::string stem = row.stem;
+    EXPECT_EQ(study.model.stringParameters["PPIReportFile"], stem + ".html");
+    std::vector<std::string> pages;
+    for (const auto& entry : fs::directory_iterator(stem)) {
+      pages.push_back(entry.path().filename().string());
+    }
+    std::sort(pages.begin(), pages.end());
+    EXPECT_EQ(pages, (std::vector<std::string>{"subject-0001.html", "subject-0002.html"}));
+    for (const std::string& file : row.files) EXPECT_EQ(testsupport::readFile(file), "earlier");
+    const std::string page = testsupport::readFile(stem + "/subject-0002.html");
+    EXPECT_NE(page.find("<a href=\"../" + stem + ".html#row-2\">Run summary</a>"),
+              std::string::npos);
+    EXPECT_NE(page.find("Subject 2 of 2 with a design"), std::string::npos);
   }
 }
 

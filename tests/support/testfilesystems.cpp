@@ -192,6 +192,14 @@ IoStatus MemoryFileSystem::removeFile(const std::string& path) {
   return {};
 }
 
+IoStatus MemoryFileSystem::makeFolder(const std::string& path) {
+  if (folders_.count(path) != 0 || files_.count(path) != 0) return IoStatus::failure("File exists");
+  IoStatus parent = checkFolderWritable(path);
+  if (!parent.ok()) return parent;
+  folders_.insert(path);
+  return {};
+}
+
 IoStatus MemoryFileSystem::flushFolder(const std::string& path) {
   return folders_.count(folderOf(path)) != 0 ? IoStatus() : IoStatus::failure(kNoSuchFile);
 }
@@ -283,6 +291,11 @@ IoStatus FaultyFileSystem::renameReplacing(const std::string& from, const std::s
 IoStatus FaultyFileSystem::flushFolder(const std::string& path) {
   if (strikes(Operation::folderFlush)) return IoStatus::failure("injected folder flush failure");
   return inner_.flushFolder(path);
+}
+
+IoStatus FaultyFileSystem::makeFolder(const std::string& path) {
+  if (strikes(Operation::folderMake)) return IoStatus::failure("injected folder creation failure");
+  return inner_.makeFolder(path);
 }
 
 }  // namespace ppi

@@ -43,6 +43,7 @@ class MemoryFileSystem : public FileSystem {
   IoStatus renameReplacing(const std::string& from, const std::string& to) override;
   IoStatus removeFile(const std::string& path) override;
   IoStatus flushFolder(const std::string& path) override;
+  IoStatus makeFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override;
   std::uint64_t linkCount(const std::string& path) override;
   bool sameFile(const std::string& a, const std::string& b) override;
@@ -62,8 +63,8 @@ class MemoryFileSystem : public FileSystem {
 // then fails; a failed close closes the file all the same.
 class FaultyFileSystem : public FileSystem {
  public:
-  enum class Operation { open, write, flush, close, rename, folderFlush };
-  static constexpr int kOperationCount = 6;
+  enum class Operation { open, write, flush, close, rename, folderFlush, folderMake };
+  static constexpr int kOperationCount = 7;
   struct Fault {
     Operation operation = Operation::open;
     int nth = 0;  // 0: no fault
@@ -89,6 +90,7 @@ class FaultyFileSystem : public FileSystem {
   IoStatus renameReplacing(const std::string& from, const std::string& to) override;
   IoStatus removeFile(const std::string& path) override { return inner_.removeFile(path); }
   IoStatus flushFolder(const std::string& path) override;
+  IoStatus makeFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override { return inner_.kind(path); }
   std::uint64_t linkCount(const std::string& path) override { return inner_.linkCount(path); }
   bool sameFile(const std::string& a, const std::string& b) override {
