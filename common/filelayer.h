@@ -13,6 +13,9 @@
 //   ReplacingWriter  the same for large outputs written in pieces.
 //   appendToFile     a text added at the end of a file (which a failure can
 //                    leave with a fragment of the text at its end).
+//   createNewFile    a file created whole that must not exist yet (a lock):
+//                    nothing is written when anything is at the path.
+//   renameFile       a file moved to a name that names nothing yet.
 //   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile.
 //
 // Each returns a FileResult: ok, or one line that names the file and the step
@@ -38,7 +41,9 @@
 namespace ppi {
 
 enum class TextMode { text, binary };
-enum class OpenMode { read, write, append };  // write creates or empties the file
+// write creates or empties the file; createNew creates it and fails when
+// anything (a file, a link, a folder) is at the path already.
+enum class OpenMode { read, write, append, createNew };
 enum class PathKind { missing, regularFile, directory, other };
 
 // What a primitive operation reports: ok, or the system's message for the failure.
@@ -195,6 +200,17 @@ class ReplacingWriter {
 // leave part of the text at the file's end: a caller that needs the file whole
 // replaces it whole after a failure.
 FileResult appendToFile(const std::string& path, std::string_view text, TextMode mode);
+
+// Creates a file that must not exist yet and writes `content` into it:
+// opened exclusively, written, flushed to disk, closed. When anything is at
+// the path already, nothing is touched and `existed` (when given) is set. A
+// failure after the file was created removes it again.
+FileResult createNewFile(const std::string& path, std::string_view content, TextMode mode,
+                         bool* existed = nullptr);
+
+// Moves a regular file to `to`, which must name nothing yet (checked before the
+// rename), and puts the folder's entries on the disk.
+FileResult renameFile(const std::string& from, const std::string& to);
 
 // Reads a file's bytes whole into `content` (unchanged on failure).
 FileResult readFileBytes(const std::string& path, std::string& content);

@@ -104,6 +104,10 @@ class PosixFileSystem : public FileSystem {
       case OpenMode::append:
         flags |= O_WRONLY | O_CREAT | O_APPEND;
         break;
+      case OpenMode::createNew:
+        // A link at the path counts as something there: it is never followed.
+        flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        break;
     }
     int descriptor = -1;
     do {

@@ -238,6 +238,9 @@ class WindowsFileSystem : public FileSystem {
         // Written from the end on; the plug-in is the file's one writer.
         disposition = OPEN_ALWAYS;
         break;
+      case OpenMode::createNew:
+        disposition = CREATE_NEW;
+        break;
     }
     HANDLE handle = INVALID_HANDLE_VALUE;
     IoStatus opened = retryWhileHeld(

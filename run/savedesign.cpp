@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <string>
 
 #include "common/filelayer.h"
 #include "common/paths.h"
 #include "formats/sdmfile.h"
 #include "host/hostapi.h"
+#include "run/runrecords.h"
 
 namespace ppi::analysis {
 namespace {
@@ -47,7 +50,43 @@ bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultN
 // cannot stand for the subject (only a regular file is ever removed).
 void removeSaved(const PathText& path) { removeRegularFile(path.str()); }
 
+// How far a value read back may lie from the one the plug-in set: the format
+// writes six significant digits at least ("%g"), a fixed-point writer six
+// decimals.
+bool withinWrittenPrecision(double read, float set) {
+  const double value = static_cast<double>(set);
+  return std::fabs(read - value) <= 5e-6 * std::fabs(value) + 5e-7;
+}
+
 }  // namespace
+
+std::string designDifference(const confounds::DesignMatrixFile& saved,
+                             const std::vector<Predictor>& expected) {
+  if (saved.names.size() != expected.size() || saved.columns.size() != expected.size()) {
+    return "it holds " + std::to_string(saved.names.size()) + " predictors instead of " +
+           std::to_string(expected.size());
+  }
+  for (std::size_t p = 0; p < expected.size(); ++p) {
+    if (saved.names[p] != expected[p].name) {
+      return "predictor " + std::to_string(p + 1) + " is \"" + saved.names[p] +
+             "\" instead of \"" + expected[p].name + "\"";
+    }
+    const std::vector<double>& column = saved.columns[p];
+    const std::vector<float>& values = expected[p].values;
+    if (column.size() != values.size()) {
+      return "predictor \"" + expected[p].name + "\" has " + std::to_string(column.size()) +
+             " values instead of " + std::to_string(values.size());
+    }
+    for (std::size_t row = 0; row < values.size(); ++row) {
+      if (!withinWrittenPrecision(column[row], values[row])) {
+        return "predictor \"" + expected[p].name + "\" holds " + std::to_string(column[row]) +
+               " at volume " + std::to_string(row + 1) + " where the plug-in set " +
+               std::to_string(values[row]);
+      }
+    }
+  }
+  return {};
+}
 
 bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun) {
   return std::any_of(savedThisRun.begin(), savedThisRun.end(),
@@ -56,7 +95,7 @@ bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun
 
 bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
                       const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
-                      PathText& savedPath) {
+                      PathText& savedPath, RunSet* set) {
   if (settings.mdmMode) {
     if (!multiStudyPath(settings, defaultName, savedThisRun, savedPath)) return false;
   } else {
@@ -81,6 +120,11 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
                   savedPath.c_str(), kAborted);
     return false;
   }
+  const std::string folder = folderOf(savedPath.view());
+  if (set != nullptr && !set->holdFolder(folder)) return false;
+  if (set != nullptr && kind == PathKind::regularFile && !set->setAsideEarlierRun(folder)) {
+    return false;
+  }
   if (!removeRegularFile(savedPath.str()).ok()) {
     host::logLine("Plugin> The file %s cannot be replaced; %s", savedPath.c_str(), kAborted);
     return false;
@@ -102,9 +146,17 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
     problem = "it holds " + std::to_string(read.design.nrOfDataPoints) + " rows instead of " +
               std::to_string(expected.dataPoints);
   }
+  bool other = false;  // whole, but not the design the plug-in set
+  if (problem.empty() && expected.values != nullptr) {
+    problem = designDifference(read.design, *expected.values);
+    other = !problem.empty();
+  }
   if (!problem.empty()) {
     removeSaved(savedPath);
-    host::logLine("Plugin> The design matrix saved to %s is incomplete (%s) and was removed. %s",
+    host::logLine(other ? "Plugin> The design matrix saved to %s is not the one the plug-in set "
+                          "(%s) and was removed. %s"
+                        : "Plugin> The design matrix saved to %s is incomplete (%s) and was "
+                          "removed. %s",
                   savedPath.c_str(), problem.c_str(), kAborted);
     return false;
   }

@@ -152,6 +152,7 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   host::clearDesignMatrix();
   SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
   subjectSettings.modelledConditions = settings.modelledConditions;
+  if (outputs.set != nullptr) outputs.set->noteSettings(settingsRecord(settings, subjectSettings));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
   const DesignPlan plan = planDesign(subjectSettings, label);
   if (!checkPredictorNames(plan, timeCourse, number, outputs.report)) {
@@ -200,11 +201,13 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
     return stop;
   }
   PathText savedPath;
-  const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes};
-  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath)) {
+  const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes, &values};
+  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath,
+                        outputs.set)) {
     return stop;
   }
   outputs.savedThisRun.push_back(savedPath);
+  if (outputs.set != nullptr) outputs.set->noteFile(number, "design", savedPath.str());
   outputs.records.recordSaved(savedPath);
 
   // With the motion flag at 1 the merged design matrix stands for the subject
@@ -219,6 +222,7 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
     }
     reportMotion(motion, settings.motionModel, timeCourse, number, outputs.report);
     outputs.records.recordMerged(savedPath, motionPath, &motion);
+    if (outputs.set != nullptr) outputs.set->noteFile(number, "merged design", savedPath.str());
   }
   // A merged file is this run's too: no later subject may be saved over it.
   if (!savedBefore(savedPath, outputs.savedThisRun)) outputs.savedThisRun.push_back(savedPath);

@@ -13,6 +13,7 @@
 #include "model/subject.h"
 #include "run/checkreport.h"
 #include "run/runrecords.h"
+#include "run/runset.h"
 
 namespace ppi::analysis {
 
@@ -24,6 +25,7 @@ struct RunOutputs {
   Report& report;
   GroupDesign group;  // the first subject's predictors
   std::size_t savedNotListed = 0;  // design matrices saved that have an error (dialog mode)
+  RunSet* set = nullptr;  // the run's lock, earlier runs' files and manifest; none in tests
 };
 
 // How a subject's step ended.

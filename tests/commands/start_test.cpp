@@ -263,6 +263,32 @@ TEST(RunAnalysis, ADesignMatrixNotSavedWholeStopsTheRunAndIsRemoved) {
        "of 5) and was removed. " +
            aborted,
        false},
+      // Whole, but not what the plug-in set: another run's contrast written in
+      // its place, or the predictors in another order.
+      {"another contrast in the file",
+       [](auto& m) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path, auto design) {
+           if (path == "two.sdm") {
+             for (std::size_t v = 0; v < design[1].values.size(); ++v) {
+               design[1].values[v] = -design[1].values[v];
+             }
+           }
+           return write(path, design);
+         };
+       },
+       "Plugin> The design matrix saved to two.sdm is not the one the plug-in set (predictor "
+       "\"Psychological regressor\" holds ",
+       false},
+      {"predictors in another order",
+       [](auto& m) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path, auto design) {
+           if (path == "two.sdm") std::swap(design[0], design[1]);
+           return write(path, design);
+         };
+       },
+       "Plugin> The design matrix saved to two.sdm is not the one the plug-in set (predictor 1 "
+       "is \"Psychological regressor\" instead of \"PPI_",
+       false},
       {"a directory at the path", [](auto&) { fs::create_directory("two.sdm"); },
        "Plugin> two.sdm is not a file; the design matrix cannot be saved there. " + aborted, true},
   };

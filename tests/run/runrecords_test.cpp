@@ -47,9 +47,10 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
     std::sort(files.begin(), files.end());
     return files;
   };
-  const std::vector<std::string> designs = {"one.sdm", "two.sdm"};
-  const std::vector<std::string> all = {"PPI_report.html", "one.json", "one.sdm", "two.json",
-                                        "two.sdm"};
+  // The run's manifest is written whatever the records do.
+  const std::vector<std::string> designs = {"PPI_run.json", "one.sdm", "two.sdm"};
+  const std::vector<std::string> all = {"PPI_report.html", "PPI_run.json", "one.json",
+                                        "one.sdm",         "two.json",     "two.sdm"};
   const struct {
     const char* name;
     int noReport;
@@ -62,12 +63,12 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
       {"the first record cannot be renamed",
        0,
        {Operation::rename, 1, false},
-       {"PPI_report.html", "one.sdm", "two.json", "two.sdm"},
+       {"PPI_report.html", "PPI_run.json", "one.sdm", "two.json", "two.sdm"},
        "Plugin> record one.json: "},
       {"the report's disk is full",
        0,
-       {Operation::write, 3, true},
-       {"one.json", "one.sdm", "two.json", "two.sdm"},
+       {Operation::write, 4, true},  // after the lock's and the records'
+       {"PPI_run.json", "one.json", "one.sdm", "two.json", "two.sdm"},
        "Plugin> QC report PPI_report.html: "},
   };
   for (const auto& row : rows) {

@@ -9,6 +9,7 @@ namespace {
 // Messages the memory file system gives, as POSIX systems word them.
 constexpr const char* kNoSuchFile = "No such file or directory";
 constexpr const char* kIsAFolder = "Is a directory";
+constexpr const char* kFileExists = "File exists";
 constexpr const char* kNotAFolder = "Not a directory";
 constexpr const char* kNoPermission = "Permission denied";
 constexpr const char* kNotOpen = "Bad file descriptor";
@@ -127,6 +128,7 @@ IoStatus MemoryFileSystem::open(const std::string& path, OpenMode mode, TextMode
   auto found = files_.find(path);
   std::shared_ptr<std::string> content;
   if (found != files_.end()) {
+    if (mode == OpenMode::createNew) return IoStatus::failure(kFileExists);
     content = found->second;
     if (mode == OpenMode::write) content->clear();
   } else {
