@@ -11,6 +11,7 @@
 #include "run/runrecords.h"
 #include "run/runreport.h"
 #include "run/runset.h"
+#include "run/savedesign.h"
 #include "run/subjectstep.h"
 
 namespace ppi::commands {
@@ -143,9 +144,19 @@ bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& s
 }
 
 // "SDMFileList" and "nr_subs", after the last subject.
-bool publishResults(const model::PluginState& state) {
+bool publishResults(model::PluginState& state) {
   ListText list;
+  std::vector<PathText> seen;
   for (const PathText& path : state.savedDesignFiles) {
+    // One file standing for two subjects would enter a group analysis twice.
+    if (analysis::savedBefore(path, seen)) {
+      host::logLine("Plugin> %s stands for two subjects; \"SDMFileList\" is not published.",
+                    path.c_str());
+      state.report.error(path.str(), "stands for two subjects of the run.",
+                         "Save each subject's design matrix under a name of its own.");
+      return false;
+    }
+    seen.push_back(path);
     if (!appendLine(path.view(), list)) {
       host::logLine(
           "Plugin> The saved design matrices do not fit into the %zu characters of "

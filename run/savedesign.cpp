@@ -46,6 +46,34 @@ bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultN
   return fits;
 }
 
+// The name the save dialog proposes: the default name, or, when an earlier
+// subject of this run saved a file of that name (in any folder), the same
+// name with "_2", "_3", … as beside the multi-study file.
+bool proposedName(const DefaultNameText& defaultName, const std::vector<PathText>& savedThisRun,
+                  DefaultNameText& proposed) {
+  auto taken = [&](const DefaultNameText& name) {
+    const std::string file = std::string(name.view()) + ".sdm";
+    return std::any_of(savedThisRun.begin(), savedThisRun.end(), [&](const PathText& saved) {
+      return samePath(splitPath(saved.view()).fileName, file);
+    });
+  };
+  bool fits = proposed.assign(defaultName.view());
+  for (int copy = 2; fits && taken(proposed); ++copy) {
+    fits = proposed.format("%s_%d", defaultName.c_str(), copy);
+    if (fits && !taken(proposed)) {
+      host::logLine(
+          "Plugin> A design matrix of this run is already saved as %s.sdm; this one is proposed "
+          "as %s.sdm",
+          defaultName.c_str(), proposed.c_str());
+    }
+  }
+  if (!fits) {
+    host::logLine("Plugin> The design matrix name %s... would be longer than %zu characters; %s",
+                  proposed.c_str(), kDefaultNameLimit, kAborted);
+  }
+  return fits;
+}
+
 // Removes what the host left at the path when it is a file of this run's that
 // cannot stand for the subject (only a regular file is ever removed).
 void removeSaved(const PathText& path) { removeRegularFile(path.str()); }
@@ -99,16 +127,29 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
   if (settings.mdmMode) {
     if (!multiStudyPath(settings, defaultName, savedThisRun, savedPath)) return false;
   } else {
-    std::string chosen;
-    if (!host::getSaveFileName("Select a file to save the design matrix (.*SDM) ",
-                               defaultName.c_str(), "*.sdm", chosen)) {
-      host::logLine("PPI Plugin> No SDM file name selected. %s", kAborted);
-      return false;
-    }
-    if (!savedPath.assign(chosen)) {
-      host::logLine("Plugin> The chosen path %s is longer than %zu characters; %s", chosen.c_str(),
-                    kPathLimit, kAborted);
-      return false;
+    DefaultNameText proposed;
+    if (!proposedName(defaultName, savedThisRun, proposed)) return false;
+    // A file another subject of this run wrote is refused: the user is asked
+    // again, and a cancel stops the run as always.
+    for (;;) {
+      std::string chosen;
+      if (!host::getSaveFileName("Select a file to save the design matrix (.*SDM) ",
+                                 proposed.c_str(), "*.sdm", chosen)) {
+        host::logLine("PPI Plugin> No SDM file name selected. %s", kAborted);
+        return false;
+      }
+      if (!savedPath.assign(chosen)) {
+        host::logLine("Plugin> The chosen path %s is longer than %zu characters; %s",
+                      chosen.c_str(), kPathLimit, kAborted);
+        return false;
+      }
+      if (!savedBefore(savedPath, savedThisRun)) break;
+      MessageText message;
+      message.format(
+          "%s was written for another subject of this run; choose another file for this one.",
+          savedPath.c_str());
+      host::logLine("Plugin> %s", message.c_str());
+      host::messageBox(message.c_str());
     }
   }
   // A file already at the path (an earlier run's, say) goes first: the host

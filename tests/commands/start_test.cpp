@@ -429,3 +429,72 @@ TEST(RunAnalysis, RefusesAListOfSavedFilesPastItsLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dialog mode, three subjects whose time courses share a file name
+// (/data/a/run1.vtc, /data/b/run1.vtc, /data/c/run1.vtc): the dialog never
+// proposes a name an earlier subject of the run saved to, and a file another
+// subject wrote is refused and asked for again.
+TEST(RunAnalysis, DialogNamesNeverCollideWithinARun) {
+  const struct {
+    const char* name;
+    analysistest::Names answers;   // the save dialog's answers, in order
+    analysistest::Names proposed;  // what the dialog proposed each time
+    bool completed;
+    std::string listed;  // "SDMFileList"
+    std::size_t refusals;  // message boxes that refuse a file
+  } rows[] = {
+      {"each proposal accepted",
+       {"standPPI_run1_FFA.sdm", "standPPI_run1_FFA_2.sdm", "standPPI_run1_FFA_3.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA_2", "standPPI_run1_FFA_3"},
+       true,
+       "standPPI_run1_FFA.sdm\nstandPPI_run1_FFA_2.sdm\nstandPPI_run1_FFA_3.sdm",
+       0},
+      {"names of the user's own, one proposal taken by the user",
+       {"standPPI_run1_FFA_2.sdm", "x.sdm", "y.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA"},
+       true,
+       "standPPI_run1_FFA_2.sdm\nx.sdm\ny.sdm",
+       0},
+      {"subject 1's file chosen again, then another",
+       {"one.sdm", "one.sdm", "ONE.sdm", "two.sdm", "three.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA",
+        "standPPI_run1_FFA"},
+       true,
+       "one.sdm\ntwo.sdm\nthree.sdm",
+       2},
+      {"subject 1's file chosen again, then cancelled",
+       {"one.sdm", "one.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA"},
+       false,
+       "before",
+       1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<SubjectSetup> setups;
+    for (const char* folder : {"a", "b", "c"}) {
+      SubjectSetup setup = analysistest::numberedSubject(static_cast<int>(setups.size()) + 1);
+      setup.vtcPath = std::string("/data/") + folder + "/run1.vtc";
+      setups.push_back(setup);
+    }
+    Study study(setups);
+    study.answerSaves(row.answers);
+    study.model.messageBoxes.clear();  // the note of the second "AddSubject"
+    EXPECT_EQ(study.harness.run("Start"), row.completed);
+    std::vector<std::string> proposed;
+    for (const auto& call : study.model.callsTo("nkGetSaveFileName")) {
+      proposed.push_back(call.arguments.at(1));
+    }
+    EXPECT_EQ(proposed, row.proposed);
+    EXPECT_EQ(study.model.stringParameters["SDMFileList"], row.listed);
+    EXPECT_EQ(study.model.messageBoxes.size(), row.refusals);
+    for (const std::string& box : study.model.messageBoxes) {
+      EXPECT_NE(box.find("was written for another subject of this run"), std::string::npos) << box;
+    }
+    EXPECT_TRUE(study.model.saveFileAnswers.empty()) << "every answer asked for";
+  }
+}
+
+}  // namespace
