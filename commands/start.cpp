@@ -174,8 +174,8 @@ bool publishResults(model::PluginState& state) {
 // lists it, then the locks go. `completed`: every subject processed and the
 // list published.
 void finishRun(model::PluginState& state, const RunSettings& settings, RunRecorder& records,
-               RunSet& set, std::size_t stoppedAt, const std::vector<std::string>& notListed,
-               bool completed) {
+               RunSet& set, std::size_t stoppedAt,
+               const std::vector<std::string>& notListed, bool completed) {
   std::string folder;
   const bool aside = !set.resultsFolder(folder) || set.setAsideEarlierRun(folder);
   records.finishRun(stoppedAt, notListed);
@@ -234,7 +234,7 @@ bool handleStart(model::PluginState& state) {
 
   state.savedDesignFiles.clear();
   RunRecorder records(state, settings);
-  RunOutputs outputs{{}, state.savedDesignFiles, records, state.report, {}, 0, &set};
+  RunOutputs outputs{{}, state.savedDesignFiles, records, state.report, {}, 0, &set, {}};
   // Subjects whose design has an error: the run goes on with the others, but
   // publishes no list, so that no group file is built without them.
   std::vector<std::string> notListed;

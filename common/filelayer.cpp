@@ -258,6 +258,21 @@ FileResult readFileBytes(const std::string& path, std::string& content) {
   return {};
 }
 
+FileResult regularFilesIn(const std::string& folder, std::vector<std::string>& names) {
+  FileSystem& fileSystem = currentFileSystem();
+  std::vector<std::string> entries;
+  IoStatus status = fileSystem.listFolder(folder, entries);
+  names.clear();
+  if (!status.ok()) return FileResult::failure(reasonLine("list", folder, status.message()));
+  const std::string prefix =
+      folder.empty() || folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
+  for (const std::string& name : entries) {
+    if (fileSystem.kind(prefix + name) == PathKind::regularFile) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return {};
+}
+
 PathKind pathKind(const std::string& path) { return currentFileSystem().kind(path); }
 
 bool isRegularFile(const std::string& path) { return pathKind(path) == PathKind::regularFile; }

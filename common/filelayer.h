@@ -96,6 +96,13 @@ class FileSystem {
   // Puts the folder holding `path` (its entries: a rename) on the disk.
   virtual IoStatus flushFolder(const std::string& path) = 0;
   virtual PathKind kind(const std::string& path) = 0;
+  // The names of the entries of a folder ("" is the current one), in any
+  // order, without "." and "..". A file system that cannot list fails.
+  virtual IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) {
+    (void)folder;
+    names.clear();
+    return IoStatus::failure("listing folders is not supported");
+  }
 };
 
 // Whether the real file system puts data on the disk when asked to (fsync,
@@ -214,6 +221,9 @@ FileResult renameFile(const std::string& from, const std::string& to);
 
 // Reads a file's bytes whole into `content` (unchanged on failure).
 FileResult readFileBytes(const std::string& path, std::string& content);
+
+// The names of the regular files in `folder` ("" is the current one), sorted.
+FileResult regularFilesIn(const std::string& folder, std::vector<std::string>& names);
 
 PathKind pathKind(const std::string& path);
 bool isRegularFile(const std::string& path);

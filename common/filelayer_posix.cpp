@@ -1,11 +1,14 @@
 #if !defined(_WIN32)
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "common/filelayer.h"
 
@@ -153,6 +156,21 @@ class PosixFileSystem : public FileSystem {
       }
     }
     ::close(descriptor);
+    return error != 0 ? errorStatus(error) : IoStatus();
+  }
+
+  IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) override {
+    names.clear();
+    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (directory == nullptr) return errorStatus(errno);
+    errno = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+      errno = 0;
+    }
+    const int error = errno;
+    ::closedir(directory);
     return error != 0 ? errorStatus(error) : IoStatus();
   }
 

@@ -112,6 +112,19 @@ PathKind MemoryFileSystem::kind(const std::string& path) {
   return PathKind::missing;
 }
 
+IoStatus MemoryFileSystem::listFolder(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  std::string key = folder;
+  if (key.size() > 1 && (key.back() == '/' || key.back() == '\\')) key.pop_back();
+  if (folders_.count(key) == 0) return IoStatus::failure(kNoSuchFile);
+  auto collect = [&](const std::string& path) {
+    if (path != key && folderOf(path) == key) names.push_back(path.substr(key.empty() ? 0 : key.size() + (key == "/" ? 0 : 1)));
+  };
+  for (const auto& file : files_) collect(file.first);
+  for (const std::string& inner : folders_) collect(inner);
+  return {};
+}
+
 // The folder of `path` exists and takes new entries.
 IoStatus MemoryFileSystem::checkFolderWritable(const std::string& path) const {
   const std::string folder = folderOf(path);

@@ -40,6 +40,7 @@ class MemoryFileSystem : public FileSystem {
   IoStatus removeFile(const std::string& path) override;
   IoStatus flushFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override;
+  IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) override;
 
  private:
   IoStatus checkFolderWritable(const std::string& path) const;
@@ -82,6 +83,9 @@ class FaultyFileSystem : public FileSystem {
   IoStatus removeFile(const std::string& path) override { return inner_.removeFile(path); }
   IoStatus flushFolder(const std::string& path) override;
   PathKind kind(const std::string& path) override { return inner_.kind(path); }
+  IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) override {
+    return inner_.listFolder(folder, names);
+  }
 
  private:
   class FaultyFile;
