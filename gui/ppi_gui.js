@@ -63,7 +63,8 @@ var HostAdapter = (function () {
     },
     // A file's whole text; the empty text when it cannot be read.
     readTextFile: function (path) {
-      return asText(host().readTextFile(path));
+      var runner = host();
+      return typeof runner.readTextFile === 'function' ? asText(runner.readTextFile(path)) : '';
     },
     // Declarative dialog. kind: "section", "note", "button", "checkbox",
     // "choice", "number", "text", "list"; value and extra as text (see
