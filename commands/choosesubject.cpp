@@ -193,7 +193,7 @@ bool completeSubject(model::PluginState& state, bool fromList,
                      const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI) {
   const std::string vtcName = splitPath(timeCourse.vtcPath.view()).fileName;
   ListText vtcFileList, vtcFileNameList, voiFileList;
-  model::Subject subject{timeCourse, {}};
+  model::Subject subject{timeCourse, {}, {}};
   // The lists are extended before any is set, so that they stay in step.
   if (!extendListParameter("VTCFileList", vtcName, vtcFileList) ||
       !extendListParameter("VTCFileNameList", timeCourse.vtcPath.view(), vtcFileNameList)) {

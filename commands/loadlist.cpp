@@ -85,9 +85,10 @@ bool handleLoad(model::PluginState& state, const char* command) {
                          "Remove one of the two lines, or correct the path.");
       continue;
     }
-    PathText vtcPath, voiPath;
+    PathText vtcPath, voiPath, motionPath;
     model::SubjectRecord timeCourse;
-    if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath)) {
+    if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath) ||
+        (!line.motionPath.empty() && !acceptPath(line.motionPath, "motion-estimates", motionPath))) {
       state.report.error(where, state.report.lastLogLine(), "Shorten the path.");
       continue;
     }
@@ -105,6 +106,9 @@ bool handleLoad(model::PluginState& state, const char* command) {
           "correct the line.");
       continue;
     }
+    // The line's motion-estimates file stays with the subject: a run merges
+    // it without asking.
+    state.subjects.keepMotionPath(state.subjects.size() - 1, motionPath);
     acceptedLines.push_back(line.lineNumber);
     noteConditionNamesDiffer(state, state.subjects.size() - 1);
     // The first subject's, as read while its protocol was the host's current

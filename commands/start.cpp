@@ -1,5 +1,6 @@
 #include "commands/handlers.h"
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,8 @@
 #include "run/readsettings.h"
 #include "run/runrecords.h"
 #include "run/runreport.h"
+#include "run/runset.h"
+#include "run/savedesign.h"
 #include "run/subjectstep.h"
 
 namespace ppi::commands {
@@ -20,6 +23,7 @@ using analysis::readMethodOptions;
 using analysis::reportSubjectStopped;
 using analysis::RunOutputs;
 using analysis::RunRecorder;
+using analysis::RunSet;
 using analysis::RunSettings;
 using analysis::runSubject;
 using analysis::summarizeRun;
@@ -140,9 +144,19 @@ bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& s
 }
 
 // "SDMFileList" and "nr_subs", after the last subject.
-bool publishResults(const model::PluginState& state) {
+bool publishResults(model::PluginState& state) {
   ListText list;
+  std::vector<PathText> seen;
   for (const PathText& path : state.savedDesignFiles) {
+    // One file standing for two subjects would enter a group analysis twice.
+    if (analysis::savedBefore(path, seen)) {
+      host::logLine("Plugin> %s stands for two subjects; \"SDMFileList\" is not published.",
+                    path.c_str());
+      state.report.error(path.str(), "stands for two subjects of the run.",
+                         "Save each subject's design matrix under a name of its own.");
+      return false;
+    }
+    seen.push_back(path);
     if (!appendLine(path.view(), list)) {
       host::logLine(
           "Plugin> The saved design matrices do not fit into the %zu characters of "
@@ -154,6 +168,34 @@ bool publishResults(const model::PluginState& state) {
   host::setStringParameter("SDMFileList", list.c_str());
   host::setIntParameter("nr_subs", state.subjectCount());
   return true;
+}
+
+// The run's end, completed or stopped: the report, then the manifest that
+// lists it, then the locks go. `completed`: every subject processed and the
+// list published.
+void finishRun(model::PluginState& state, const RunSettings& settings, RunRecorder& records,
+               RunSet& set, std::size_t stoppedAt,
+               const std::vector<std::string>& notListed, bool completed) {
+  std::string folder;
+  const bool aside = !set.resultsFolder(folder) || set.setAsideEarlierRun(folder);
+  records.finishRun(stoppedAt, notListed);
+  std::string manifest;
+  if (aside) {
+    analysis::RunManifestInput input;
+    input.plugin = analysis::runningPlugin();
+    input.endedUtc = static_cast<std::int64_t>(std::time(nullptr));
+    input.completed = completed;
+    input.stoppedAtSubject = stoppedAt;
+    input.subjects = state.subjects.size();
+    input.settings = analysis::settingsRecord(settings, analysis::SubjectSettings());
+    if (completed) {
+      for (const PathText& path : state.savedDesignFiles) input.listed.push_back(path.str());
+    }
+    input.notListed = notListed;
+    manifest = set.writeManifest(std::move(input), records.reportPath());
+  }
+  host::setStringParameter("PPIRunManifest", manifest.c_str());
+  set.release();
 }
 
 }  // namespace
@@ -169,6 +211,13 @@ bool handleStart(model::PluginState& state) {
   }
 
   const std::size_t count = state.subjects.size();
+  // One run at a time in a results folder: in multi-study mode the folder is
+  // known now; in dialog mode each folder is taken as its first design is saved.
+  RunSet set(state.report, static_cast<std::int64_t>(std::time(nullptr)), settings.mdmPath.str());
+  if (settings.mdmMode && !set.holdFolder(analysis::folderOf(settings.mdmPath.view()))) {
+    summarizeRun(state, 0);
+    return false;
+  }
   if (count > 1) {
     MessageText question;
     question.format(
@@ -185,7 +234,7 @@ bool handleStart(model::PluginState& state) {
 
   state.savedDesignFiles.clear();
   RunRecorder records(state, settings);
-  RunOutputs outputs{{}, state.savedDesignFiles, records, state.report, {}, 0};
+  RunOutputs outputs{{}, state.savedDesignFiles, records, state.report, {}, 0, &set, {}};
   // Subjects whose design has an error: the run goes on with the others, but
   // publishes no list, so that no group file is built without them.
   std::vector<std::string> notListed;
@@ -194,7 +243,7 @@ bool handleStart(model::PluginState& state) {
     const analysis::SubjectOutcome outcome = runSubject(state.subjects[i], i + 1, settings, outputs);
     if (outcome == analysis::SubjectOutcome::stopped) {
       reportSubjectStopped(state, i + 1, errorsBefore);
-      records.finishRun(i + 1, notListed);
+      finishRun(state, settings, records, set, i + 1, notListed, false);
       summarizeRun(state, state.savedDesignFiles.size() + outputs.savedNotListed, notListed);
       return false;
     }
@@ -209,7 +258,7 @@ bool handleStart(model::PluginState& state) {
         notListed.size(), count);
   }
   const bool published = notListed.empty() && publishResults(state);
-  records.finishRun(0, notListed);
+  finishRun(state, settings, records, set, 0, notListed, published);
   summarizeRun(state, state.savedDesignFiles.size() + outputs.savedNotListed, notListed);
   return published;
 }

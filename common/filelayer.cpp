@@ -270,6 +270,56 @@ FileResult appendToFile(const std::string& path, std::string_view text, TextMode
   return {};
 }
 
+FileResult createNewFile(const std::string& path, std::string_view content, TextMode mode,
+                         bool* existed) {
+  if (existed != nullptr) *existed = false;
+  FileSystem& fileSystem = currentFileSystem();
+  std::unique_ptr<File> file;
+  // No file to take a mode from: a new file is the writer's, as any is.
+  IoStatus status = fileSystem.createNew(path, mode, std::string(), file);
+  if (!status.ok()) {
+    if (existed != nullptr) *existed = status.nameTaken();
+    return FileResult::failure(reasonLine("create", path, status.message()));
+  }
+  const char* step = "write";
+  std::size_t written = 0;
+  status = file->write(content, written);
+  if (status.ok()) {
+    step = "flush";
+    status = file->flushToDisk();
+  }
+  if (status.ok()) {
+    step = "close";
+    status = file->close();
+  } else {
+    file->close();
+  }
+  if (status.ok()) {
+    step = "flush the folder of";
+    status = fileSystem.flushFolder(path);
+    if (status.ok()) return {};
+  }
+  fileSystem.removeFile(path);
+  return FileResult::failure(reasonLine(step, path, status.message()));
+}
+
+FileResult renameFile(const std::string& from, const std::string& to) {
+  FileSystem& fileSystem = currentFileSystem();
+  if (fileSystem.kind(from) != PathKind::regularFile) {
+    return FileResult::failure(reasonLine("rename", from, "it is not a regular file"));
+  }
+  if (fileSystem.kind(to) != PathKind::missing) {
+    return FileResult::failure(reasonLine("rename", from, to + " exists"));
+  }
+  IoStatus status = fileSystem.renameReplacing(from, to);
+  if (!status.ok()) return FileResult::failure(reasonLine("rename", from, status.message()));
+  status = fileSystem.flushFolder(to);
+  if (!status.ok()) {
+    return FileResult::failure(reasonLine("flush the folder of", to, status.message()));
+  }
+  return {};
+}
+
 FileResult readFileBytes(const std::string& path, std::string& content) {
   FileSystem& fileSystem = currentFileSystem();
   std::unique_ptr<File> file;
@@ -299,6 +349,21 @@ FileResult readFileBytes(const std::string& path, std::string& content) {
   status = file->close();
   if (!status.ok()) return FileResult::failure(reasonLine("close", path, status.message()));
   content = std::move(bytes);
+  return {};
+}
+
+FileResult regularFilesIn(const std::string& folder, std::vector<std::string>& names) {
+  FileSystem& fileSystem = currentFileSystem();
+  std::vector<std::string> entries;
+  IoStatus status = fileSystem.listFolder(folder, entries);
+  names.clear();
+  if (!status.ok()) return FileResult::failure(reasonLine("list", folder, status.message()));
+  const std::string prefix =
+      folder.empty() || folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
+  for (const std::string& name : entries) {
+    if (fileSystem.kind(prefix + name) == PathKind::regularFile) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
   return {};
 }
 

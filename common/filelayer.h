@@ -14,8 +14,11 @@
 //   ReplacingWriter  the same for large outputs written in pieces.
 //   appendToFile     a text added at the end of a file (which a failure can
 //                    leave with a fragment of the text at its end).
+//   createNewFile    a file created whole that must not exist yet (a lock):
+//                    nothing is written when anything is at the path.
+//   renameFile       a file moved to a name that names nothing yet.
 //   readFileBytes, pathKind, isRegularFile, pathExists, removeRegularFile,
-//   sameFile, createFolder.
+//   sameFile, createFolder, regularFilesIn.
 //
 // Each returns a FileResult: ok, or one line that names the file and the step
 // that failed, e.g. "could not write results/autosaveList.ppi.3f09c2d17a4be856.part:
@@ -135,6 +138,13 @@ class FileSystem {
   // True when both paths name one existing file (through links, other
   // spellings of its path or other names of it).
   virtual bool sameFile(const std::string& a, const std::string& b) = 0;
+  // The names of the entries of a folder ("" is the current one), in any
+  // order, without "." and "..". A file system that cannot list fails.
+  virtual IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) {
+    (void)folder;
+    names.clear();
+    return IoStatus::failure("listing folders is not supported");
+  }
 };
 
 // Whether the real file system puts data on the disk when asked to (fsync,
@@ -242,8 +252,22 @@ class ReplacingWriter {
 // replaces it whole after a failure.
 FileResult appendToFile(const std::string& path, std::string_view text, TextMode mode);
 
+// Creates a file that must not exist yet and writes `content` into it:
+// opened exclusively, written, flushed to disk, closed. When anything is at
+// the path already, nothing is touched and `existed` (when given) is set. A
+// failure after the file was created removes it again.
+FileResult createNewFile(const std::string& path, std::string_view content, TextMode mode,
+                         bool* existed = nullptr);
+
+// Moves a regular file to `to`, which must name nothing yet (checked before the
+// rename), and puts the folder's entries on the disk.
+FileResult renameFile(const std::string& from, const std::string& to);
+
 // Reads a file's bytes whole into `content` (unchanged on failure).
 FileResult readFileBytes(const std::string& path, std::string& content);
+
+// The names of the regular files in `folder` ("" is the current one), sorted.
+FileResult regularFilesIn(const std::string& folder, std::vector<std::string>& names);
 
 PathKind pathKind(const std::string& path);
 // True when both paths name one existing file (see FileSystem::sameFile).

@@ -1,11 +1,14 @@
 #if !defined(_WIN32)
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "common/filelayer.h"
 
@@ -231,6 +234,21 @@ class PosixFileSystem : public FileSystem {
   IoStatus makeFolder(const std::string& path) override {
     if (::mkdir(path.c_str(), 0777) != 0) return errorStatus(errno);
     return {};
+  }
+
+  IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) override {
+    names.clear();
+    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (directory == nullptr) return errorStatus(errno);
+    errno = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+      errno = 0;
+    }
+    const int error = errno;
+    ::closedir(directory);
+    return error != 0 ? errorStatus(error) : IoStatus();
   }
 
   PathKind kind(const std::string& path) override {

@@ -321,6 +321,32 @@ class WindowsFileSystem : public FileSystem {
     return {};
   }
 
+  IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) override {
+    names.clear();
+    std::wstring pattern = systemPath(folder.empty() ? std::string(".") : folder);
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return lastError();
+    do {
+      const std::wstring wide = found.cFileName;
+      if (wide == L"." || wide == L"..") continue;
+      // Back to the ANSI code page the plug-in's texts are in.
+      const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+      std::string name(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+      if (size > 0) {
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &name[0],
+                            size, nullptr, nullptr);
+      }
+      names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    return error == ERROR_NO_MORE_FILES ? IoStatus() : errorStatus(error);
+  }
+
   PathKind kind(const std::string& path) override {
     const DWORD attributes = attributesOf(systemPath(path));
     if (attributes == INVALID_FILE_ATTRIBUTES) {

@@ -76,7 +76,8 @@ DesignDifference firstDesignDifference(const PredictorNames& first, const Predic
 //
 // The run adds findings of its own steps with their ids: "name-collision"
 // (an error that stops the run before anything is built), "group-design",
-// "voxels-outside" and the motion merge's.
+// "voxels-outside" and the motion merge's ("motion-not-merged", "motion-still",
+// and "motion-shared": a motion file whose samples another subject's has).
 
 // A PPI term's VIF at or above these is a warning, and an error.
 constexpr double kVifWarning = 10;

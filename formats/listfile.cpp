@@ -7,11 +7,14 @@
 
 namespace ppi::model {
 
-std::string formatListLine(std::string_view vtcPath, std::string_view voiPath, int chosenVOI) {
+std::string formatListLine(std::string_view vtcPath, std::string_view voiPath, int chosenVOI,
+                           std::string_view motionPath) {
   std::string line;
-  line.reserve(vtcPath.size() + voiPath.size() + 16);
+  line.reserve(vtcPath.size() + voiPath.size() + motionPath.size() + 16);
   line.append(vtcPath).append("\t").append(voiPath).append("\t");
-  line.append(std::to_string(chosenVOI)).append("\n");
+  line.append(std::to_string(chosenVOI));
+  if (!motionPath.empty()) line.append("\t").append(motionPath);
+  line.append("\n");
   return line;
 }
 
@@ -63,15 +66,23 @@ std::optional<int> parseIndex(std::string_view text) {
 ListFileLine readLine(std::string_view text, int lineNumber) {
   ListFileLine line;
   line.lineNumber = lineNumber;
+  // The line end's carriage return belongs to no field (the fourth is a path).
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   const std::vector<std::string_view> fields = splitFields(text);
   if (fields.size() < 3) {
     line.problem = "has " + std::to_string(fields.size()) +
                    (fields.size() == 1 ? " field" : " fields") +
                    "; a line holds the time course, the region file and the region's index";
-  } else if (fields.size() > 3) {
+  } else if (fields.size() > 4) {
     line.problem = "has " + std::to_string(fields.size()) +
-                   " fields; a line holds the time course, the region file and the region's "
-                   "index (a path with blanks needs tabs between the fields)";
+                   " fields; a line holds the time course, the region file, the region's "
+                   "index and perhaps the motion-estimates file (a path with blanks needs tabs "
+                   "between the fields)";
+  } else if (fields.size() == 4 && trimmed(fields[3]).empty()) {
+    line.problem =
+        "has an empty fourth field; it holds the motion-estimates file when there is one";
+  } else if (fields.size() == 4 && !listCanHoldPath(fields[3])) {
+    line.problem = "has a carriage return inside a path";
   } else if (trimmed(fields[0]).empty() || trimmed(fields[1]).empty()) {
     line.problem =
         trimmed(fields[0]).empty() ? "has no time course path" : "has no region file path";
@@ -82,6 +93,7 @@ ListFileLine readLine(std::string_view text, int lineNumber) {
     line.vtcPath = std::string(fields[0]);
     line.voiPath = std::string(fields[1]);
     line.chosenVOI = index;
+    if (fields.size() == 4) line.motionPath = std::string(fields[3]);
   } else {
     line.problem = "has the region index \"" + std::string(fields[2].substr(0, 40)) +
                    "\", which is no number from 0";

@@ -17,6 +17,9 @@ constexpr int kMotionPredictorCount = 6;
 
 struct MoCoSDM {
   bool valid = true;  // the file was opened and read whole without failure
+  // When not valid: why, in words, with the line where reading stopped
+  // ("line 12: a row's value cannot be read").
+  std::string problem;
   std::int32_t fileVersion = 0;
   std::int32_t nrOfPredictors = 0;  // as the file says; at least six
   std::int32_t nrOfDataPoints = 0;  // rows, and the length of each value array when valid

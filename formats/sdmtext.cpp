@@ -56,6 +56,7 @@ bool parseValue(std::string_view token, double& value) {
 bool TokenReader::nextLine() {
   lineOpen_ = static_cast<bool>(std::getline(in_, line_));
   position_ = 0;
+  if (lineOpen_) ++lineNumber_;
   return lineOpen_;
 }
 
@@ -111,9 +112,11 @@ bool TokenReader::rewindAndSkipLines(int count) {
   in_.clear();
   in_.seekg(0);
   if (!in_) return false;
+  lineNumber_ = 0;
   for (int line = 0; line < count; ++line) {
     in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
     if (!in_ || in_.eof()) return false;
+    ++lineNumber_;
   }
   return true;
 }
@@ -126,6 +129,8 @@ bool TokenReader::readLine(std::string& line) {
     position_ = 0;
   } else if (!std::getline(in_, line)) {
     return false;
+  } else {
+    ++lineNumber_;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;

@@ -70,6 +70,9 @@ class TokenReader {
   // The rest of the current line, without its line feed (nor a carriage
   // return before it); false at the end of the input.
   bool readLine(std::string& line);
+  // The line the last item was read from (or the reader stopped at), from 1;
+  // 0 before the first.
+  int lineNumber() const { return lineNumber_; }
 
  private:
   bool nextLine();
@@ -80,6 +83,7 @@ class TokenReader {
   std::size_t position_ = 0;  // how much of it has been read
   bool lineOpen_ = false;     // line_ is a line of the input not yet read whole
   std::string_view token_;    // the last token, within line_
+  int lineNumber_ = 0;
 };
 
 // Reads tokens from a text held whole in memory, item for item as TokenReader

@@ -31,9 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
     const auto again =
-        model::readListFileText(model::formatListLine(line.vtcPath, line.voiPath, *line.chosenVOI));
+        model::readListFileText(model::formatListLine(line.vtcPath, line.voiPath, *line.chosenVOI,
+                                                      line.motionPath));
     if (again.size() != 1 || again[0].rejected() || again[0].vtcPath != line.vtcPath ||
-        again[0].voiPath != line.voiPath || again[0].chosenVOI != line.chosenVOI) {
+        again[0].voiPath != line.voiPath || again[0].chosenVOI != line.chosenVOI ||
+        again[0].motionPath != line.motionPath) {
       std::abort();
     }
   }

@@ -61,6 +61,11 @@ var HostAdapter = (function () {
     writeTextFile: function (path, text) {
       return Boolean(host().writeTextFile(path, text));
     },
+    // A file's whole text; the empty text when it cannot be read.
+    readTextFile: function (path) {
+      var runner = host();
+      return typeof runner.readTextFile === 'function' ? asText(runner.readTextFile(path)) : '';
+    },
     // Declarative dialog. kind: "section", "note", "button", "checkbox",
     // "choice", "number", "text", "list"; value and extra as text (see
     // docs/gui-host-interface.md).
@@ -454,6 +459,36 @@ var PpiLogic = (function () {
     return { ok: true, text: lines.join('\n') + '\n', problem: '' };
   }
 
+  // The run manifest (its text) must say that the run completed and list the
+  // design matrices the multi-study file would name, in the same order: a
+  // group file is built only from one whole run.
+  function manifestAllows(manifestPath, manifestText, sdmPaths) {
+    function refuse(reason) {
+      return { ok: false, problem: 'The multi-study file was not written: ' + reason };
+    }
+    if (manifestPath === '') {
+      return refuse('the run published no manifest.');
+    }
+    var manifest;
+    try {
+      manifest = JSON.parse(manifestText);
+    } catch (e) {
+      return refuse('the run manifest "' + manifestPath + '" cannot be read.');
+    }
+    if (!manifest || manifest.completed !== true) {
+      return refuse('the run manifest "' + manifestPath + '" does not say the run completed.');
+    }
+    var listed = manifest.listed instanceof Array ? manifest.listed : [];
+    var same = listed.length === sdmPaths.length;
+    for (var i = 0; same && i < listed.length; i++) {
+      same = listed[i] === sdmPaths[i];
+    }
+    if (!same) {
+      return refuse('the run manifest "' + manifestPath + '" lists other design matrices than the run published.');
+    }
+    return { ok: true, problem: '' };
+  }
+
   // What the dialog shows after a command: the plug-in's report ("PPIReport")
   // gives the status, its first line, and the problems, one per later line. A
   // command that did not complete never reads as done.
@@ -506,6 +541,7 @@ var PpiLogic = (function () {
     MOTION_MODELS: MOTION_MODELS,
     parseMillimetres: parseMillimetres,
     multiStudyFile: multiStudyFile,
+    manifestAllows: manifestAllows,
     commandOutcome: commandOutcome,
     subjectLines: subjectLines,
     formatWeight: formatWeight
@@ -647,9 +683,15 @@ var PpiDialog = (function (host, logic) {
 
   function writeMultiStudyFile() {
     var path = host.getString('mdmFileName');
-    var file = logic.multiStudyFile(path, logic.splitList(host.getString('VTCFileNameList')),
-                                    logic.splitList(host.getString('SDMFileList')),
-                                    host.getInt('nr_subs'));
+    var manifestPath = host.getString('PPIRunManifest');
+    var sdmPaths = logic.splitList(host.getString('SDMFileList'));
+    var file = logic.manifestAllows(manifestPath,
+                                    manifestPath === '' ? '' : host.readTextFile(manifestPath),
+                                    sdmPaths);
+    if (file.ok) {
+      file = logic.multiStudyFile(path, logic.splitList(host.getString('VTCFileNameList')),
+                                  sdmPaths, host.getInt('nr_subs'));
+    }
     if (!file.ok) {
       host.showMessage(file.problem);
       setStatus(lastStatus.replace(/\.$/, '') + '; no multi-study file written.');
@@ -685,6 +727,7 @@ var PpiDialog = (function (host, logic) {
     // The QC report and the records are on unless the box is cleared.
     host.setInt('noReport', state.writeReport ? 0 : 1);
     host.setString('PPIReportFile', '');
+    host.setString('PPIRunManifest', '');
     var ok = command('Start');
     host.setValue('reportFile', host.getString('PPIReportFile'));
     if (!ok) {

@@ -41,8 +41,9 @@ void AutosaveList::subjectAdded(const SubjectList& list, Report& report) {
     return;
   }
   const Subject& added = list.back();
-  const std::string line = formatListLine(added.timeCourse.vtcPath.view(),
-                                          added.region.voiPath.view(), added.region.chosenVOI);
+  const std::string line =
+      formatListLine(added.timeCourse.vtcPath.view(), added.region.voiPath.view(),
+                     added.region.chosenVOI, added.motionPath.view());
   // A failed append may leave a fragment at the file's end: the list is then
   // written whole, now or at the next change.
   if (!appendToFile(kAutosaveFileName, line, TextMode::text).ok()) mirror(list, report);

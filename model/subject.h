@@ -52,6 +52,9 @@ struct SubjectVOIRecord {
 struct Subject {
   SubjectRecord timeCourse;
   SubjectVOIRecord region;
+  // The subject's motion-estimates file, from its list line; empty when the
+  // line had none (a run with the motion merge then asks for it).
+  PathText motionPath;
 };
 
 }  // namespace ppi::model

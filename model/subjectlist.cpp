@@ -28,7 +28,7 @@ std::string SubjectList::listText() const {
   std::string text;
   for (const Subject& subject : subjects_) {
     text += formatListLine(subject.timeCourse.vtcPath.view(), subject.region.voiPath.view(),
-                           subject.region.chosenVOI);
+                           subject.region.chosenVOI, subject.motionPath.view());
   }
   return text;
 }

@@ -21,6 +21,12 @@ class SubjectList {
   const Subject& operator[](std::size_t i) const { return subjects_[i]; }
   const Subject& at(std::size_t i) const { return subjects_.at(i); }
   const Subject& back() const { return subjects_.back(); }
+  // Keeps `path` as subject i's motion-estimates file; false when it was so already.
+  bool keepMotionPath(std::size_t i, const PathText& path) {
+    if (subjects_[i].motionPath.view() == path.view()) return false;
+    subjects_[i].motionPath = path;
+    return true;
+  }
   std::vector<Subject>::const_iterator begin() const { return subjects_.begin(); }
   std::vector<Subject>::const_iterator end() const { return subjects_.end(); }
 

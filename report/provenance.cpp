@@ -135,6 +135,10 @@ json correlationsJson(const DesignStats& design) {
 
 }  // namespace
 
+std::string settingsJsonText(const SettingsRecord& settings) {
+  return settingsJson(settings, {}).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 std::string provenanceJson(const ProvenanceInput& input) {
   json warnings = json::array();
   for (const std::string& warning : input.warnings) warnings.push_back(warning);

@@ -100,6 +100,10 @@ struct ProvenanceInput {
   std::vector<Finding> findings;      // the subject's findings: checks, region, motion
 };
 
+// The "settings" object of a record as JSON text (no conditions' weights),
+// for other files that name a run's settings.
+std::string settingsJsonText(const SettingsRecord& settings);
+
 // The record as JSON text, indented by two spaces, ending in a line feed.
 // Numbers that are not finite (other than an infinite VIF) are written as null.
 std::string provenanceJson(const ProvenanceInput& input);

@@ -1,7 +1,11 @@
 #include "run/mocohandover.h"
 
+#include <algorithm>
+#include <cctype>
 #include <string>
+#include <vector>
 
+#include "common/checksum.h"
 #include "common/filelayer.h"
 #include "formats/mocomerge.h"
 #include "formats/mocosdm.h"
@@ -20,11 +24,38 @@ std::size_t longestSuffix(std::int32_t zFlag, const MotionModel& model) {
   return zFlag != 0 ? kMoCoZSuffix.size() : kMoCoSuffix.size();
 }
 
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// The name matches "*3DMC*.sdm", letter case aside.
+bool motionFileName(const std::string& name) {
+  const std::string lower = lowered(name);
+  return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".sdm") == 0 &&
+         lower.find("3dmc") != std::string::npos && lower.find("3dmc") + 4 <= lower.size() - 4;
+}
+
 }  // namespace
+
+std::string proposedMotionFile(const std::string& vtcFolder) {
+  std::vector<std::string> names;
+  if (!regularFilesIn(vtcFolder, names).ok()) return vtcFolder;
+  std::vector<std::string> matching;
+  for (const std::string& name : names) {
+    if (motionFileName(name)) matching.push_back(name);
+  }
+  if (matching.size() != 1) return vtcFolder;
+  if (vtcFolder.empty()) return matching.front();
+  const char last = vtcFolder.back();
+  return vtcFolder + (last == '/' || last == '\\' ? "" : "/") + matching.front();
+}
 
 bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
                   std::string* chosenMotionPath, Report* report, const std::string& where,
-                  const MotionModel& model, numerics::MotionSummary* motion) {
+                  const MotionModel& model, numerics::MotionSummary* motion,
+                  const std::string& listedMotionPath, std::uint64_t* samplesChecksum) {
   if (!host::requireHostFunctions({host::HostFunction::nkGetOpenFileName})) return false;
   // The merged file's path stands for the subject from here on: refuse before
   // asking when it could not be kept.
@@ -36,9 +67,11 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
     return false;
   }
 
-  std::string motionPath;
-  if (!host::getOpenFileName("Select motion correction sdm file to read (.*SDM) ",
-                             vtcFolder.c_str(), "SDM file (*3DMC*.sdm)", motionPath)) {
+  std::string motionPath = listedMotionPath;
+  if (motionPath.empty() &&
+      !host::getOpenFileName("Select motion correction sdm file to read (.*SDM) ",
+                             proposedMotionFile(vtcFolder).c_str(), "SDM file (*3DMC*.sdm)",
+                             motionPath)) {
     host::logText("PPI Plugin> No SDM file name selected. Prepare PPI Plugin aborted.");
     return false;
   }
@@ -56,8 +89,22 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   host::HostLog log;
   MoCoSDM moco = readMoCoSDM(motionPath, log);
   if (!moco.valid) {
+    if (report != nullptr) {
+      report->add({Severity::error, where,
+                   "The motion-estimates file " + motionPath + " is rejected: " + moco.problem +
+                       ".",
+                   "Choose the subject's own motion-estimates file, or correct this one.",
+                   "motion-not-merged"});
+    }
     host::logText(kNotAdded);
     return false;
+  }
+  if (samplesChecksum != nullptr) {
+    std::vector<double> samples;
+    for (const std::vector<double>& column : moco.values) {
+      samples.insert(samples.end(), column.begin(), column.end());
+    }
+    *samplesChecksum = checksum64(samples.data(), samples.size() * sizeof(double));
   }
   // The expansion and the displacement are those of the estimates as read.
   MotionSummary summary;

@@ -23,6 +23,8 @@ bool endsWithSdm(std::string_view path) {
          std::tolower(static_cast<unsigned char>(tail[3])) == 'm';
 }
 
+}  // namespace
+
 SettingsRecord settingsRecord(const RunSettings& run, const SubjectSettings& subject) {
   SettingsRecord record;
   record.approach = subject.generalized() ? Approach::generalized : Approach::standard;
@@ -39,8 +41,6 @@ SettingsRecord settingsRecord(const RunSettings& run, const SubjectSettings& sub
   record.method = run.method;
   return record;
 }
-
-}  // namespace
 
 std::string recordPathFor(std::string_view designPath) {
   std::string path(designPath);
@@ -64,16 +64,22 @@ std::string freeReportStem(const std::string& folder) {
   return stem;
 }
 
+PluginIdentity runningPlugin() {
+  int major = 0, minor = 0, revision = 0;
+  host::getVersion(major, minor, revision);
+  PluginIdentity plugin;
+  plugin.name = kPluginShortName;
+  plugin.version = kPluginVersion;
+  plugin.hostVersion =
+      std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
+  return plugin;
+}
+
 RunRecorder::RunRecorder(model::PluginState& state, const RunSettings& settings)
     : state_(state), settings_(settings) {
   active_ = host::getIntParameter("noReport") != 1;
   if (!active_) return;
-  int major = 0, minor = 0, revision = 0;
-  host::getVersion(major, minor, revision);
-  plugin_.name = kPluginShortName;
-  plugin_.version = kPluginVersion;
-  plugin_.hostVersion =
-      std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
+  plugin_ = runningPlugin();
   started_ = static_cast<std::int64_t>(std::time(nullptr));
 }
 
@@ -151,7 +157,7 @@ std::vector<Finding> RunRecorder::subjectFindings() const {
 
 void RunRecorder::warn(const std::string& where, const std::string& what) {
   host::logLine("Plugin> %s: %s", where.c_str(), what.c_str());
-  state_.report.warning(where, what, "The design matrices are complete; write it again later.");
+  state_.report.warning(where, what, "The design matrices are saved all the same; only a new run writes this file.");
 }
 
 void RunRecorder::writeRecord(const std::string& designPath, const DesignStats& stats,
@@ -301,6 +307,7 @@ void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string
     host::setStringParameter("PPIReportFile", "");
     return;
   }
+  reportPath_ = path;
   host::setStringParameter("PPIReportFile", path.c_str());
 }
 

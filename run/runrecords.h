@@ -36,6 +36,12 @@ std::string folderOf(std::string_view path);
 // that names nothing yet (through the file layer).
 std::string freeReportPath(const std::string& folder);
 
+// The settings a record names for a run and one of its subjects.
+SettingsRecord settingsRecord(const RunSettings& run, const SubjectSettings& subject);
+
+// The plug-in and the host it runs in, as records and reports name them.
+PluginIdentity runningPlugin();
+
 class RunRecorder {
  public:
   // Reads "noReport"; everything below does nothing when it is 1.
@@ -72,6 +78,8 @@ class RunRecorder {
   // `stoppedAt`: 0 when the run completed, else the subject (from 1) that stopped it.
   // `notListed`: the subjects whose design has an error.
   void finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed = {});
+  // The report finishRun wrote; empty when none was.
+  const std::string& reportPath() const { return reportPath_; }
 
  private:
   void writeRecord(const std::string& designPath, const DesignStats& stats,
@@ -99,6 +107,7 @@ class RunRecorder {
   BoxCars boxCars_;
   std::vector<float> neural_, reconvolved_;
   std::string firstSaved_;
+  std::string reportPath_;
 
   std::vector<SubjectReport> subjects_;
 };

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <string>
 
 #include "common/filelayer.h"
 #include "common/paths.h"
 #include "formats/sdmfile.h"
 #include "host/hostapi.h"
+#include "run/runrecords.h"
 
 namespace ppi::analysis {
 namespace {
@@ -43,11 +46,75 @@ bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultN
   return fits;
 }
 
+// The name the save dialog proposes: the default name, or, when an earlier
+// subject of this run saved a file of that name (in any folder), the same
+// name with "_2", "_3", … as beside the multi-study file.
+bool proposedName(const DefaultNameText& defaultName, const std::vector<PathText>& savedThisRun,
+                  DefaultNameText& proposed) {
+  auto taken = [&](const DefaultNameText& name) {
+    const std::string file = std::string(name.view()) + ".sdm";
+    return std::any_of(savedThisRun.begin(), savedThisRun.end(), [&](const PathText& saved) {
+      return samePath(splitPath(saved.view()).fileName, file);
+    });
+  };
+  bool fits = proposed.assign(defaultName.view());
+  for (int copy = 2; fits && taken(proposed); ++copy) {
+    fits = proposed.format("%s_%d", defaultName.c_str(), copy);
+    if (fits && !taken(proposed)) {
+      host::logLine(
+          "Plugin> A design matrix of this run is already saved as %s.sdm; this one is proposed "
+          "as %s.sdm",
+          defaultName.c_str(), proposed.c_str());
+    }
+  }
+  if (!fits) {
+    host::logLine("Plugin> The design matrix name %s... would be longer than %zu characters; %s",
+                  proposed.c_str(), kDefaultNameLimit, kAborted);
+  }
+  return fits;
+}
+
 // Removes what the host left at the path when it is a file of this run's that
 // cannot stand for the subject (only a regular file is ever removed).
 void removeSaved(const PathText& path) { removeRegularFile(path.str()); }
 
+// How far a value read back may lie from the one the plug-in set: the format
+// writes six significant digits at least ("%g"), a fixed-point writer six
+// decimals.
+bool withinWrittenPrecision(double read, float set) {
+  const double value = static_cast<double>(set);
+  return std::fabs(read - value) <= 5e-6 * std::fabs(value) + 5e-7;
+}
+
 }  // namespace
+
+std::string designDifference(const confounds::DesignMatrixFile& saved,
+                             const std::vector<Predictor>& expected) {
+  if (saved.names.size() != expected.size() || saved.columns.size() != expected.size()) {
+    return "it holds " + std::to_string(saved.names.size()) + " predictors instead of " +
+           std::to_string(expected.size());
+  }
+  for (std::size_t p = 0; p < expected.size(); ++p) {
+    if (saved.names[p] != expected[p].name) {
+      return "predictor " + std::to_string(p + 1) + " is \"" + saved.names[p] +
+             "\" instead of \"" + expected[p].name + "\"";
+    }
+    const std::vector<double>& column = saved.columns[p];
+    const std::vector<float>& values = expected[p].values;
+    if (column.size() != values.size()) {
+      return "predictor \"" + expected[p].name + "\" has " + std::to_string(column.size()) +
+             " values instead of " + std::to_string(values.size());
+    }
+    for (std::size_t row = 0; row < values.size(); ++row) {
+      if (!withinWrittenPrecision(column[row], values[row])) {
+        return "predictor \"" + expected[p].name + "\" holds " + std::to_string(column[row]) +
+               " at volume " + std::to_string(row + 1) + " where the plug-in set " +
+               std::to_string(values[row]);
+      }
+    }
+  }
+  return {};
+}
 
 bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun) {
   return std::any_of(savedThisRun.begin(), savedThisRun.end(),
@@ -56,20 +123,33 @@ bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun
 
 bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
                       const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
-                      PathText& savedPath) {
+                      PathText& savedPath, RunSet* set) {
   if (settings.mdmMode) {
     if (!multiStudyPath(settings, defaultName, savedThisRun, savedPath)) return false;
   } else {
-    std::string chosen;
-    if (!host::getSaveFileName("Select a file to save the design matrix (.*SDM) ",
-                               defaultName.c_str(), "*.sdm", chosen)) {
-      host::logLine("PPI Plugin> No SDM file name selected. %s", kAborted);
-      return false;
-    }
-    if (!savedPath.assign(chosen)) {
-      host::logLine("Plugin> The chosen path %s is longer than %zu characters; %s", chosen.c_str(),
-                    kPathLimit, kAborted);
-      return false;
+    DefaultNameText proposed;
+    if (!proposedName(defaultName, savedThisRun, proposed)) return false;
+    // A file another subject of this run wrote is refused: the user is asked
+    // again, and a cancel stops the run as always.
+    for (;;) {
+      std::string chosen;
+      if (!host::getSaveFileName("Select a file to save the design matrix (.*SDM) ",
+                                 proposed.c_str(), "*.sdm", chosen)) {
+        host::logLine("PPI Plugin> No SDM file name selected. %s", kAborted);
+        return false;
+      }
+      if (!savedPath.assign(chosen)) {
+        host::logLine("Plugin> The chosen path %s is longer than %zu characters; %s",
+                      chosen.c_str(), kPathLimit, kAborted);
+        return false;
+      }
+      if (!savedBefore(savedPath, savedThisRun)) break;
+      MessageText message;
+      message.format(
+          "%s was written for another subject of this run; choose another file for this one.",
+          savedPath.c_str());
+      host::logLine("Plugin> %s", message.c_str());
+      host::messageBox(message.c_str());
     }
   }
   // A file already at the path (an earlier run's, say) goes first: the host
@@ -79,6 +159,11 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
   if (kind != PathKind::missing && kind != PathKind::regularFile) {
     host::logLine("Plugin> %s is not a file; the design matrix cannot be saved there. %s",
                   savedPath.c_str(), kAborted);
+    return false;
+  }
+  const std::string folder = folderOf(savedPath.view());
+  if (set != nullptr && !set->holdFolder(folder)) return false;
+  if (set != nullptr && kind == PathKind::regularFile && !set->setAsideEarlierRun(folder)) {
     return false;
   }
   if (!removeRegularFile(savedPath.str()).ok()) {
@@ -102,9 +187,17 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
     problem = "it holds " + std::to_string(read.design.nrOfDataPoints) + " rows instead of " +
               std::to_string(expected.dataPoints);
   }
+  bool other = false;  // whole, but not the design the plug-in set
+  if (problem.empty() && expected.values != nullptr) {
+    problem = designDifference(read.design, *expected.values);
+    other = !problem.empty();
+  }
   if (!problem.empty()) {
     removeSaved(savedPath);
-    host::logLine("Plugin> The design matrix saved to %s is incomplete (%s) and was removed. %s",
+    host::logLine(other ? "Plugin> The design matrix saved to %s is not the one the plug-in set "
+                          "(%s) and was removed. %s"
+                        : "Plugin> The design matrix saved to %s is incomplete (%s) and was "
+                          "removed. %s",
                   savedPath.c_str(), problem.c_str(), kAborted);
     return false;
   }

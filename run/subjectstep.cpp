@@ -152,6 +152,7 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   host::clearDesignMatrix();
   SubjectSettings subjectSettings = readSubjectSettings(std::move(conditionNames));
   subjectSettings.modelledConditions = settings.modelledConditions;
+  if (outputs.set != nullptr) outputs.set->noteSettings(settingsRecord(settings, subjectSettings));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
   const DesignPlan plan = planDesign(subjectSettings, label);
   if (!checkPredictorNames(plan, timeCourse, number, outputs.report)) {
@@ -186,8 +187,7 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   runDesignChecks(CheckStage::values, checks, findings);
   reportFindings(findings, planFindings, outputs.report);
   outputs.records.noteDesign(subjectSettings, plan, values, stats);
-  const bool failed = hasError(findings);
-  if (failed && settings.mdmMode) {
+  if (hasError(findings) && settings.mdmMode) {
     // Nothing with an error is saved beside the multi-study file.
     host::logLine("Plugin> Subject %zu (%s): the design matrix is not saved.", number,
                   vtcPath.c_str());
@@ -202,11 +202,13 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
     return stop;
   }
   PathText savedPath;
-  const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes};
-  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath)) {
+  const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes, &values};
+  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath,
+                        outputs.set)) {
     return stop;
   }
   outputs.savedThisRun.push_back(savedPath);
+  if (outputs.set != nullptr) outputs.set->noteFile(number, "design", savedPath.str());
   outputs.records.recordSaved(savedPath);
 
   // With the motion flag at 1 the merged design matrix stands for the subject
@@ -214,19 +216,35 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   std::string motionPath;
   if (settings.motionFlag == 1) {
     numerics::MotionSummary motion;
+    std::uint64_t samples = 0;
+    const std::string where = subjectWhere(number, timeCourse);
     if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath,
-                                 &outputs.report, subjectWhere(number, timeCourse),
-                                 settings.motionModel, &motion)) {
+                                 &outputs.report, where, settings.motionModel, &motion,
+                                 subject.motionPath.str(), &samples)) {
       return stop;
+    }
+    // Another subject's motion estimates, under whatever name, would model
+    // this subject's head motion with someone else's.
+    const auto [first, own] = outputs.motionSamples.insert(
+        {samples, RunOutputs::MotionOwner{number, where, motionPath}});
+    if (!own) {
+      findings.push_back(
+          {Severity::error, where,
+           "The motion-estimates file " + motionPath + " holds the same motion samples as " +
+               first->second.path + " of " + first->second.where + ".",
+           "Give each subject the motion-estimates file of its own run.", "motion-shared"});
+      reportFindings(findings, findings.size() - 1, outputs.report);
     }
     reportMotion(motion, settings.motionModel, timeCourse, number, outputs.report);
     outputs.records.recordMerged(savedPath, motionPath, &motion);
+    if (outputs.set != nullptr) outputs.set->noteFile(number, "merged design", savedPath.str());
   }
   // A merged file is this run's too: no later subject may be saved over it.
   if (!savedBefore(savedPath, outputs.savedThisRun)) outputs.savedThisRun.push_back(savedPath);
 
   host::logLine("Plugin> Design matrix saved as: ./%s",
                 splitPath(savedPath.view()).fileName.c_str());
+  const bool failed = hasError(findings);
   // A design with an error is saved in dialog mode, as the user asked, but it
   // does not stand for the subject in the run's list.
   if (failed) {

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "common/boundedtext.h"
@@ -13,6 +16,7 @@
 #include "model/subject.h"
 #include "run/checkreport.h"
 #include "run/runrecords.h"
+#include "run/runset.h"
 
 namespace ppi::analysis {
 
@@ -24,6 +28,14 @@ struct RunOutputs {
   Report& report;
   GroupDesign group;  // the first subject's predictors
   std::size_t savedNotListed = 0;  // design matrices saved that have an error (dialog mode)
+  RunSet* set = nullptr;  // the run's lock, earlier runs' files and manifest; none in tests
+  // The subjects' motion samples by their checksum: the first subject and its file.
+  struct MotionOwner {
+    std::size_t subject;
+    std::string where;
+    std::string path;
+  };
+  std::map<std::uint64_t, MotionOwner> motionSamples;
 };
 
 // How a subject's step ended.

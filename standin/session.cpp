@@ -325,6 +325,12 @@ void copyFile(Player& p, const SessionStep& s) {
   if (error) p.failedCheck(s, "cannot copy " + s.target + " to " + s.text);
 }
 
+// Removes a file (one the user deletes by hand); none there is a failed check.
+void removeFile(Player& p, const SessionStep& s) {
+  std::error_code error;
+  if (!std::filesystem::remove(s.target, error)) p.failedCheck(s, "cannot remove " + s.target);
+}
+
 // A string parameter holds the text as one of its lines.
 void expectLine(Player& p, const SessionStep& s) {
   auto found = p.model.stringParameters.find(s.name);
@@ -449,6 +455,9 @@ const StepType kStepTypes[] = {
        return a.word(s.target, "file path") && a.escapedRest(s.text);
      },
      &copyFile},
+    {"remove-file", StepKind::removeFile,
+     [](Arguments& a, SessionStep& s) { return a.word(s.target, "file path") && a.noMore(); },
+     &removeFile},
     {"expect-line", StepKind::expectLine,
      [](Arguments& a, SessionStep& s) {
        return a.word(s.name, "parameter name") && a.escapedRest(s.text);

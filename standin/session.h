@@ -47,6 +47,7 @@ enum class StepKind {
   expectAbsent,  // expect-absent PATH
   writeFile,     // write-file PATH TEXT
   copyFile,      // copy-file FROM TO
+  removeFile,    // remove-file PATH
   expectLine,    // expect-line NAME TEXT
   say,           // say TEXT
   gui,           // gui open|show|click|tick|untick|choose|type|move ...

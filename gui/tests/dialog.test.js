@@ -17,6 +17,7 @@ function fakeHost(plugin) {
     order: [],
     messages: [],
     files: {},
+    disk: {},  // files the plug-in wrote
     commands: [],
     title: null,
     getIntParameter: (name) => host.ints[name] || 0,
@@ -30,6 +31,7 @@ function fakeHost(plugin) {
     },
     messageBox: (text) => { host.messages.push(text); },
     writeTextFile: (path, text) => { host.files[path] = text; return true; },
+    readTextFile: (path) => host.disk[path] || '',
     addControl: (kind, id, label, value, extra) => {
       host.controls[id] = { kind, label, value, extra, enabled: true };
       host.order.push(id);
@@ -68,6 +70,8 @@ function fakePlugin(conditions) {
       for (let i = 1; i <= count; i++) sdms.push('/data/group/standPPI_run' + i + '_roi.sdm');
       host.strings.SDMFileList = sdms.join('\n');
       host.ints.nr_subs = count;
+      host.strings.PPIRunManifest = '/data/group/PPI_run.json';
+      host.disk['/data/group/PPI_run.json'] = JSON.stringify({ completed: true, listed: sdms });
       return true;
     }
   };
@@ -182,7 +186,15 @@ test('runs that write no multi-study file say why', () => {
     { what: 'counts disagree', start: (h) => { h.ints.nr_subs = 2; return true; },
       message: /was not written: the run reported 2 subject\(s\), 1 design matrix/ },
     { what: 'unwritable file', write: () => false, message: /^The multi-study file could not be written/ },
-    { what: 'the run stops', start: () => false, status: /"Start" did not complete/ }
+    { what: 'the run stops', start: () => false, status: /"Start" did not complete/ },
+    { what: 'no manifest', start: (h) => { h.strings.PPIRunManifest = ''; return true; },
+      message: /the run published no manifest/ },
+    { what: 'manifest of a stopped run',
+      start: (h) => { h.disk['/data/group/PPI_run.json'] = '{"completed": false}'; return true; },
+      message: /does not say the run completed/ },
+    { what: 'manifest of other designs',
+      start: (h) => { h.disk['/data/group/PPI_run.json'] = '{"completed": true, "listed": ["x.sdm"]}'; return true; },
+      message: /other design matrices/ }
   ];
   for (const c of cases) {
     const plugin = fakePlugin(['A']);

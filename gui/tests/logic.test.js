@@ -235,6 +235,26 @@ test('multiStudyFile refuses disagreeing counts and unusable paths', () => {
   }
 });
 
+test('manifestAllows: only a completed run whose manifest lists the published designs', () => {
+  const whole = JSON.stringify({ completed: true, listed: ['/g/a.sdm', '/g/b.sdm'] });
+  const cases = [
+    ['completed, same list', 'm.json', whole, ['/g/a.sdm', '/g/b.sdm'], null],
+    ['no manifest published', '', '', ['/g/a.sdm'], /published no manifest/],
+    ['manifest unreadable', 'm.json', '', ['/g/a.sdm'], /cannot be read/],
+    ['manifest cut short', 'm.json', whole.slice(0, 20), ['/g/a.sdm'], /cannot be read/],
+    ['run stopped', 'm.json', JSON.stringify({ completed: false, listed: [] }), [], /does not say the run completed/],
+    ['completed as a text', 'm.json', JSON.stringify({ completed: 'true', listed: [] }), [], /does not say/],
+    ['other designs', 'm.json', whole, ['/g/a.sdm', '/g/c.sdm'], /other design matrices/],
+    ['other order', 'm.json', whole, ['/g/b.sdm', '/g/a.sdm'], /other design matrices/],
+    ['one design fewer', 'm.json', whole, ['/g/a.sdm'], /other design matrices/]
+  ];
+  for (const [name, path, text, sdms, problem] of cases) {
+    const result = logic.manifestAllows(path, text, sdms);
+    assert.equal(result.ok, problem === null, name);
+    if (problem) assert.match(result.problem, problem, name);
+  }
+});
+
 test('subjectLines pairs the time courses with the regions, marking gaps', () => {
   assert.deepEqual(logic.subjectLines(['a.vtc', 'b.vtc'], ['r.voi - FFA']),
                    ['1. a.vtc  |  r.voi - FFA', '2. b.vtc  |  ?']);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -110,6 +111,14 @@ duk_ret_t writeTextFile(duk_context* ctx) {
   });
 }
 
+duk_ret_t readTextFile(duk_context* ctx) {
+  return guarded(ctx, [&](std::string&) {
+    const std::string text = owner(ctx).readTextFile(argText(ctx, 0));
+    duk_push_lstring(ctx, text.data(), text.size());
+    return 1;
+  });
+}
+
 duk_ret_t addControl(duk_context* ctx) {
   return guarded(ctx, [&](std::string& refusal) {
     DialogControl control;
@@ -164,6 +173,7 @@ const Binding kBindings[] = {
     {"executePlugin", executePlugin, 0},
     {"messageBox", messageBox, 1},
     {"writeTextFile", writeTextFile, 2},
+    {"readTextFile", readTextFile, 1},
     {"addControl", addControl, 5},
     {"setControlValue", setControlValue, 2},
     {"setControlEnabled", setControlEnabled, 2},
@@ -279,12 +289,27 @@ void GuiScript::showMessage(const std::string& text) {
   if (model_.onMessage) model_.onMessage(text);
 }
 
+std::string GuiScript::readTextFile(const std::string& path) {
+  std::ifstream in(path, std::ios::in | std::ios::binary);
+  if (!in) return {};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return in.bad() ? std::string() : text.str();
+}
+
+// Written beside the file, then renamed over it: a host that dies meanwhile
+// leaves the old file or the new one, never a part.
 bool GuiScript::writeTextFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::out | std::ios::trunc);
+  const std::string part = path + ".writing";
+  std::ofstream out(part, std::ios::out | std::ios::trunc);
   if (!out) return false;
   out << text;
   out.close();
-  if (!out) return false;
+  std::error_code error;
+  if (!out || (std::filesystem::rename(part, path, error), error)) {
+    std::filesystem::remove(part, error);
+    return false;
+  }
   writtenFiles.push_back(path);
   return true;
 }

@@ -50,6 +50,8 @@ class GuiScript {
   bool executePlugin() { return executePlugin_(); }
   void showMessage(const std::string& text);
   bool writeTextFile(const std::string& path, const std::string& text);
+  // The file's whole text; empty when it cannot be read.
+  std::string readTextFile(const std::string& path);
 
  private:
   struct Engine;

@@ -263,6 +263,32 @@ TEST(RunAnalysis, ADesignMatrixNotSavedWholeStopsTheRunAndIsRemoved) {
        "of 5) and was removed. " +
            aborted,
        false},
+      // Whole, but not what the plug-in set: another run's contrast written in
+      // its place, or the predictors in another order.
+      {"another contrast in the file",
+       [](auto& m) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path, auto design) {
+           if (path == "two.sdm") {
+             for (std::size_t v = 0; v < design[1].values.size(); ++v) {
+               design[1].values[v] = -design[1].values[v];
+             }
+           }
+           return write(path, design);
+         };
+       },
+       "Plugin> The design matrix saved to two.sdm is not the one the plug-in set (predictor "
+       "\"Psychological regressor\" holds ",
+       false},
+      {"predictors in another order",
+       [](auto& m) {
+         m.designMatrixWriter = [write = m.designMatrixWriter](const auto& path, auto design) {
+           if (path == "two.sdm") std::swap(design[0], design[1]);
+           return write(path, design);
+         };
+       },
+       "Plugin> The design matrix saved to two.sdm is not the one the plug-in set (predictor 1 "
+       "is \"Psychological regressor\" instead of \"PPI_",
+       false},
       {"a directory at the path", [](auto&) { fs::create_directory("two.sdm"); },
        "Plugin> two.sdm is not a file; the design matrix cannot be saved there. " + aborted, true},
   };
@@ -400,6 +426,75 @@ TEST(RunAnalysis, RefusesAListOfSavedFilesPastItsLimit) {
             "\"SDMFileList\"; the list is not published.");
   EXPECT_TRUE(study.unpublished());
   EXPECT_EQ(study.harness.plugin.state.savedDesignFiles.size(), 17u);
+}
+
+}  // namespace
+
+namespace {
+
+// Dialog mode, three subjects whose time courses share a file name
+// (/data/a/run1.vtc, /data/b/run1.vtc, /data/c/run1.vtc): the dialog never
+// proposes a name an earlier subject of the run saved to, and a file another
+// subject wrote is refused and asked for again.
+TEST(RunAnalysis, DialogNamesNeverCollideWithinARun) {
+  const struct {
+    const char* name;
+    analysistest::Names answers;   // the save dialog's answers, in order
+    analysistest::Names proposed;  // what the dialog proposed each time
+    bool completed;
+    std::string listed;  // "SDMFileList"
+    std::size_t refusals;  // message boxes that refuse a file
+  } rows[] = {
+      {"each proposal accepted",
+       {"standPPI_run1_FFA.sdm", "standPPI_run1_FFA_2.sdm", "standPPI_run1_FFA_3.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA_2", "standPPI_run1_FFA_3"},
+       true,
+       "standPPI_run1_FFA.sdm\nstandPPI_run1_FFA_2.sdm\nstandPPI_run1_FFA_3.sdm",
+       0},
+      {"names of the user's own, one proposal taken by the user",
+       {"standPPI_run1_FFA_2.sdm", "x.sdm", "y.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA"},
+       true,
+       "standPPI_run1_FFA_2.sdm\nx.sdm\ny.sdm",
+       0},
+      {"subject 1's file chosen again, then another",
+       {"one.sdm", "one.sdm", "ONE.sdm", "two.sdm", "three.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA",
+        "standPPI_run1_FFA"},
+       true,
+       "one.sdm\ntwo.sdm\nthree.sdm",
+       2},
+      {"subject 1's file chosen again, then cancelled",
+       {"one.sdm", "one.sdm"},
+       {"standPPI_run1_FFA", "standPPI_run1_FFA", "standPPI_run1_FFA"},
+       false,
+       "before",
+       1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<SubjectSetup> setups;
+    for (const char* folder : {"a", "b", "c"}) {
+      SubjectSetup setup = analysistest::numberedSubject(static_cast<int>(setups.size()) + 1);
+      setup.vtcPath = std::string("/data/") + folder + "/run1.vtc";
+      setups.push_back(setup);
+    }
+    Study study(setups);
+    study.answerSaves(row.answers);
+    study.model.messageBoxes.clear();  // the note of the second "AddSubject"
+    EXPECT_EQ(study.harness.run("Start"), row.completed);
+    std::vector<std::string> proposed;
+    for (const auto& call : study.model.callsTo("nkGetSaveFileName")) {
+      proposed.push_back(call.arguments.at(1));
+    }
+    EXPECT_EQ(proposed, row.proposed);
+    EXPECT_EQ(study.model.stringParameters["SDMFileList"], row.listed);
+    EXPECT_EQ(study.model.messageBoxes.size(), row.refusals);
+    for (const std::string& box : study.model.messageBoxes) {
+      EXPECT_NE(box.find("was written for another subject of this run"), std::string::npos) << box;
+    }
+    EXPECT_TRUE(study.model.saveFileAnswers.empty()) << "every answer asked for";
+  }
 }
 
 }  // namespace

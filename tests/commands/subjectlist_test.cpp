@@ -257,7 +257,10 @@ TEST(Load, ListFileEdgeCases) {
       {"/d/a.vtc\t/d/one.voi\t4\n", kA, ""},
       {kB + a3 + "\n" + kA, kB + kA, "R"},  // a missing index swallows no later line
       {"\t/d/one.voi\t0\n" + kA, kA, "R"},
-      {a3 + "\t1\textra\n", "-", "R"},
+      {a3 + "\t1\t/d/m.sdm\textra\n", "-", "R"},
+      // A fourth field, the motion-estimates file, is kept with the subject.
+      {a3 + "\t1\t/d/a_3DMC.sdm\r\n" + kB, a3 + "\t1\t/d/a_3DMC.sdm\n" + kB, ""},
+      {a3 + "\t1\t\n", "-", "R"},
       {"/d/c.vtc\t/d/one.voi\t0\n", "/d/c.vtc\t/d/one.voi\t0\n", ""},  // protocol asked for
       {longPath + "\t/d/one.voi\t0\n" + kB, kB, "P"},
       {std::string("/d/a\0.vtc\t/d/one.voi\t0\n", 23) + kB, kB, "Z"},

@@ -13,13 +13,15 @@ using ppi::model::readListFileText;
 struct ReadRow {
   const char* name;
   std::string text;
-  // Each line read: its number, then "<vtc>|<voi>|<index>" or "!" for a rejection.
+  // Each line read: its number, then "<vtc>|<voi>|<index>", "|<motion>" after
+  // it when the line has a fourth field, or "!" for a rejection.
   std::vector<std::pair<int, std::string>> lines;
 };
 
 std::string shown(const ListFileLine& line) {
   if (line.rejected()) return "!";
-  return line.vtcPath + "|" + line.voiPath + "|" + std::to_string(*line.chosenVOI);
+  return line.vtcPath + "|" + line.voiPath + "|" + std::to_string(*line.chosenVOI) +
+         (line.motionPath.empty() ? "" : "|" + line.motionPath);
 }
 
 class ReadListFile : public testing::TestWithParam<ReadRow> {};
@@ -69,7 +71,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReadRow{"LargestIndexRead", "a.vtc\tr.voi\t999999999\n", {{1, "a.vtc|r.voi|999999999"}}},
         ReadRow{"EmptyPathField", "\tr.voi\t0\na.vtc\t\t0\n", {{1, "!"}, {2, "!"}}},
         ReadRow{"CarriageReturnInsidePath", "a.vtc\tr\r.voi\t0\r\n", {{1, "!"}}},
-        ReadRow{"FourFields", "a.vtc\tr.voi\t0\t9\n", {{1, "!"}}},
+        ReadRow{"MotionFileAsFourthField",
+                "a.vtc\tr.voi\t0\t./My Data/a_3DMC.sdm\nb.vtc\tr.voi\t1\n",
+                {{1, "a.vtc|r.voi|0|./My Data/a_3DMC.sdm"}, {2, "b.vtc|r.voi|1"}}},
+        ReadRow{"MotionFileWithCarriageReturn", "a.vtc\tr.voi\t0\tm.sdm\r\n",
+                {{1, "a.vtc|r.voi|0|m.sdm"}}},
+        ReadRow{"MotionFileHandWritten", "a.vtc r.voi 2 m.sdm\n", {{1, "a.vtc|r.voi|2|m.sdm"}}},
+        ReadRow{"EmptyFourthField", "a.vtc\tr.voi\t0\t\n", {{1, "!"}}},
+        ReadRow{"CarriageReturnInsideMotionPath", "a.vtc\tr.voi\t0\tm\r.sdm\n", {{1, "!"}}},
+        ReadRow{"FiveFields", "a.vtc\tr.voi\t0\tm.sdm\t9\n", {{1, "!"}}},
         ReadRow{"BlankInPathWithoutTabs", "My Data/a.vtc r.voi 0\n", {{1, "!"}}}),
     [](const testing::TestParamInfo<ReadRow>& info) { return std::string(info.param.name); });
 
@@ -81,6 +91,15 @@ TEST(ListFile, SavedLinesReadBackUnchangedAndOddPathsAreRefused) {
   EXPECT_EQ(lines[0].vtcPath, vtc);
   EXPECT_EQ(lines[0].voiPath, voi);
   EXPECT_EQ(lines[0].chosenVOI, 7);
+  EXPECT_TRUE(lines[0].motionPath.empty());
+  // Three fields are written as ever, a motion file as a fourth.
+  EXPECT_EQ(ppi::model::formatListLine("a.vtc", "r.voi", 0), "a.vtc\tr.voi\t0\n");
+  const std::string motion = "./s 01/run_3DMC.sdm";
+  const std::vector<ListFileLine> withMotion =
+      readListFileText(ppi::model::formatListLine(vtc, voi, 7, motion));
+  ASSERT_EQ(withMotion.size(), 1u);
+  EXPECT_EQ(withMotion[0].motionPath, motion);
+  EXPECT_EQ(withMotion[0].vtcPath, vtc);
 
   EXPECT_TRUE(ppi::model::listCanHoldPath(vtc));
   EXPECT_FALSE(ppi::model::listCanHoldPath("a\tb.vtc"));

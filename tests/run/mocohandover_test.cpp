@@ -113,3 +113,62 @@ TEST_F(MoCoHandOver, AStillMotionColumnIsAWarningInTheReport) {
 }
 
 }  // namespace
+
+namespace {
+
+// The dialog starts at the one motion-estimates file beside the time course.
+TEST(MotionFileProposal, TheOneMatchingFileElseTheFolder) {
+  const struct {
+    const char* name;
+    std::vector<std::string> files;  // in the folder "f"
+    const char* folder;
+    std::string proposed;
+  } rows[] = {
+      {"one match", {"f/run.vtc", "f/run_3DMC.sdm", "f/run.prt"}, "f", "f/run_3DMC.sdm"},
+      {"one match, folder with a separator", {"f/run_3DMC.sdm"}, "f/", "f/run_3DMC.sdm"},
+      {"letter case aside", {"f/Run_3dmc.SDM"}, "f", "f/Run_3dmc.SDM"},
+      {"3DMC in the middle", {"f/a3DMCb.sdm"}, "f", "f/a3DMCb.sdm"},
+      {"two matches", {"f/a_3DMC.sdm", "f/b_3DMC.sdm"}, "f", "f"},
+      {"none", {"f/run.sdm", "f/3DMC.txt", "f/x.sdm3DMC"}, "f", "f"},
+      {"3DMC before the extension", {"f/run.3DMC.sdm"}, "f", "f/run.3DMC.sdm"},
+      {"a folder of that name does not count", {}, "f", "f"},
+      {"no such folder", {}, "missing", "missing"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    testsupport::ScopedWorkingDirectory directory;
+    fs::create_directory("f");
+    fs::create_directory("f/dir_3DMC.sdm");
+    for (const std::string& file : row.files) testsupport::writeFile(file, "x");
+    EXPECT_EQ(ppi::confounds::proposedMotionFile(row.folder), row.proposed);
+  }
+}
+
+}  // namespace
+
+TEST_F(MoCoHandOver, AListedMotionFileIsMergedWithoutADialog) {
+  ppi::Report report;
+  std::uint64_t samples = 0, again = 0;
+  ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0, nullptr, &report, "s1", {},
+                                           nullptr, "data/s01/run1_3DMC.sdm", &samples));
+  EXPECT_TRUE(host.model.callsTo("nkGetOpenFileName").empty());
+  EXPECT_EQ(savedPath.view(), "out/run1_3DMC.sdm");
+  // The samples' checksum does not depend on the file's colours or names.
+  std::string other = sdmfiles::motionFile(6, 2, "\"x\"\t\"y\"\t\"z\"\t\"u\"\t\"v\"\t\"w\"");
+  testsupport::writeFile("data/s01/other_3DMC.sdm", other);
+  ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
+  ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0, nullptr, &report, "s1", {},
+                                           nullptr, "data/s01/other_3DMC.sdm", &again));
+  EXPECT_EQ(samples, again);
+  EXPECT_NE(samples, 0u);
+
+  // A file that cannot be read says why, and where, in the report.
+  testsupport::writeFile("data/s01/cut_3DMC.sdm", sdmfiles::motionFile(6, 2).substr(0, 120));
+  ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
+  EXPECT_FALSE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0, nullptr, &report, "s1", {},
+                                            nullptr, "data/s01/cut_3DMC.sdm"));
+  ASSERT_FALSE(report.problems().empty());
+  EXPECT_EQ(report.problems().back().id, "motion-not-merged");
+  EXPECT_NE(report.problems().back().what.find("is rejected: line "), std::string::npos)
+      << report.problems().back().what;
+}

@@ -47,9 +47,11 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
     std::sort(files.begin(), files.end());
     return files;
   };
-  const std::vector<std::string> designs = {"one.sdm", "two.sdm"};
-  const std::vector<std::string> all = {"PPI_report",    "PPI_report.html", "one.json",
-                                        "one.sdm",       "two.json",        "two.sdm"};
+  // The run's manifest is written whatever the records do.
+  const std::vector<std::string> designs = {"PPI_run.json", "one.sdm", "two.sdm"};
+  const std::vector<std::string> all = {"PPI_report", "PPI_report.html", "PPI_run.json",
+                                        "one.json",   "one.sdm",         "two.json",
+                                        "two.sdm"};
   const std::vector<std::string> bothPages = {"subject-0001.html", "subject-0002.html"};
   const struct {
     const char* name;
@@ -65,14 +67,15 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
       {"the first record cannot be renamed",
        0,
        {Operation::rename, 1, false},
-       {"PPI_report", "PPI_report.html", "one.sdm", "two.json", "two.sdm"},
+       {"PPI_report", "PPI_report.html", "PPI_run.json", "one.sdm", "two.json", "two.sdm"},
        bothPages,
        2,
        "Plugin> record one.json: "},
-      // Writes: the two records, the two subject pages, the summary.
+      // Writes: the run's lock, the two records, the two subject pages, the
+      // summary.
       {"the first subject page's disk is full",
        0,
-       {Operation::write, 3, true},
+       {Operation::write, 4, true},
        all,
        {"subject-0002.html"},
        1,
@@ -80,14 +83,14 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
       {"the folder of pages cannot be created",
        0,
        {Operation::folderMake, 1, false},
-       {"PPI_report.html", "one.json", "one.sdm", "two.json", "two.sdm"},
+       {"PPI_report.html", "PPI_run.json", "one.json", "one.sdm", "two.json", "two.sdm"},
        {},
        0,
        "Plugin> QC report PPI_report.html: could not create the folder PPI_report: "},
       {"the summary's disk is full",
        0,
-       {Operation::write, 5, true},
-       {"PPI_report", "one.json", "one.sdm", "two.json", "two.sdm"},
+       {Operation::write, 6, true},
+       {"PPI_report", "PPI_run.json", "one.json", "one.sdm", "two.json", "two.sdm"},
        bothPages,
        0,
        "Plugin> QC report PPI_report.html: "},

@@ -2,6 +2,7 @@
 // published before a run, which a run must leave alone when it stops.
 #pragma once
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,22 @@ inline std::vector<SubjectSetup> numbered(int count) {
   return setups;
 }
 
+// Subject i's motion estimates: sdmfiles::motionFile's, moved by (i - 1) / 4
+// mm, so that no two subjects share their samples.
 inline void motionFiles(standin::HostModel& model, int count) {
   for (int i = 1; i <= count; ++i) {
     const std::string path = "m" + std::to_string(i) + "_3DMC.sdm";
-    testsupport::writeFile(path, sdmfiles::motionFile(6, 24));
+    std::ostringstream text;
+    text << sdmfiles::header(1, 6, 24, 0, 1);
+    for (int k = 0; k < 6; ++k) text << k << ' ' << k + 10 << ' ' << k + 20 << '\t';
+    text << '\n';
+    for (int k = 0; k < 6; ++k) text << "\"Motion " << k << "\"\t";
+    text << '\n';
+    for (int row = 0; row < 24; ++row) {
+      for (int k = 0; k < 6; ++k) text << sdmfiles::motionValue(k, row) + 0.25 * (i - 1) << '\t';
+      text << '\n';
+    }
+    testsupport::writeFile(path, text.str());
     model.openFileAnswers.push_back({true, path});
   }
 }

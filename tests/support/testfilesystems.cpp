@@ -9,6 +9,7 @@ namespace {
 // Messages the memory file system gives, as POSIX systems word them.
 constexpr const char* kNoSuchFile = "No such file or directory";
 constexpr const char* kIsAFolder = "Is a directory";
+constexpr const char* kFileExists = "File exists";
 constexpr const char* kNotAFolder = "Not a directory";
 constexpr const char* kNoPermission = "Permission denied";
 constexpr const char* kNotOpen = "Bad file descriptor";
@@ -110,6 +111,19 @@ PathKind MemoryFileSystem::kind(const std::string& path) {
   if (folders_.count(path) != 0) return PathKind::directory;
   if (files_.count(path) != 0) return PathKind::regularFile;
   return PathKind::missing;
+}
+
+IoStatus MemoryFileSystem::listFolder(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  std::string key = folder;
+  if (key.size() > 1 && (key.back() == '/' || key.back() == '\\')) key.pop_back();
+  if (folders_.count(key) == 0) return IoStatus::failure(kNoSuchFile);
+  auto collect = [&](const std::string& path) {
+    if (path != key && folderOf(path) == key) names.push_back(path.substr(key.empty() ? 0 : key.size() + (key == "/" ? 0 : 1)));
+  };
+  for (const auto& file : files_) collect(file.first);
+  for (const std::string& inner : folders_) collect(inner);
+  return {};
 }
 
 // The folder of `path` exists and takes new entries.
