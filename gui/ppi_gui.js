@@ -108,6 +108,40 @@ var PpiLogic = (function () {
     return String(text).split('\n');
   }
 
+  // A list the plug-in publishes longer than one parameter holds comes in
+  // parts: "<name>", "<name>-2", "<name>-3", ..., each of at most LIST_LIMIT
+  // characters of whole lines, counted by the integer "<name>-parts" (unset or
+  // 1 for a list that fits). Every part but the last is full: the next part's
+  // first line would not have fitted into it. A first part rewritten alone
+  // (emptied by a script that knows no parts) fails that mark, and the old
+  // parts are not the list's: the first part is then the whole list.
+  var LIST_LIMIT = 4999;
+
+  function listPartName(name, part) {
+    return part > 1 ? name + '-' + part : name;
+  }
+
+  function partIsFull(part, next) {
+    var end = next.indexOf('\n');
+    var firstLine = end < 0 ? next.length : end;
+    return part.length <= LIST_LIMIT && part.length + 1 + firstLine > LIST_LIMIT;
+  }
+
+  function joinListParts(parts) {
+    if (parts.length === 0) {
+      return '';
+    }
+    for (var k = 0; k + 1 < parts.length; k++) {
+      if (!partIsFull(parts[k], parts[k + 1])) {
+        return parts[0];
+      }
+    }
+    if (parts[parts.length - 1].length > LIST_LIMIT) {
+      return parts[0];
+    }
+    return parts.join('\n');
+  }
+
   // The weight the plug-in gives an entry text: no list -2; "list0" -1, then
   // "list1" 0, then "list2" +1, the last that occurs winning. With
   // matchEntries below this is the dialog's one copy of the plug-in's rule
@@ -491,6 +525,8 @@ var PpiLogic = (function () {
     STANDARD: STANDARD,
     GENERALIZED: GENERALIZED,
     splitList: splitList,
+    listPartName: listPartName,
+    joinListParts: joinListParts,
     entryWeight: entryWeight,
     entryText: entryText,
     matchEntries: matchEntries,
@@ -561,10 +597,32 @@ var PpiDialog = (function (host, logic) {
     };
   }
 
+  // A list the plug-in published, joined from its parts.
+  function readList(name) {
+    var count = host.getInt(name + '-parts');
+    var parts = [host.getString(name)];
+    for (var k = 2; k <= count; k++) {
+      parts.push(host.getString(logic.listPartName(name, k)));
+    }
+    return logic.joinListParts(parts);
+  }
+
+  // Empties a list and, when it was in parts, the later parts and its count.
+  function emptyList(name) {
+    var count = host.getInt(name + '-parts');
+    host.setString(name, '');
+    for (var k = 2; k <= count; k++) {
+      host.setString(logic.listPartName(name, k), '');
+    }
+    if (count > 1) {
+      host.setInt(name + '-parts', 1);
+    }
+  }
+
   // Reads what the plug-in published and shows it.
   function refresh() {
-    var vtcNames = logic.splitList(host.getString('VTCFileList'));
-    var voiNames = logic.splitList(host.getString('VOIFileList'));
+    var vtcNames = logic.splitList(readList('VTCFileList'));
+    var voiNames = logic.splitList(readList('VOIFileList'));
     state.subjectCount = vtcNames.length;
     state.saveWeights = host.getInt('saveWeights');
     state.publishedConditionCount = host.getInt('NrOfConditions');
@@ -627,9 +685,9 @@ var PpiDialog = (function (host, logic) {
   }
 
   function emptySubjectLists() {
-    host.setString('VTCFileList', '');
-    host.setString('VTCFileNameList', '');
-    host.setString('VOIFileList', '');
+    emptyList('VTCFileList');
+    emptyList('VTCFileNameList');
+    emptyList('VOIFileList');
   }
 
   // The status and problems stay until the next command.
@@ -647,8 +705,8 @@ var PpiDialog = (function (host, logic) {
 
   function writeMultiStudyFile() {
     var path = host.getString('mdmFileName');
-    var file = logic.multiStudyFile(path, logic.splitList(host.getString('VTCFileNameList')),
-                                    logic.splitList(host.getString('SDMFileList')),
+    var file = logic.multiStudyFile(path, logic.splitList(readList('VTCFileNameList')),
+                                    logic.splitList(readList('SDMFileList')),
                                     host.getInt('nr_subs'));
     if (!file.ok) {
       host.showMessage(file.problem);

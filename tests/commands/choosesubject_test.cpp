@@ -15,11 +15,10 @@ using Strings = std::vector<std::string>;
 using testsupport::PluginHarness;
 
 // Each row stops "AddSubject" at one step: the open-file answers ("-" cancels),
-// the region answers, a GUI list filled beforehand, and the line that says why.
+// the region answers, and the line that says why.
 struct StopCase {
   Strings files;
   std::vector<int> regions;
-  const char* fullList;  // set to 4995 characters first, when not null
   std::string lastLine;
 };
 
@@ -28,26 +27,18 @@ TEST(ChooseSubject, EachFailedStepSaysWhyAndLeavesTheListUnchanged) {
   const std::string noChoice = "Plugin> No condition selected. Please retry.";
   const std::string c = "/d/c.vtc";
   const StopCase cases[] = {
-      {{}, {}, nullptr, "Plugin> No VTC file loaded. Please retry."},
-      {{"missing.vtc"}, {}, nullptr, "Plugin> Failed to load VTC file. Please retry."},
-      {{longPath}, {}, nullptr, "Plugin> VTC path longer than 300 characters refused: " + longPath},
-      {{c}, {}, nullptr, "Plugin> No PRT file loaded. Please retry."},
-      {{c, "missing.prt"}, {}, nullptr, "Plugin> Unable to load PRT file. Please retry."},
-      {{"/d/gone.vtc"}, {}, nullptr, "Plugin> Trouble with PRT. Please retry."},
-      {{c, "c.prt", "-"}, {}, nullptr, "Plugin> No VOI file loaded. Please retry."},
-      {{c, "c.prt", "missing.voi"}, {}, nullptr, "Plugin> Could not load VOI file. Please retry."},
-      {{c, "c.prt", "/d/none.voi"}, {}, nullptr, noChoice},
-      {{c, "c.prt", "/d/three.voi"}, {-1}, nullptr, noChoice},
-      {{c, "c.prt", "/d/three.voi"}, {3}, nullptr, noChoice},
-      {{c, "c.prt", "/d/three.voi"}, {-7}, nullptr, noChoice},
-      {{c, "c.prt", "/d/three.voi"},
-       {1},
-       "VOIFileList",
-       "Plugin> GUI list \"VOIFileList\" would exceed 4999 characters; subject refused."},
-      {{c, "c.prt"},
-       {},
-       "VTCFileNameList",
-       "Plugin> GUI list \"VTCFileNameList\" would exceed 4999 characters; subject refused."},
+      {{}, {}, "Plugin> No VTC file loaded. Please retry."},
+      {{"missing.vtc"}, {}, "Plugin> Failed to load VTC file. Please retry."},
+      {{longPath}, {}, "Plugin> VTC path longer than 300 characters refused: " + longPath},
+      {{c}, {}, "Plugin> No PRT file loaded. Please retry."},
+      {{c, "missing.prt"}, {}, "Plugin> Unable to load PRT file. Please retry."},
+      {{"/d/gone.vtc"}, {}, "Plugin> Trouble with PRT. Please retry."},
+      {{c, "c.prt", "-"}, {}, "Plugin> No VOI file loaded. Please retry."},
+      {{c, "c.prt", "missing.voi"}, {}, "Plugin> Could not load VOI file. Please retry."},
+      {{c, "c.prt", "/d/none.voi"}, {}, noChoice},
+      {{c, "c.prt", "/d/three.voi"}, {-1}, noChoice},
+      {{c, "c.prt", "/d/three.voi"}, {3}, noChoice},
+      {{c, "c.prt", "/d/three.voi"}, {-7}, noChoice},
   };
   for (const StopCase& row : cases) {
     SCOPED_TRACE(row.lastLine);
@@ -58,7 +49,6 @@ TEST(ChooseSubject, EachFailedStepSaysWhyAndLeavesTheListUnchanged) {
     for (const std::string& file : row.files)
       file == "-" ? cancelFile(model) : chooseFile(model, file);
     for (int region : row.regions) model.integerAnswers.push_back(region);
-    if (row.fullList != nullptr) model.stringParameters[row.fullList] = std::string(4995, 'x');
     testsupport::writeFile("autosaveList.ppi", "earlier.vtc\tearlier.voi\t1\n");
     const auto parametersBefore = model.stringParameters;
 
