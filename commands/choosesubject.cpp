@@ -179,16 +179,24 @@ bool chooseVOI(bool fromList, PathText& voiPath, std::string& voiLine, int& chos
 
 // Once the time course is settled: settles the region, then publishes the
 // subject in the GUI lists and adds it to the list. On false neither the list
-// nor any GUI list has changed.
+// nor any GUI list has changed, and `todo` says what to do about the cause.
 bool completeSubject(model::PluginState& state, bool fromList,
-                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI) {
+                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI,
+                     std::string& todo) {
   const std::string vtcName = splitPath(timeCourse.vtcPath.view()).fileName;
   model::Subject subject{timeCourse, {}};
   std::string voiLine;
-  if (!chooseVOI(fromList, voiPath, voiLine, chosenVOI, subject.region)) return false;
+  if (!chooseVOI(fromList, voiPath, voiLine, chosenVOI, subject.region)) {
+    todo = fromList ? "Check that the region file exists and holds the region index, or correct "
+                      "the line."
+                    : "Choose a region file (.voi) and one of its regions, and add the subject "
+                      "again.";
+    return false;
+  }
   if (!fromList && !model::listCanHoldPath(voiPath.view())) {
     host::logLine("Plugin> A list file cannot hold this path (it holds a tab or a line break): %s",
                   voiPath.c_str());
+    todo = "Rename the region file or its folder and add the subject again.";
     return false;
   }
   // The lists are extended in step: each is planned before any is set.
@@ -196,6 +204,7 @@ bool completeSubject(model::PluginState& state, bool fromList,
   if (!vtcFileList.plan("VTCFileList", vtcName) ||
       !vtcFileNameList.plan("VTCFileNameList", timeCourse.vtcPath.view()) ||
       !voiFileList.plan("VOIFileList", voiLine)) {
+    todo = "Give the region a shorter name in its region file, then add the subject again.";
     return false;
   }
   voiFileList.apply();

@@ -50,8 +50,11 @@ bool acceptPath(const std::string& text, const char* what, PathText& path);
 // Once the time course is settled: settles the region, then publishes the
 // subject in the GUI lists ("VTCFileList", "VTCFileNameList", "VOIFileList")
 // and adds it to the list. On false neither the list nor any GUI list has
-// changed.
+// changed, and `todo` holds what the user can do about the cause (for the
+// report): a region that cannot be loaded or chosen, a region file the list
+// file cannot hold, or a region whose list line no GUI list part can hold.
 bool completeSubject(model::PluginState& state, bool fromList,
-                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI);
+                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI,
+                     std::string& todo);
 
 }  // namespace ppi::commands

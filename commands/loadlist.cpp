@@ -97,12 +97,11 @@ bool handleLoad(model::PluginState& state, const char* command) {
                          "line.");
       continue;
     }
-    if (!completeSubject(state, true, timeCourse, voiPath, chosenVOI)) {
+    std::string todo;
+    if (!completeSubject(state, true, timeCourse, voiPath, chosenVOI, todo)) {
       state.report.error(
           where + " (" + line.voiPath + ", region " + std::to_string(chosenVOI) + ")",
-          state.report.lastLogLine(),
-          "Check that the region file exists and holds the region index, or "
-          "correct the line.");
+          state.report.lastLogLine(), todo);
       continue;
     }
     acceptedLines.push_back(line.lineNumber);

@@ -117,11 +117,22 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
 }
 
 // The GUI's list must name one time course per subject of the list.
-bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& subjects) {
+// The dialog learns which of the two it was: no subject, or lists out of step.
+bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& subjects,
+                         Report& report) {
   const std::size_t entries = countListEntries(vtcList);
   if (entries == 0 || entries != subjects.size()) {
     host::messageBox("No files selected.");
     host::logText("Plugin> No files selected, plugin finished.");
+    if (subjects.empty()) {
+      report.error({}, "The subject list is empty.",
+                   "Add subjects or load a list file, then start.");
+    } else {
+      report.error("\"VTCFileList\"",
+                   "the dialog lists " + counted(entries, "time course") + ", the plug-in's list " +
+                       counted(subjects.size(), "subject") + ".",
+                   "Clear, add or load the subjects again, then start.");
+    }
     return false;
   }
   return true;
@@ -153,7 +164,7 @@ bool handleStart(model::PluginState& state) {
 
   RunSettings settings;
   std::string vtcList;
-  if (!startRun(settings, vtcList) || !listMatchesSubjects(vtcList, state.subjects)) {
+  if (!startRun(settings, vtcList) || !listMatchesSubjects(vtcList, state.subjects, state.report)) {
     summarizeRun(state, 0);
     return false;
   }

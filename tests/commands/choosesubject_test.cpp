@@ -88,3 +88,64 @@ TEST(ChooseSubject, ALongRegionQuestionIsCutAtTheEndOfTheMessageLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each refused line of a list file gets the hint of its own cause in the
+// report, and so does a run whose lists disagree.
+TEST(ChooseSubject, EachRefusalsHintFitsItsCause) {
+  const struct {
+    const char* name;
+    std::string line;
+    std::string problem;  // the report's line for it, after "error: list.ppi line 1"
+  } rows[] = {
+      {"region file missing", "/d/a.vtc\t/d/gone.voi\t0\n",
+       " (/d/gone.voi, region 0): Could not load VOI file. Please retry. Check that the region "
+       "file exists and holds the region index, or correct the line."},
+      {"region index past the regions", "/d/a.vtc\t/d/three.voi\t3\n",
+       " (/d/three.voi, region 3): No condition selected. Please retry. Check that the region "
+       "file exists and holds the region index, or correct the line."},
+      {"time course missing", "/d/gone.vtc\t/d/one.voi\t0\n",
+       " (/d/gone.vtc): Failed to load VTC file. Please retry. Check that the time course exists "
+       "and has a protocol, or correct the line."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    PluginHarness harness;
+    registerStudy(harness.model);
+    testsupport::writeFile("list.ppi", row.line);
+    chooseFile(harness.model, "list.ppi");
+    ASSERT_TRUE(harness.run("Load"));
+    EXPECT_EQ(harness.plugin.state.report.text(),
+              "Load: 0 of 1 subject loaded from list.ppi\nerror: list.ppi line 1" + row.problem);
+  }
+
+  const struct {
+    const char* name;
+    int subjects;
+    std::string vtcList;
+    std::string problem;
+  } runs[] = {
+      {"no subject", 0, "",
+       "error: The subject list is empty. Add subjects or load a list file, then start."},
+      {"lists out of step", 1, "a.vtc\nb.vtc",
+       "error: \"VTCFileList\": the dialog lists 2 time courses, the plug-in's list 1 subject. "
+       "Clear, add or load the subjects again, then start."},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.name);
+    PluginHarness harness;
+    registerStudy(harness.model);
+    if (run.subjects > 0) {
+      answerAddSubject(harness.model, "/d/a.vtc", "/d/one.voi");
+      ASSERT_TRUE(harness.run("AddSubject"));
+    }
+    harness.model.stringParameters["VTCFileList"] = run.vtcList;
+    EXPECT_FALSE(harness.run("Start"));
+    EXPECT_EQ(harness.model.log.back(), "Plugin> No files selected, plugin finished.");
+    ASSERT_EQ(harness.plugin.state.report.problems().size(), 1u);
+    EXPECT_EQ(ppi::Report::problemLine(harness.plugin.state.report.problems()[0]), run.problem);
+  }
+}
+
+}  // namespace
