@@ -21,14 +21,17 @@ bool publishGuiList(const char* name, std::string_view list);
 
 // One line appended to a GUI list, planned before anything is set, so that
 // several lists can be extended in step: plan each, then apply them all. A
-// plan reads and writes only the list's last part and its count (and, once,
-// the parts of a count that belongs to an older list), so appending costs the
-// same at the thousandth subject as at the first.
+// plan reads the first, second, last but one and last parts and writes only
+// the last part and the count, so appending costs the same at the
+// thousandth subject as at the first; a list whose parts are not the ones
+// its count names is read as readGuiList reads it and published whole.
 class GuiListAppend {
  public:
   // Reads what the list holds now; false, with a log line, when the line
   // alone is longer than a part holds.
   bool plan(const char* name, std::string_view line);
+  // The whole list `list` instead; false when a line is longer than a part.
+  bool planWhole(const char* name, std::string_view list);
   void apply() const;
 
  private:

@@ -526,6 +526,7 @@ var PpiLogic = (function () {
     GENERALIZED: GENERALIZED,
     splitList: splitList,
     listPartName: listPartName,
+    partIsFull: partIsFull,
     joinListParts: joinListParts,
     entryWeight: entryWeight,
     entryText: entryText,
@@ -598,21 +599,31 @@ var PpiDialog = (function (host, logic) {
   }
 
   // A list the plug-in published, joined from its parts.
+  // Reading stops at a part that is not full against its predecessor: the
+  // count is then not this list's, however large it is.
   function readList(name) {
     var count = host.getInt(name + '-parts');
     var parts = [host.getString(name)];
     for (var k = 2; k <= count; k++) {
       parts.push(host.getString(logic.listPartName(name, k)));
+      if (!logic.partIsFull(parts[k - 2], parts[k - 1])) {
+        break;
+      }
     }
     return logic.joinListParts(parts);
   }
 
-  // Empties a list and, when it was in parts, the later parts and its count.
+  // Empties a list and, when it was in parts, the later parts (up to the
+  // first one that is empty already) and its count.
   function emptyList(name) {
     var count = host.getInt(name + '-parts');
     host.setString(name, '');
     for (var k = 2; k <= count; k++) {
-      host.setString(logic.listPartName(name, k), '');
+      var part = logic.listPartName(name, k);
+      if (host.getString(part) === '') {
+        break;
+      }
+      host.setString(part, '');
     }
     if (count > 1) {
       host.setInt(name + '-parts', 1);

@@ -124,6 +124,40 @@ TEST_F(GuiLists, AFirstPartRewrittenByAScriptThatKnowsNoPartsIsTheWholeList) {
   }
 }
 
+TEST_F(GuiLists, ACountThatIsNotTheListsIsReadNoFurtherThanItsParts) {
+  const Strings lines = pathLines(100, 150);
+  ASSERT_TRUE(publishGuiList("VTCFileNameList", joined(lines)));  // 4 parts
+  const struct {
+    const char* name;
+    int count;
+    std::size_t lines;  // the list as read
+    int countAfter;     // once a line is appended
+  } rows[] = {
+      {"the count", 4, 100, 4},
+      // The short part 4 is not full against the empty part 5: the parts are
+      // not the count's, and the first part alone is the list.
+      {"a count past the parts", 2000000000, 33, 1},
+      // The parts it names are full, as a list of 99 lines has them.
+      {"a count short of the parts", 3, 99, 3},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    model.intParameters["VTCFileNameList-parts"] = row.count;
+    const std::size_t callsBefore = model.calls.size();
+    const std::string read = readGuiList("VTCFileNameList");
+    EXPECT_EQ(ppi::countListEntries(read), row.lines);
+    EXPECT_LE(model.calls.size() - callsBefore, 6u);
+    // The next line goes after the list as read, and the parts and the count
+    // are the ones of that list.
+    GuiListAppend append;
+    ASSERT_TRUE(append.plan("VTCFileNameList", "/next.vtc"));
+    append.apply();
+    EXPECT_EQ(readGuiList("VTCFileNameList"), read + "\n/next.vtc");
+    EXPECT_EQ(model.intParameters["VTCFileNameList-parts"], row.countAfter);
+    ASSERT_TRUE(publishGuiList("VTCFileNameList", joined(lines)));
+  }
+}
+
 // "AddSubject" with each list one line short of a full part: its lines open
 // the second parts, and "Start" reads the list whole.
 TEST(GuiListsThroughCommands, ASubjectPastAFullPartOpensTheNextPartOfEveryList) {
