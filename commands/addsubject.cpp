@@ -64,10 +64,9 @@ bool handleAddSubject(model::PluginState& state, const char*) {
     return refused(number + " (" + vtcPath.str() + ")",
                    "Each time course may be listed once: choose another subject's time course.");
   }
-  if (!completeSubject(state, false, timeCourse, voiPath, chosenVOI)) {
-    return refused(number + " (" + vtcPath.str() + ")",
-                   "Choose a region file (.voi) and one of its regions, and add the subject "
-                   "again.");
+  std::string todo;
+  if (!completeSubject(state, false, timeCourse, voiPath, chosenVOI, todo)) {
+    return refused(number + " (" + vtcPath.str() + ")", todo.c_str());
   }
   state.autosave.subjectAdded(state.subjects, state.report);
   state.report.setSummary("AddSubject: " + number + " added (" + fileNameOf(vtcPath.view()) +

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/guilists.h"
 #include "formats/listfile.h"
 #include "host/hostapi.h"
 
@@ -72,13 +73,6 @@ bool acceptPath(const std::string& text, const char* what, PathText& path) {
   return false;
 }
 
-bool extendListParameter(const char* name, std::string_view line, ListText& list) {
-  if (list.assign(host::getStringParameter(name)) && appendLine(line, list)) return true;
-  host::logLine("Plugin> GUI list \"%s\" would exceed %zu characters; subject refused.", name,
-                kListLimit);
-  return false;
-}
-
 bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcPath,
                                  model::SubjectRecord& chosen) {
   if (!fromList && !askForFile("Select a VTC file ", "*.vtc", "VTC",
@@ -140,7 +134,7 @@ bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcP
   return true;
 }
 
-bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& chosenVOI,
+bool chooseVOI(bool fromList, PathText& voiPath, std::string& voiLine, int& chosenVOI,
                model::SubjectVOIRecord& region) {
   model::SubjectVOIRecord subjectVOI;
   subjectVOI.chosenVOI = -1;
@@ -176,10 +170,7 @@ bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& cho
   const std::string voiName = subjectVOI.voi.name();
   host::logLine("Plugin> VOI selected: %s", voiName.c_str());
 
-  const std::string line = splitPath(voiPath.view()).fileName + " - " + voiName;
-  if (!extendListParameter("VOIFileList", line, voiFileList)) return false;
-  host::setStringParameter("VOIFileList", voiFileList.c_str());
-
+  voiLine = splitPath(voiPath.view()).fileName + " - " + voiName;
   chosenVOI = subjectVOI.chosenVOI;
   subjectVOI.voiPath = voiPath;
   region = subjectVOI;
@@ -188,31 +179,38 @@ bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& cho
 
 // Once the time course is settled: settles the region, then publishes the
 // subject in the GUI lists and adds it to the list. On false neither the list
-// nor any GUI list has changed.
+// nor any GUI list has changed, and `todo` says what to do about the cause.
 bool completeSubject(model::PluginState& state, bool fromList,
-                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI) {
+                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI,
+                     std::string& todo) {
   const std::string vtcName = splitPath(timeCourse.vtcPath.view()).fileName;
-  ListText vtcFileList, vtcFileNameList, voiFileList;
   model::Subject subject{timeCourse, {}, {}};
-  // The lists are extended before any is set, so that they stay in step.
-  if (!extendListParameter("VTCFileList", vtcName, vtcFileList) ||
-      !extendListParameter("VTCFileNameList", timeCourse.vtcPath.view(), vtcFileNameList)) {
+  std::string voiLine;
+  if (!chooseVOI(fromList, voiPath, voiLine, chosenVOI, subject.region)) {
+    todo = fromList ? "Check that the region file exists and holds the region index, or correct "
+                      "the line."
+                    : "Choose a region file (.voi) and one of its regions, and add the subject "
+                      "again.";
     return false;
   }
-  const std::string voiFileListBefore =
-      fromList ? std::string() : host::getStringParameter("VOIFileList");
-  if (!chooseVOI(fromList, voiPath, voiFileList, chosenVOI, subject.region)) return false;
-  // A region file the list cannot hold is found once it is chosen: its entry
-  // in the GUI's list is taken back.
   if (!fromList && !model::listCanHoldPath(voiPath.view())) {
-    host::setStringParameter("VOIFileList", voiFileListBefore.c_str());
     host::logLine("Plugin> A list file cannot hold this path (it holds a tab or a line break): %s",
                   voiPath.c_str());
+    todo = "Rename the region file or its folder and add the subject again.";
     return false;
   }
+  // The lists are extended in step: each is planned before any is set.
+  GuiListAppend vtcFileList, vtcFileNameList, voiFileList;
+  if (!vtcFileList.plan("VTCFileList", vtcName) ||
+      !vtcFileNameList.plan("VTCFileNameList", timeCourse.vtcPath.view()) ||
+      !voiFileList.plan("VOIFileList", voiLine)) {
+    todo = "Give the region a shorter name in its region file, then add the subject again.";
+    return false;
+  }
+  voiFileList.apply();
   host::logLine("Plugin> VTC file: %s", vtcName.c_str());
-  host::setStringParameter("VTCFileList", vtcFileList.c_str());
-  host::setStringParameter("VTCFileNameList", vtcFileNameList.c_str());
+  vtcFileList.apply();
+  vtcFileNameList.apply();
   state.subjects.add(subject);
   return true;
 }

@@ -28,10 +28,11 @@ bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcP
 
 // Loads the VOI file and settles which of its regions is used: asked when the
 // user picks the file and it holds several, taken from `chosenVOI` when read
-// from a list, 0 when it holds one. Extends "VOIFileList" (also in voiFileList)
-// and fills `region`; `chosenVOI` carries the settled index out.
+// from a list, 0 when it holds one. Fills `region` and `voiLine`, the
+// subject's line of "VOIFileList" (the VOI file's name, " - ", the region's
+// name), which the caller publishes; `chosenVOI` carries the settled index out.
 // `fromList` false: the user picks the VOI file, whose path lands in voiPath.
-bool chooseVOI(bool fromList, PathText& voiPath, ListText& voiFileList, int& chosenVOI,
+bool chooseVOI(bool fromList, PathText& voiPath, std::string& voiLine, int& chosenVOI,
                model::SubjectVOIRecord& region);
 
 // The names of the first `nrOfConditions` conditions of the host's current
@@ -46,16 +47,14 @@ void publishConditionNames(const std::vector<std::string>& names);
 // for and why.
 bool acceptPath(const std::string& text, const char* what, PathText& path);
 
-// Reads the GUI list parameter `name` into `list` and appends `line` to it
-// (the parameter itself is left for the caller to set). Refuses, with a log
-// line, a list that would exceed the list limit.
-bool extendListParameter(const char* name, std::string_view line, ListText& list);
-
 // Once the time course is settled: settles the region, then publishes the
 // subject in the GUI lists ("VTCFileList", "VTCFileNameList", "VOIFileList")
 // and adds it to the list. On false neither the list nor any GUI list has
-// changed.
+// changed, and `todo` holds what the user can do about the cause (for the
+// report): a region that cannot be loaded or chosen, a region file the list
+// file cannot hold, or a region whose list line no GUI list part can hold.
 bool completeSubject(model::PluginState& state, bool fromList,
-                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI);
+                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI,
+                     std::string& todo);
 
 }  // namespace ppi::commands

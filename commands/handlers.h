@@ -18,9 +18,6 @@ bool handleSave(model::PluginState& state, const char* command);
 // object holds one, the autosave list; the GUI's parameters stay as they are.
 bool handleClear(model::PluginState& state, const char* command);
 
-// The most entries a run's list may hold.
-constexpr std::size_t kMaxListEntries = 256;
-
 // "Start", the analysis run: reads the run settings, asks the run-wide
 // questions, checks the GUI's list against the subject list, builds and saves
 // every subject's design matrix in list order, and publishes "SDMFileList" and

@@ -13,6 +13,40 @@ namespace {
 
 using host::HostFunction;
 
+// The refused lines the report names one by one; the log names every one.
+constexpr std::size_t kListedRefusals = 25;
+
+// The report's share of a long list's refusals: the first ones in full, then
+// one line that counts the others.
+class Refusals {
+ public:
+  explicit Refusals(Report& report) : report_(report) {}
+
+  void add(int lineNumber, std::string where, std::string what, std::string todo) {
+    if (++count_ <= kListedRefusals) {
+      report_.error(std::move(where), std::move(what), std::move(todo));
+    } else if (firstUnlisted_ == 0) {
+      firstUnlisted_ = lineNumber;
+    }
+  }
+
+  // The line that counts the refusals past the listed ones, if any.
+  void finish(const std::string& listName) {
+    if (count_ <= kListedRefusals) return;
+    report_.error(listName,
+                  counted(count_ - kListedRefusals, "more line") + " refused, from line " +
+                      std::to_string(firstUnlisted_) + " on; the log gives each one's reason.",
+                  "Correct the lines listed above first: the others often share their cause.");
+  }
+
+  std::size_t count() const { return count_; }
+
+ private:
+  Report& report_;
+  std::size_t count_ = 0;
+  int firstUnlisted_ = 0;
+};
+
 }  // namespace
 
 bool handleLoad(model::PluginState& state, const char* command) {
@@ -59,6 +93,7 @@ bool handleLoad(model::PluginState& state, const char* command) {
   }
 
   std::vector<std::string> conditionNames;
+  Refusals refusals(state.report);
   std::vector<int> acceptedLines;  // each subject's line in the file
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const model::ListFileLine& line = lines[i];
@@ -66,8 +101,8 @@ bool handleLoad(model::PluginState& state, const char* command) {
     if (line.rejected()) {
       host::logLine("Plugin> Line %d of the PPI file rejected: it %s.", line.lineNumber,
                     line.problem.c_str());
-      state.report.error(where, "rejected: it " + line.problem + ".",
-                         "Write the line as <time course> TAB <region file> TAB <region index>.");
+      refusals.add(line.lineNumber, where, "rejected: it " + line.problem + ".",
+                   "Write the line as <time course> TAB <region file> TAB <region index>.");
       continue;
     }
     int chosenVOI = *line.chosenVOI;
@@ -79,31 +114,30 @@ bool handleLoad(model::PluginState& state, const char* command) {
       host::logLine("Plugin> Line %d of the PPI file rejected: it lists the time course of line %d "
                     "again.",
                     line.lineNumber, sameLine);
-      state.report.error(where + " (" + line.vtcPath + ")",
-                         "rejected: line " + std::to_string(sameLine) +
-                             " lists the same time course; each may be listed once.",
-                         "Remove one of the two lines, or correct the path.");
+      refusals.add(line.lineNumber, where + " (" + line.vtcPath + ")",
+                   "rejected: line " + std::to_string(sameLine) +
+                       " lists the same time course; each may be listed once.",
+                   "Remove one of the two lines, or correct the path.");
       continue;
     }
     PathText vtcPath, voiPath, motionPath;
     model::SubjectRecord timeCourse;
     if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath) ||
         (!line.motionPath.empty() && !acceptPath(line.motionPath, "motion-estimates", motionPath))) {
-      state.report.error(where, state.report.lastLogLine(), "Shorten the path.");
+      refusals.add(line.lineNumber, where, state.report.lastLogLine(), "Shorten the path.");
       continue;
     }
     if (!chooseTimeCourseAndProtocol(state.saveWeights, true, vtcPath, timeCourse)) {
-      state.report.error(where + " (" + line.vtcPath + ")", state.report.lastLogLine(),
-                         "Check that the time course exists and has a protocol, or correct the "
-                         "line.");
+      refusals.add(line.lineNumber, where + " (" + line.vtcPath + ")", state.report.lastLogLine(),
+                   "Check that the time course exists and has a protocol, or correct the "
+                   "line.");
       continue;
     }
-    if (!completeSubject(state, true, timeCourse, voiPath, chosenVOI)) {
-      state.report.error(
-          where + " (" + line.voiPath + ", region " + std::to_string(chosenVOI) + ")",
-          state.report.lastLogLine(),
-          "Check that the region file exists and holds the region index, or "
-          "correct the line.");
+    std::string todo;
+    if (!completeSubject(state, true, timeCourse, voiPath, chosenVOI, todo)) {
+      refusals.add(line.lineNumber,
+                   where + " (" + line.voiPath + ", region " + std::to_string(chosenVOI) + ")",
+                   state.report.lastLogLine(), todo);
       continue;
     }
     // The line's motion-estimates file stays with the subject: a run merges
@@ -118,6 +152,7 @@ bool handleLoad(model::PluginState& state, const char* command) {
       conditionNames = state.subjects.back().timeCourse.conditionNames;
     }
   }
+  refusals.finish(listName);
   state.autosave.mirror(state.subjects, state.report);
 
   // The GUI's conditions are the first accepted subject's; with none accepted

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/guilists.h"
 #include "common/paths.h"
 #include "design/runsettings.h"
 #include "host/hostapi.h"
@@ -66,7 +67,7 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
   settings.zFlag = host::getIntParameter("zMC");
   settings.mdmMode = host::getIntParameter("saveMDM") != 0;
   settings.motionFlag = host::getIntParameter("addMoCo");
-  vtcList = host::getStringParameter("VTCFileList");
+  vtcList = readGuiList("VTCFileList");
   const MethodOptionsRead method = readMethodOptions();
   if (!method.ok) {
     host::logLine("Plugin> %s. Prepare PPI Plugin aborted.", method.why.c_str());
@@ -120,24 +121,22 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
 }
 
 // The GUI's list must name one time course per subject of the list.
-bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& subjects) {
-  if (vtcList.size() > kListLimit) {
-    host::logLine(
-        "Plugin> \"VTCFileList\" has %zu characters, more than %zu. Prepare PPI Plugin aborted.",
-        vtcList.size(), kListLimit);
-    return false;
-  }
+// The dialog learns which of the two it was: no subject, or lists out of step.
+bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& subjects,
+                         Report& report) {
   const std::size_t entries = countListEntries(vtcList);
   if (entries == 0 || entries != subjects.size()) {
     host::messageBox("No files selected.");
     host::logText("Plugin> No files selected, plugin finished.");
-    return false;
-  }
-  if (entries > kMaxListEntries) {
-    host::logLine(
-        "Plugin> The list holds %zu subjects, more than the %zu a run supports. Prepare PPI "
-        "Plugin aborted.",
-        entries, kMaxListEntries);
+    if (subjects.empty()) {
+      report.error({}, "The subject list is empty.",
+                   "Add subjects or load a list file, then start.");
+    } else {
+      report.error("\"VTCFileList\"",
+                   "the dialog lists " + counted(entries, "time course") + ", the plug-in's list " +
+                       counted(subjects.size(), "subject") + ".",
+                   "Clear, add or load the subjects again, then start.");
+    }
     return false;
   }
   return true;
@@ -145,7 +144,7 @@ bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& s
 
 // "SDMFileList" and "nr_subs", after the last subject.
 bool publishResults(model::PluginState& state) {
-  ListText list;
+  std::string list;
   std::vector<PathText> seen;
   for (const PathText& path : state.savedDesignFiles) {
     // One file standing for two subjects would enter a group analysis twice.
@@ -157,15 +156,17 @@ bool publishResults(model::PluginState& state) {
       return false;
     }
     seen.push_back(path);
-    if (!appendLine(path.view(), list)) {
-      host::logLine(
-          "Plugin> The saved design matrices do not fit into the %zu characters of "
-          "\"SDMFileList\"; the list is not published.",
-          kListLimit);
-      return false;
-    }
+    if (!list.empty()) list += '\n';
+    list += path.view();
   }
-  host::setStringParameter("SDMFileList", list.c_str());
+  // Paths are far shorter than a part, so the list is always published.
+  if (!publishGuiList("SDMFileList", list)) {
+    host::logLine(
+        "Plugin> A saved design matrix's path is longer than the %zu characters of a part of "
+        "\"SDMFileList\"; the list is not published.",
+        kListLimit);
+    return false;
+  }
   host::setIntParameter("nr_subs", state.subjectCount());
   return true;
 }
@@ -205,7 +206,7 @@ bool handleStart(model::PluginState& state) {
 
   RunSettings settings;
   std::string vtcList;
-  if (!startRun(settings, vtcList) || !listMatchesSubjects(vtcList, state.subjects)) {
+  if (!startRun(settings, vtcList) || !listMatchesSubjects(vtcList, state.subjects, state.report)) {
     summarizeRun(state, 0);
     return false;
   }

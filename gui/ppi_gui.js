@@ -113,6 +113,40 @@ var PpiLogic = (function () {
     return String(text).split('\n');
   }
 
+  // A list the plug-in publishes longer than one parameter holds comes in
+  // parts: "<name>", "<name>-2", "<name>-3", ..., each of at most LIST_LIMIT
+  // characters of whole lines, counted by the integer "<name>-parts" (unset or
+  // 1 for a list that fits). Every part but the last is full: the next part's
+  // first line would not have fitted into it. A first part rewritten alone
+  // (emptied by a script that knows no parts) fails that mark, and the old
+  // parts are not the list's: the first part is then the whole list.
+  var LIST_LIMIT = 4999;
+
+  function listPartName(name, part) {
+    return part > 1 ? name + '-' + part : name;
+  }
+
+  function partIsFull(part, next) {
+    var end = next.indexOf('\n');
+    var firstLine = end < 0 ? next.length : end;
+    return part.length <= LIST_LIMIT && part.length + 1 + firstLine > LIST_LIMIT;
+  }
+
+  function joinListParts(parts) {
+    if (parts.length === 0) {
+      return '';
+    }
+    for (var k = 0; k + 1 < parts.length; k++) {
+      if (!partIsFull(parts[k], parts[k + 1])) {
+        return parts[0];
+      }
+    }
+    if (parts[parts.length - 1].length > LIST_LIMIT) {
+      return parts[0];
+    }
+    return parts.join('\n');
+  }
+
   // The weight the plug-in gives an entry text: no list -2; "list0" -1, then
   // "list1" 0, then "list2" +1, the last that occurs winning. With
   // matchEntries below this is the dialog's one copy of the plug-in's rule
@@ -526,6 +560,9 @@ var PpiLogic = (function () {
     STANDARD: STANDARD,
     GENERALIZED: GENERALIZED,
     splitList: splitList,
+    listPartName: listPartName,
+    partIsFull: partIsFull,
+    joinListParts: joinListParts,
     entryWeight: entryWeight,
     entryText: entryText,
     matchEntries: matchEntries,
@@ -597,10 +634,42 @@ var PpiDialog = (function (host, logic) {
     };
   }
 
+  // A list the plug-in published, joined from its parts.
+  // Reading stops at a part that is not full against its predecessor: the
+  // count is then not this list's, however large it is.
+  function readList(name) {
+    var count = host.getInt(name + '-parts');
+    var parts = [host.getString(name)];
+    for (var k = 2; k <= count; k++) {
+      parts.push(host.getString(logic.listPartName(name, k)));
+      if (!logic.partIsFull(parts[k - 2], parts[k - 1])) {
+        break;
+      }
+    }
+    return logic.joinListParts(parts);
+  }
+
+  // Empties a list and, when it was in parts, the later parts (up to the
+  // first one that is empty already) and its count.
+  function emptyList(name) {
+    var count = host.getInt(name + '-parts');
+    host.setString(name, '');
+    for (var k = 2; k <= count; k++) {
+      var part = logic.listPartName(name, k);
+      if (host.getString(part) === '') {
+        break;
+      }
+      host.setString(part, '');
+    }
+    if (count > 1) {
+      host.setInt(name + '-parts', 1);
+    }
+  }
+
   // Reads what the plug-in published and shows it.
   function refresh() {
-    var vtcNames = logic.splitList(host.getString('VTCFileList'));
-    var voiNames = logic.splitList(host.getString('VOIFileList'));
+    var vtcNames = logic.splitList(readList('VTCFileList'));
+    var voiNames = logic.splitList(readList('VOIFileList'));
     state.subjectCount = vtcNames.length;
     state.saveWeights = host.getInt('saveWeights');
     state.publishedConditionCount = host.getInt('NrOfConditions');
@@ -663,9 +732,9 @@ var PpiDialog = (function (host, logic) {
   }
 
   function emptySubjectLists() {
-    host.setString('VTCFileList', '');
-    host.setString('VTCFileNameList', '');
-    host.setString('VOIFileList', '');
+    emptyList('VTCFileList');
+    emptyList('VTCFileNameList');
+    emptyList('VOIFileList');
   }
 
   // The status and problems stay until the next command.
@@ -684,12 +753,12 @@ var PpiDialog = (function (host, logic) {
   function writeMultiStudyFile() {
     var path = host.getString('mdmFileName');
     var manifestPath = host.getString('PPIRunManifest');
-    var sdmPaths = logic.splitList(host.getString('SDMFileList'));
+    var sdmPaths = logic.splitList(readList('SDMFileList'));
     var file = logic.manifestAllows(manifestPath,
                                     manifestPath === '' ? '' : host.readTextFile(manifestPath),
                                     sdmPaths);
     if (file.ok) {
-      file = logic.multiStudyFile(path, logic.splitList(host.getString('VTCFileNameList')),
+      file = logic.multiStudyFile(path, logic.splitList(readList('VTCFileNameList')),
                                   sdmPaths, host.getInt('nr_subs'));
     }
     if (!file.ok) {

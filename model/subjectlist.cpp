@@ -16,12 +16,14 @@ std::string normalPath(const std::string& path) {
 
 }  // namespace
 
+void SubjectList::add(const Subject& subject) {
+  byTimeCourse_.emplace(normalPath(subject.timeCourse.vtcPath.str()), subjects_.size());
+  subjects_.push_back(subject);
+}
+
 std::size_t SubjectList::findTimeCourse(const std::string& vtcPath) const {
-  const std::string wanted = normalPath(vtcPath);
-  for (std::size_t i = 0; i < subjects_.size(); ++i) {
-    if (normalPath(subjects_[i].timeCourse.vtcPath.str()) == wanted) return i;
-  }
-  return subjects_.size();
+  const auto found = byTimeCourse_.find(normalPath(vtcPath));
+  return found != byTimeCourse_.end() ? found->second : subjects_.size();
 }
 
 std::string SubjectList::listText() const {

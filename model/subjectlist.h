@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/subject.h"
@@ -13,8 +14,11 @@ namespace ppi::model {
 
 class SubjectList {
  public:
-  void add(const Subject& subject) { subjects_.push_back(subject); }
-  void clear() { subjects_.clear(); }
+  void add(const Subject& subject);
+  void clear() {
+    subjects_.clear();
+    byTimeCourse_.clear();
+  }
 
   std::size_t size() const { return subjects_.size(); }
   bool empty() const { return subjects_.empty(); }
@@ -32,7 +36,7 @@ class SubjectList {
 
   // The subject (index from 0) whose time course `vtcPath` names, compared as
   // written once "." and ".." steps and doubled separators are taken out;
-  // size() when none does.
+  // size() when none does. One look-up, however long the list.
   std::size_t findTimeCourse(const std::string& vtcPath) const;
 
   // The list as list-file lines, one per subject in order.
@@ -40,6 +44,9 @@ class SubjectList {
 
  private:
   std::vector<Subject> subjects_;
+  // Each subject's time course path, as findTimeCourse compares it, to the
+  // first subject that has it.
+  std::unordered_map<std::string, std::size_t> byTimeCourse_;
 };
 
 }  // namespace ppi::model

@@ -274,6 +274,18 @@ void expectString(Player& p, const SessionStep& s) {
   }
 }
 
+// A list the plug-in published in parts ("NAME", "NAME-2", ... counted by
+// "NAME-parts") joined by line feeds; a parameter without parts as it is.
+std::string wholeList(const HostModel& model, const std::string& name, const std::string& first) {
+  auto count = model.intParameters.find(name + "-parts");
+  std::string list = first;
+  for (int k = 2; count != model.intParameters.end() && k <= count->second; ++k) {
+    auto part = model.stringParameters.find(name + "-" + std::to_string(k));
+    list += "\n" + (part != model.stringParameters.end() ? part->second : std::string());
+  }
+  return list;
+}
+
 void writeString(Player& p, const SessionStep& s) {
   auto found = p.model.stringParameters.find(s.name);
   if (found == p.model.stringParameters.end()) {
@@ -281,7 +293,7 @@ void writeString(Player& p, const SessionStep& s) {
     return;
   }
   std::ofstream file(s.text);
-  file << found->second << "\n";
+  file << wholeList(p.model, s.name, found->second) << "\n";
   file.close();
   if (!file) {
     p.failedCheck(s, "cannot write " + s.text);

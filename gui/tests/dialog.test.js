@@ -268,3 +268,71 @@ test('the motion model and the censoring threshold reach the run; a threshold th
   gui.onControlEvent('start', '');
   assert.deepEqual([host.ints.moCoModel, host.strings.censorFD], [6, '0']);
 });
+
+// Splits a list into the plug-in's parts, as it publishes them.
+function publishInParts(host, name, lines) {
+  const parts = [];
+  let part = null;
+  for (const line of lines) {
+    if (part !== null && part.length + 1 + line.length <= 4999) part += '\n' + line;
+    else { if (part !== null) parts.push(part); part = line; }
+  }
+  parts.push(part === null ? '' : part);
+  parts.forEach((p, k) => { host.strings[k === 0 ? name : name + '-' + (k + 1)] = p; });
+  host.ints[name + '-parts'] = parts.length;
+}
+
+test('lists in parts: 1,000 subjects shown and written to the multi-study file, parts emptied by Load', () => {
+  const count = 1000;
+  const pad = (i, width) => String(i).padStart(width, '0');
+  const vtcPaths = [], sdmPaths = [];
+  for (let i = 1; i <= count; i++) {
+    vtcPaths.push('/data/' + 'd'.repeat(112) + '/sub-' + pad(i, 4) + '/func/sub-' + pad(i, 4) + '_task.vtc');
+    sdmPaths.push('/data/group/standPPI_sub-' + pad(i, 4) + '_task_roi_3DMC.sdm');
+  }
+  assert.equal(vtcPaths[0].length, 150);
+  const plugin = {
+    Load(host) {
+      publishInParts(host, 'VTCFileList', vtcPaths.map((p) => p.slice(p.lastIndexOf('/') + 1)));
+      publishInParts(host, 'VTCFileNameList', vtcPaths);
+      publishInParts(host, 'VOIFileList', vtcPaths.map(() => 'roi.voi - FFA'));
+      host.ints.NrOfConditions = 1;
+      host.strings['CondName-1'] = 'Faces';
+      return true;
+    },
+    Start(host) {
+      host.strings.mdmFileName = '/data/group/Multistudy_PPI.mdm';
+      publishInParts(host, 'SDMFileList', sdmPaths);
+      host.ints.nr_subs = count;
+      return true;
+    }
+  };
+  const host = openDialog(plugin);
+  gui.onControlEvent('loadList', '');
+  assert.ok(host.ints['VTCFileNameList-parts'] > 30);
+  const shown = host.controls.subjects.value.split('\n');
+  assert.equal(shown.length, count);
+  assert.equal(shown[999], '1000. sub-1000_task.vtc  |  roi.voi - FFA');
+
+  gui.onControlEvent('list2', 'Faces');
+  gui.onControlEvent('saveMDM', '1');
+  gui.onControlEvent('start', '');
+  assert.deepEqual(host.messages, []);
+  const mdm = host.files['/data/group/Multistudy_PPI.mdm'].split('\n');
+  assert.equal(mdm[1], 'NrOfStudies: 1000');
+  assert.equal(mdm.length, 3 + count + 1);
+  assert.equal(mdm[3 + 999], '"' + vtcPaths[999] + '" "' + sdmPaths[999] + '"');
+
+  // The next Load empties every part first; a plug-in that then publishes a
+  // short list leaves no old part to be read.
+  const before = host.ints['VTCFileNameList-parts'];
+  plugin.Load = (h) => {
+    assert.deepEqual([h.strings.VTCFileNameList, h.strings['VTCFileNameList-2'], h.ints['VTCFileNameList-parts']], ['', '', 1]);
+    h.strings.VTCFileList = 'one.vtc';
+    h.strings.VOIFileList = 'roi.voi - FFA';
+    return true;
+  };
+  gui.onControlEvent('loadList', '');
+  assert.equal(host.strings['VTCFileNameList-' + before], '');
+  assert.equal(host.controls.subjects.value, '1. one.vtc  |  roi.voi - FFA');
+});

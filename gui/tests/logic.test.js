@@ -281,3 +281,20 @@ test('commandOutcome: the report\'s first line is the status; a command that sto
     assert.deepEqual(outcome.problems, r.problems, r.name);
   }
 });
+
+test('joinListParts joins full parts and reads a first part rewritten alone as the whole list', () => {
+  const full = 'a'.repeat(4990);
+  const rows = [
+    ['no part', [], ''],
+    ['one part', ['x\ny'], 'x\ny'],
+    ['full parts', [full, 'b'.repeat(4995), 'c'.repeat(10)], full + '\n' + 'b'.repeat(4995) + '\n' + 'c'.repeat(10)],
+    ['first part emptied', ['', 'b'.repeat(4995)], ''],
+    ['first part set short', ['x', 'b'.repeat(4995)], 'x'],
+    ['a part that would have held the next line', [full, 'b'], full]
+  ];
+  for (const [name, parts, joined] of rows) {
+    assert.ok(logic.joinListParts(parts) === joined, name);
+  }
+  assert.deepEqual([logic.listPartName('SDMFileList', 1), logic.listPartName('SDMFileList', 3)],
+                   ['SDMFileList', 'SDMFileList-3']);
+});

@@ -1,6 +1,8 @@
 // "Start", the analysis run, through the fake host.
 #include <gtest/gtest.h>
 
+#include "commands/guilists.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -11,6 +13,7 @@
 
 #include "run/regiontimecourse.h"
 #include "run/regressors.h"
+#include "commands/guilists.h"
 #include "commands/handlers.h"
 #include "design/runsettings.h"
 #include "common/checksum.h"
@@ -336,8 +339,9 @@ TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
          m.saveFileAnswers.push_front({true, std::string(301, 'm')});
        },
        "Plugin> The multi-study path " + std::string(301, 'm') + " is longer than 300", false},
-      {[](auto& m) { m.stringParameters["VTCFileList"] += std::string(4990, '\n'); },
-       "Plugin> \"VTCFileList\" has 5016 characters, more than 4999. " + aborted, false},
+      // Line feeds past one part's length: the list counts more entries than subjects.
+      {[](auto& m) { m.stringParameters["VTCFileList"] += std::string(4990, '\n'); }, noFiles,
+       false},
       {[](auto& m) { m.regionFiles.erase("/data/s02/FFA.voi"); },
        "Plugin> Could not load VOI file. " + aborted, true},
       {[](auto& m) { m.timeCourses.erase("/data/s02/run2.vtc"); },
@@ -411,21 +415,29 @@ TEST(RunAnalysis, StopsBeforeAnySubjectOrAtTheSecondOfThree) {
   }
 }
 
-TEST(RunAnalysis, RefusesAListOfSavedFilesPastItsLimit) {
-  // Seventeen paths of 299 characters and their line feeds exceed 4999.
+TEST(RunAnalysis, PublishesAListOfSavedFilesPastOnePartInParts) {
+  // Seventeen paths of 299 characters and their line feeds exceed 4999:
+  // sixteen fill "SDMFileList", the last is "SDMFileList-2".
   Study study(17);
   const std::string folder = "d/" + std::string(140, 'x') + "/" + std::string(140, 'y') + "/";
   std::filesystem::create_directories(folder);
+  std::vector<std::string> paths;
   for (int i = 1; i <= 17; ++i) {
     const std::string name = folder + std::to_string(100 + i) + "_";
-    study.answerSaves({name + std::string(299 - name.size() - 4, 'z') + ".sdm"});
+    paths.push_back(name + std::string(299 - name.size() - 4, 'z') + ".sdm");
+    study.answerSaves({paths.back()});
   }
-  EXPECT_FALSE(study.harness.run("Start"));
-  EXPECT_EQ(study.model.log.back(),
-            "Plugin> The saved design matrices do not fit into the 4999 characters of "
-            "\"SDMFileList\"; the list is not published.");
-  EXPECT_TRUE(study.unpublished());
-  EXPECT_EQ(study.harness.plugin.state.savedDesignFiles.size(), 17u);
+  study.model.stringParameters["SDMFileList-3"] = "an earlier run's third part";
+  study.model.intParameters["SDMFileList-parts"] = 3;
+  EXPECT_TRUE(study.harness.run("Start"));
+  std::string first;
+  for (int i = 0; i < 16; ++i) first += (i > 0 ? "\n" : "") + paths[static_cast<std::size_t>(i)];
+  EXPECT_EQ(study.model.stringParameters["SDMFileList"], first);
+  EXPECT_EQ(study.model.stringParameters["SDMFileList-2"], paths.back());
+  EXPECT_EQ(study.model.stringParameters["SDMFileList-3"], "");
+  EXPECT_EQ(study.model.intParameters["SDMFileList-parts"], 2);
+  EXPECT_EQ(study.model.intParameters["nr_subs"], 17);
+  EXPECT_EQ(ppi::commands::readGuiList("SDMFileList"), first + "\n" + paths.back());
 }
 
 }  // namespace

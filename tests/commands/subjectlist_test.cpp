@@ -303,3 +303,75 @@ TEST(Load, ListFileEdgeCases) {
 }
 
 }  // namespace
+
+namespace {
+
+// A time course listed twice, however the path is written, is refused at its
+// second line; paths that only look alike are not.
+TEST(LoadList, ATimeCourseListedTwiceIsRefusedHoweverItsPathIsWritten) {
+  const struct {
+    const char* second;
+    bool refused;
+  } rows[] = {
+      {"/d/a.vtc", true},  {"/d//a.vtc", true},     {"/d/./a.vtc", true}, {"/d/x/../a.vtc", true},
+      {"/d/b.vtc", false}, {"/d/a.vtc.vtc", false}, {"/D/a.vtc", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.second);
+    PluginHarness harness;
+    registerStudy(harness.model);
+    for (const char* alias :
+         {"/d//a.vtc", "/d/./a.vtc", "/d/x/../a.vtc", "/d/a.vtc.vtc", "/D/a.vtc"})
+      addTimeCourse(harness.model, alias, 30, "a.prt");
+    writeFile("two.ppi",
+              std::string("/d/a.vtc\t/d/one.voi\t0\n") + row.second + "\t/d/one.voi\t0\n");
+    chooseFile(harness.model, "two.ppi");
+    ASSERT_TRUE(harness.run("Load"));
+    EXPECT_EQ(harness.plugin.state.subjectCount(), row.refused ? 1 : 2);
+    if (row.refused) {
+      EXPECT_EQ(harness.model.log.back(),
+                "Plugin> Line 2 of the PPI file rejected: it lists the time course of line 1 "
+                "again.");
+    }
+  }
+}
+
+// A long list with many bad lines: the report names the first 25 and counts
+// the others; the log keeps a line for every one.
+TEST(LoadList, TheReportNamesTheFirstRefusalsAndCountsTheRest) {
+  const struct {
+    int refused;
+    std::size_t problems;
+    std::string last;  // the report's last problem
+  } rows[] = {
+      {25, 25, "error: many.ppi line 26: rejected: it has 1 field;"},
+      {26, 26,
+       "error: many.ppi: 1 more line refused, from line 27 on; the log gives each one's reason. "
+       "Correct the lines listed above first: the others often share their cause."},
+      {400, 26,
+       "error: many.ppi: 375 more lines refused, from line 27 on; the log gives each one's "
+       "reason. Correct the lines listed above first: the others often share their cause."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.refused);
+    PluginHarness harness;
+    registerStudy(harness.model);
+    std::string list = "/d/a.vtc\t/d/one.voi\t0\n";
+    for (int i = 0; i < row.refused; ++i) list += "only-one-field\n";
+    writeFile("many.ppi", list);
+    chooseFile(harness.model, "many.ppi");
+    ASSERT_TRUE(harness.run("Load"));
+    EXPECT_EQ(harness.plugin.state.subjectCount(), 1);
+    const auto& problems = harness.plugin.state.report.problems();
+    ASSERT_EQ(problems.size(), row.problems);
+    EXPECT_EQ(ppi::Report::problemLine(problems.back()).substr(0, row.last.size()), row.last);
+    const auto rejectedLines =
+        std::count_if(harness.model.log.begin(), harness.model.log.end(),
+                      [](const std::string& line) { return line.rfind("Plugin> Line ", 0) == 0; });
+    EXPECT_EQ(rejectedLines, row.refused);
+    EXPECT_EQ(harness.plugin.state.report.summary(),
+              "Load: 1 of " + std::to_string(row.refused + 1) + " subjects loaded from many.ppi");
+  }
+}
+
+}  // namespace

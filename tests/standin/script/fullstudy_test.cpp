@@ -4,7 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "standin/designfile.h"
@@ -125,6 +127,90 @@ TEST(GuiFullStudy, TwoSubjectsMultiStudyModeWithTheMotionMerge) {
   EXPECT_EQ(
       gui.messages,
       (std::vector<std::string>{"The multi-study file could not be written: group/taken.mdm"}));
+}
+
+// The whole-run scale: 1,000 subjects whose time courses have 150-character
+// paths, loaded from a list file, run in multi-study mode with the motion
+// merge. Every list the plug-in publishes is longer than one parameter holds.
+TEST(GuiFullStudy, AThousandSubjectsWithLongPathsLoadRunAndReachTheMultiStudyFile) {
+  constexpr int kSubjects = 1000;
+  testsupport::PluginHarness harness;
+  HostModel& model = harness.model;
+  GuiScript gui(model, [&] { return harness.plugin.execute(); });
+  Protocol protocol = makeProtocol({"Faces", "Rest"});
+  protocol.conditions[0].intervals = {{3, 6}, {15, 18}};
+  protocol.conditions[1].intervals = {{9, 12}};
+  model.protocols["faces.prt"] = protocol;
+  std::filesystem::create_directories("group");
+  std::filesystem::create_directories("moco");
+  std::vector<std::string> vtcPaths, motionPaths;
+  std::string listFile;
+  for (int s = 1; s <= kSubjects; ++s) {
+    char id[16];
+    std::snprintf(id, sizeof id, "sub-%04d", s);
+    const std::string tail = std::string("/") + id + "/func/" + id + "_task-faces_bold.vtc";
+    const std::string study = "/data/imaging/" + std::string(150 - 14 - tail.size(), 'p');
+    vtcPaths.push_back(study + tail);
+    const std::string voiPath = study + "/" + id + "/seed.voi";
+    model.timeCourses[vtcPaths.back()] = varyingTimeCourse("faces.prt", 0.01 * s);
+    addRegionFile(model, voiPath, {"FFA"});
+    motionPaths.push_back(std::string("moco/") + id + "_3DMC.sdm");
+    writeMotionFile(motionPaths.back(), 0.001 * s);
+    listFile += vtcPaths.back() + "\t" + voiPath + "\t0\n";
+  }
+  ASSERT_EQ(vtcPaths.front().size(), 150u);
+  testsupport::writeFile("study.ppi", listFile);
+  ASSERT_TRUE(gui.loadFile(PPI_GUI_SCRIPT_PATH)) << gui.error();
+
+  chooseFile(model, "study.ppi");
+  ASSERT_TRUE(gui.click("loadList")) << gui.error();
+  ASSERT_EQ(harness.plugin.state.subjectCount(), kSubjects);
+  EXPECT_EQ(model.intParameters["VTCFileNameList-parts"], 31);  // 33 paths a part
+  const std::string shown = gui.dialog().find("subjects")->value;
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), kSubjects - 1);
+  EXPECT_THAT(shown, HasSubstr("\n1000. sub-1000_task-faces_bold.vtc  |  seed.voi - FFA"));
+
+  ASSERT_TRUE(gui.moveItem("Faces", "list2")) << gui.error();
+  ASSERT_TRUE(gui.setChecked("saveMDM", true)) << gui.error();
+  ASSERT_TRUE(gui.setChecked("addMoCo", true)) << gui.error();
+  chooseSaveFile(model, "group/Multistudy_PPI.mdm");
+  model.yesNoAnswers.push_back(true);
+  for (const std::string& motion : motionPaths) chooseFile(model, motion);
+  ASSERT_TRUE(gui.click("start")) << gui.error();
+  ASSERT_TRUE(gui.messages.empty()) << gui.messages.front();
+  EXPECT_THAT(gui.dialog().find("status")->value,
+              HasSubstr("multi-study file written: group/Multistudy_PPI.mdm"));
+  EXPECT_EQ(model.intParameters["nr_subs"], kSubjects);
+
+  // Every list whole over its parts, each part within the limit.
+  const auto whole = [&](const std::string& name) {
+    std::string list = model.stringParameters[name];
+    EXPECT_LE(list.size(), 4999u) << name;
+    for (int k = 2; k <= model.intParameters[name + "-parts"]; ++k) {
+      const std::string& part = model.stringParameters[name + "-" + std::to_string(k)];
+      EXPECT_LE(part.size(), 4999u) << name << " part " << k;
+      list += "\n" + part;
+    }
+    return list;
+  };
+  std::string vtcNames, vtcList, voiList, sdmList, mdm = "FileVersion: 1\nNrOfStudies: 1000\n\n";
+  for (int s = 0; s < kSubjects; ++s) {
+    const std::string& path = vtcPaths[static_cast<std::size_t>(s)];
+    const std::string name = path.substr(path.rfind('/') + 1);
+    const std::string sdm = "group/standPPI_" + name.substr(0, name.size() - 4) + "_seed_3DMC.sdm";
+    const char* separator = s > 0 ? "\n" : "";
+    vtcNames += separator + name;
+    vtcList += separator + path;
+    voiList += std::string(separator) + "seed.voi - FFA";
+    sdmList += separator + sdm;
+    mdm += "\"" + path + "\" \"" + sdm + "\"\n";
+  }
+  EXPECT_TRUE(whole("VTCFileList") == vtcNames);
+  EXPECT_TRUE(whole("VTCFileNameList") == vtcList);
+  EXPECT_TRUE(whole("VOIFileList") == voiList);
+  EXPECT_TRUE(whole("SDMFileList") == sdmList);
+  EXPECT_TRUE(testsupport::readFile("group/Multistudy_PPI.mdm") == mdm);
+  EXPECT_TRUE(std::filesystem::exists("group/standPPI_sub-1000_task-faces_bold_seed_3DMC.sdm"));
 }
 
 }  // namespace
