@@ -431,61 +431,6 @@ bool runPlugin(const Subject& s, const OptionSet& options, Design& design, int a
   return ok && !design.empty();
 }
 
-// A fit as a first-level analysis makes it: least squares, then once more on
-// data and design prewhitened with an autoregressive model of the residuals
-// of order `order` (Yule-Walker, by Levinson-Durbin). Order 1 is the usual
-// lag-1 model: row t is x[t] - rho x[t-1], row 0 scaled by sqrt(1 - rho^2).
-// A higher order drops the first `order` rows (row t, t >= order:
-// x[t] - sum_k phi_k x[t-k]), so that t values allow for serial correlation
-// of a shape a lag-1 model does not have (the smooth, response-shaped part of
-// the seed's coupling that a seed observed with noise leaves in a region's
-// residuals).
-std::optional<demo::LeastSquaresFit> prewhitenedFit(const Design& design,
-                                                    const std::vector<double>& y, int order) {
-  const auto first = demo::fitLeastSquares(design, y);
-  if (!first || order < 1) return first;
-  std::vector<double> residual = y;
-  for (std::size_t c = 0; c < design.size(); ++c) {
-    for (std::size_t t = 0; t < y.size(); ++t) residual[t] -= first->estimates[c] * design[c][t];
-  }
-  const std::size_t p = static_cast<std::size_t>(order);
-  std::vector<double> r(p + 1, 0.0);  // autocovariances, lags 0 .. p
-  for (std::size_t k = 0; k <= p; ++k) {
-    for (std::size_t t = k; t < residual.size(); ++t) r[k] += residual[t] * residual[t - k];
-  }
-  if (!(r[0] > 0.0)) return first;
-  std::vector<double> phi(p + 1, 0.0), previous;
-  double error = r[0];
-  for (std::size_t m = 1; m <= p; ++m) {
-    double acc = r[m];
-    for (std::size_t k = 1; k < m; ++k) acc -= phi[k] * r[m - k];
-    const double reflection = std::clamp(acc / error, -0.99, 0.99);
-    previous = phi;
-    phi[m] = reflection;
-    for (std::size_t k = 1; k < m; ++k) phi[k] = previous[k] - reflection * previous[m - k];
-    error *= 1.0 - reflection * reflection;
-  }
-  auto whiten = [&](const std::vector<double>& x) {
-    std::vector<double> w;
-    if (p == 1) {
-      w.resize(x.size());
-      for (std::size_t t = 0; t < x.size(); ++t) {
-        w[t] = t == 0 ? std::sqrt(1.0 - phi[1] * phi[1]) * x[0] : x[t] - phi[1] * x[t - 1];
-      }
-      return w;
-    }
-    for (std::size_t t = p; t < x.size(); ++t) {
-      double v = x[t];
-      for (std::size_t k = 1; k <= p; ++k) v -= phi[k] * x[t - k];
-      w.push_back(v);
-    }
-    return w;
-  };
-  Design whitened;
-  for (const auto& column : design) whitened.push_back(whiten(column));
-  return demo::fitLeastSquares(whitened, whiten(y));
-}
-
 // The PPI term's t in a least-squares fit of `y` to the whole design matrix.
 bool ppiT(const Design& design, const std::vector<double>& y, double& t) {
   const auto fit = demo::fitLeastSquares(design, y);
@@ -698,7 +643,7 @@ int nullCheck(int subjects, const NullSettings& settings) {
               std::printf("The plug-in's run failed under \"%s\".\n", options.name);
               return 2;
             }
-            const auto fit = prewhitenedFit(columns, s.null, settings.arOrder);
+            const auto fit = demo::fitPrewhitened(columns, s.null, settings.arOrder);
             if (!fit) {
               std::printf("The design matrix under \"%s\" cannot be fitted.\n", options.name);
               return 2;
