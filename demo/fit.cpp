@@ -1,5 +1,6 @@
 #include "demo/fit.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace demo {
@@ -61,6 +62,59 @@ std::optional<LeastSquaresFit> fitLeastSquares(const std::vector<std::vector<dou
     fit.tValues[i] = fit.estimates[i] / standardError;
   }
   return fit;
+}
+
+std::vector<double> autoregression(const std::vector<double>& series, int order) {
+  const std::size_t p = order > 0 ? static_cast<std::size_t>(order) : 0;
+  std::vector<double> r(p + 1, 0.0);  // autocovariances, lags 0 .. p
+  for (std::size_t k = 0; k <= p; ++k) {
+    for (std::size_t t = k; t < series.size(); ++t) r[k] += series[t] * series[t - k];
+  }
+  if (!(r[0] > 0.0)) return {};
+  std::vector<double> phi(p + 1, 0.0), previous;
+  double error = r[0];
+  for (std::size_t m = 1; m <= p; ++m) {
+    double acc = r[m];
+    for (std::size_t k = 1; k < m; ++k) acc -= phi[k] * r[m - k];
+    const double reflection = std::clamp(acc / error, -0.99, 0.99);
+    previous = phi;
+    phi[m] = reflection;
+    for (std::size_t k = 1; k < m; ++k) phi[k] = previous[k] - reflection * previous[m - k];
+    error *= 1.0 - reflection * reflection;
+  }
+  return phi;
+}
+
+std::optional<LeastSquaresFit> fitPrewhitened(const std::vector<std::vector<double>>& columns,
+                                              const std::vector<double>& y, int order) {
+  const auto first = fitLeastSquares(columns, y);
+  if (!first || order < 1) return first;
+  std::vector<double> residual = y;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    for (std::size_t t = 0; t < y.size(); ++t) residual[t] -= first->estimates[c] * columns[c][t];
+  }
+  const std::vector<double> phi = autoregression(residual, order);
+  if (phi.empty()) return first;
+  const std::size_t p = static_cast<std::size_t>(order);
+  auto whiten = [&](const std::vector<double>& x) {
+    std::vector<double> w;
+    if (p == 1) {
+      w.resize(x.size());
+      for (std::size_t t = 0; t < x.size(); ++t) {
+        w[t] = t == 0 ? std::sqrt(1.0 - phi[1] * phi[1]) * x[0] : x[t] - phi[1] * x[t - 1];
+      }
+      return w;
+    }
+    for (std::size_t t = p; t < x.size(); ++t) {
+      double v = x[t];
+      for (std::size_t k = 1; k <= p; ++k) v -= phi[k] * x[t - k];
+      w.push_back(v);
+    }
+    return w;
+  };
+  std::vector<std::vector<double>> whitened;
+  for (const auto& column : columns) whitened.push_back(whiten(column));
+  return fitLeastSquares(whitened, whiten(y));
 }
 
 }  // namespace demo
