@@ -193,7 +193,7 @@ void finishRun(model::PluginState& state, const RunSettings& settings, RunRecord
       for (const PathText& path : state.savedDesignFiles) input.listed.push_back(path.str());
     }
     input.notListed = notListed;
-    manifest = set.writeManifest(std::move(input), records.reportPath());
+    manifest = set.writeManifest(std::move(input), records.reportPath(), records.reportPages());
   }
   host::setStringParameter("PPIRunManifest", manifest.c_str());
   set.release();

@@ -279,6 +279,7 @@ void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string
   const std::string stem = freeReportStem(folder);
   const std::string path = stem + ".html";
   QcReportLinks links;
+  std::vector<std::string> pages;
   links.written.assign(report.subjects.size(), false);
   if (!report.subjects.empty()) {
     const FileResult created = createFolder(stem);
@@ -287,15 +288,16 @@ void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string
       std::size_t failed = 0;
       std::string firstFailure;
       for (std::size_t s = 0; s < report.subjects.size(); ++s) {
-        const FileResult page = replaceFile(stem + "/" + subjectPageName(s + 1),
-                                            qcSubjectHtml(report, s, fileNameOf(path)),
-                                            TextMode::binary);
+        const std::string pagePath = stem + "/" + subjectPageName(s + 1);
+        const FileResult page = replaceFile(
+            pagePath, qcSubjectHtml(report, s, fileNameOf(path)), TextMode::binary);
         links.written[s] = page.ok();
+        if (page.ok()) pages.push_back(pagePath);
         if (!page.ok() && failed++ == 0) firstFailure = page.reason();
       }
       if (failed > 0) {
         warn("QC report " + fileNameOf(path),
-             std::to_string(failed) + " subject pages not written (" + firstFailure + ")");
+             counted(failed, "subject page") + " not written (" + firstFailure + ")");
       }
     } else {
       warn("QC report " + fileNameOf(path), created.reason());
@@ -308,6 +310,7 @@ void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string
     return;
   }
   reportPath_ = path;
+  reportPages_ = std::move(pages);
   host::setStringParameter("PPIReportFile", path.c_str());
 }
 

@@ -78,8 +78,10 @@ class RunRecorder {
   // `stoppedAt`: 0 when the run completed, else the subject (from 1) that stopped it.
   // `notListed`: the subjects whose design has an error.
   void finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed = {});
-  // The report finishRun wrote; empty when none was.
+  // The report finishRun wrote (its summary page); empty when none was.
   const std::string& reportPath() const { return reportPath_; }
+  // The subject pages of that report that were written.
+  const std::vector<std::string>& reportPages() const { return reportPages_; }
 
  private:
   void writeRecord(const std::string& designPath, const DesignStats& stats,
@@ -108,6 +110,7 @@ class RunRecorder {
   std::vector<float> neural_, reconvolved_;
   std::string firstSaved_;
   std::string reportPath_;
+  std::vector<std::string> reportPages_;
 
   std::vector<SubjectReport> subjects_;
 };

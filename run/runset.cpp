@@ -246,7 +246,8 @@ bool RunSet::resultsFolder(std::string& folder) const {
   return true;
 }
 
-std::string RunSet::writeManifest(RunManifestInput input, const std::string& reportPath) {
+std::string RunSet::writeManifest(RunManifestInput input, const std::string& reportPath,
+                                  const std::vector<std::string>& reportPages) {
   std::string folder;
   if (!resultsFolder(folder)) return {};
   std::vector<ManifestFile> files;
@@ -255,7 +256,10 @@ std::string RunSet::writeManifest(RunManifestInput input, const std::string& rep
     const std::string record = recordPathFor(file.path);
     if (isRegularFile(record)) files.push_back({"record", file.subject, record, 0});
   }
-  if (!reportPath.empty()) files.push_back({"report", 0, reportPath, 0});
+  if (!reportPath.empty()) {
+    files.push_back({"report", 0, reportPath, 0});
+    for (const std::string& page : reportPages) files.push_back({"report page", 0, page, 0});
+  }
   for (ManifestFile& file : files) {
     std::string bytes;
     if (readFileBytes(file.path, bytes).ok()) file.checksum = checksum64(bytes.data(), bytes.size());

@@ -85,7 +85,8 @@ class RunSet {
   // the settings noted (`input`'s when none were).
   // Returns its path ("" when there is no folder or it could not be written,
   // which is a warning in the report).
-  std::string writeManifest(RunManifestInput input, const std::string& reportPath);
+  std::string writeManifest(RunManifestInput input, const std::string& reportPath,
+                            const std::vector<std::string>& reportPages = {});
 
   // Removes the locks this run holds.
   void release();

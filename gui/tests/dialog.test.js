@@ -304,6 +304,8 @@ test('lists in parts: 1,000 subjects shown and written to the multi-study file, 
       host.strings.mdmFileName = '/data/group/Multistudy_PPI.mdm';
       publishInParts(host, 'SDMFileList', sdmPaths);
       host.ints.nr_subs = count;
+      host.strings.PPIRunManifest = '/data/group/PPI_run.json';
+      host.disk['/data/group/PPI_run.json'] = JSON.stringify({ completed: true, listed: sdmPaths });
       return true;
     }
   };

@@ -79,7 +79,7 @@ TEST(RunRecords, RecordsAndReportAreAdditiveAndTheirFailuresNeverFailTheRun) {
        all,
        {"subject-0002.html"},
        1,
-       "Plugin> QC report PPI_report.html: 1 subject pages not written (could not write "},
+       "Plugin> QC report PPI_report.html: 1 subject page not written (could not write "},
       {"the folder of pages cannot be created",
        0,
        {Operation::folderMake, 1, false},
@@ -225,9 +225,10 @@ TEST(RunChecks, FindingsReachTheDialogTheRecordAndTheReportAndErrorsAreNotListed
 }
 
 
-// A rerun never writes into an earlier report: the summary and its folder of
-// pages take the first name free of both, so no page of another run sits in
-// the folder the summary links to, and nothing earlier is touched.
+// A rerun never writes into an earlier report: an earlier summary is set
+// aside with the earlier run's group files, its folder of pages stays where
+// that summary links to, and this run's summary and pages take the first name
+// free of both; no page of another run sits in the folder this run links to.
 TEST(RunRecords, EachRunsReportHasAFolderOfItsOwnPages) {
   namespace fs = std::filesystem;
   const struct {
@@ -235,16 +236,17 @@ TEST(RunRecords, EachRunsReportHasAFolderOfItsOwnPages) {
     std::vector<std::string> folders;  // there before the run
     std::vector<std::string> files;
     const char* stem;                  // the run's report
+    bool summarySetAside;              // the earlier "PPI_report.html"
   } rows[] = {
-      {"nothing there", {}, {}, "PPI_report"},
+      {"nothing there", {}, {}, "PPI_report", false},
       {"an earlier report", {"PPI_report"}, {"PPI_report.html", "PPI_report/subject-0001.html",
                                              "PPI_report/subject-0002.html",
                                              "PPI_report/subject-0003.html"},
-       "PPI_report_2"},
+       "PPI_report_2", true},
       // The summary deleted, its pages left: they are not this run's.
       {"an earlier folder of pages alone", {"PPI_report"},
-       {"PPI_report/subject-0001.html", "PPI_report/subject-0003.html"}, "PPI_report_2"},
-      {"a summary alone", {}, {"PPI_report.html"}, "PPI_report_2"},
+       {"PPI_report/subject-0001.html", "PPI_report/subject-0003.html"}, "PPI_report_2", false},
+      {"a summary alone", {}, {"PPI_report.html"}, "PPI_report", true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -261,7 +263,20 @@ TEST(RunRecords, EachRunsReportHasAFolderOfItsOwnPages) {
     }
     std::sort(pages.begin(), pages.end());
     EXPECT_EQ(pages, (std::vector<std::string>{"subject-0001.html", "subject-0002.html"}));
-    for (const std::string& file : row.files) EXPECT_EQ(testsupport::readFile(file), "earlier");
+    std::size_t setAside = 0;
+    for (const auto& entry : fs::directory_iterator(".")) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("PPI_report_before_", 0) == 0) {
+        EXPECT_EQ(testsupport::readFile(name), "earlier");
+        ++setAside;
+      }
+    }
+    EXPECT_EQ(setAside, row.summarySetAside ? 1u : 0u);
+    for (const std::string& file : row.files) {
+      if (file != "PPI_report.html") {
+        EXPECT_EQ(testsupport::readFile(file), "earlier");
+      }
+    }
     const std::string page = testsupport::readFile(stem + "/subject-0002.html");
     EXPECT_NE(page.find("<a href=\"../" + stem + ".html#row-2\">Run summary</a>"),
               std::string::npos);

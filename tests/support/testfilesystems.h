@@ -96,6 +96,7 @@ class FaultyFileSystem : public FileSystem {
   std::uint64_t linkCount(const std::string& path) override { return inner_.linkCount(path); }
   bool sameFile(const std::string& a, const std::string& b) override {
     return inner_.sameFile(a, b);
+  }
   IoStatus listFolder(const std::string& folder, std::vector<std::string>& names) override {
     return inner_.listFolder(folder, names);
   }
