@@ -327,6 +327,23 @@ Subject simulate(std::mt19937_64& random, const Paradigm& paradigm, double inter
   return s;
 }
 
+// The seed's voxels as a float time course linked to `protocol`.
+standin::TimeCourse seedTimeCourse(const Subject& s, const std::string& protocol) {
+  standin::TimeCourse tc;
+  tc.nrOfVolumes = kVolumes;
+  tc.xEnd = kSeedVoxels;
+  tc.yEnd = 1;
+  tc.zEnd = 1;
+  tc.dataType = 2;
+  tc.repetitionTimeMs = kTr * 1000.0;
+  tc.linkedProtocol = protocol;
+  for (const auto& voxel : s.seedVoxels) {
+    for (double v : voxel) tc.floatSamples.push_back(static_cast<float>(v));
+  }
+  return tc;
+}
+
+
 // --- the plug-in against the host model ------------------------------------
 
 void placeholder() {}
@@ -366,17 +383,7 @@ bool runPlugin(const Subject& s, const OptionSet& options, Design& design, int a
   if (!ppi::host::bindHostTable(&resolve, &exports) || !ppi::plugin::startWithBoundHost()) {
     return false;
   }
-  standin::TimeCourse tc;
-  tc.nrOfVolumes = kVolumes;
-  tc.xEnd = kSeedVoxels;
-  tc.yEnd = 1;
-  tc.zEnd = 1;
-  tc.dataType = 2;
-  tc.repetitionTimeMs = kTr * 1000.0;
-  tc.linkedProtocol = "/sim/run.prt";
-  for (const auto& voxel : s.seedVoxels) {
-    for (double v : voxel) tc.floatSamples.push_back(static_cast<float>(v));
-  }
+  const standin::TimeCourse tc = seedTimeCourse(s, "/sim/run.prt");
   model.timeCourses["/sim/run.vtc"] = tc;
   model.protocols["/sim/run.prt"] = s.protocol;
   standin::Region seed{"Seed", {}};
@@ -758,17 +765,7 @@ int writeNullStudy(const std::string& folder, int subjects) {
   for (int i = 0; i < subjects; ++i) {
     const Subject s = simulate(random, Paradigm{true, 1.0, kNullSeedNoise}, 0.0, h);
     const std::string id = studySubjectId(i);
-    standin::TimeCourse tc;
-    tc.nrOfVolumes = kVolumes;
-    tc.xEnd = kSeedVoxels;
-    tc.yEnd = 1;
-    tc.zEnd = 1;
-    tc.dataType = 2;
-    tc.repetitionTimeMs = kTr * 1000.0;
-    tc.linkedProtocol = "./" + id + ".prt";
-    for (const auto& voxel : s.seedVoxels) {
-      for (double v : voxel) tc.floatSamples.push_back(static_cast<float>(v));
-    }
+    const standin::TimeCourse tc = seedTimeCourse(s, "./" + id + ".prt");
     std::ofstream null(folder + "/" + id + "_null.txt");
     null.precision(17);
     for (double v : s.null) null << v << "\n";
