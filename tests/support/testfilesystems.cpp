@@ -9,7 +9,6 @@ namespace {
 // Messages the memory file system gives, as POSIX systems word them.
 constexpr const char* kNoSuchFile = "No such file or directory";
 constexpr const char* kIsAFolder = "Is a directory";
-constexpr const char* kFileExists = "File exists";
 constexpr const char* kNotAFolder = "Not a directory";
 constexpr const char* kNoPermission = "Permission denied";
 constexpr const char* kNotOpen = "Bad file descriptor";
