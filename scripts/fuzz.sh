@@ -15,7 +15,7 @@ build_dir=${PPI_FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPPI_FUZZ=ON -DPPI_WERROR=${PPI_WERROR:-ON} -DPPI_BUILD_TESTS=OFF \
   -DPPI_BUILD_BENCHMARKS=OFF -DPPI_BUILD_STANDIN=OFF >/dev/null
-targets=(listfile sdmtext mocosdm mocomerge)
+targets=(listfile listparts sdmtext mocosdm mocomerge runmanifest)
 cmake --build "$build_dir" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 for target in "${targets[@]}"; do
