@@ -232,9 +232,17 @@ class WindowsFileSystem : public FileSystem {
     const bool reading = mode == OpenMode::read;
     const DWORD access = reading ? GENERIC_READ : GENERIC_WRITE;
     const DWORD sharing = reading ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-    const DWORD disposition = reading ? OPEN_EXISTING : OPEN_ALWAYS;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    IoStatus opened = retryWhileHeld(
+    // A missing file is created as a new one, never at the end of a dangling
+    // link (a link has attributes of its own, so it is not missing); one made
+    // meanwhile by another is opened after all, and a link that leads nowhere
+    // then fails to open.
+    if (!reading && attributes == INVALID_FILE_ATTRIBUTES) {
+      handle = CreateFileW(name.c_str(), access, sharing, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    }
+    const DWORD disposition = OPEN_EXISTING;
+    IoStatus opened = handle != INVALID_HANDLE_VALUE ? IoStatus{} : retryWhileHeld(
         [&] {
           handle = CreateFileW(name.c_str(), access, sharing, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr);

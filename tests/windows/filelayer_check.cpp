@@ -114,6 +114,9 @@ void checkLongPaths(const std::string& folder) {
     result = ppi::removeRegularFile(path);
     check(result.ok() && ppi::pathKind(path) == ppi::PathKind::missing, "it is removed",
           detail + " " + result.reason());
+    result = ppi::appendToFile(path, "new\n", ppi::TextMode::text);
+    check(result.ok() && contentOf(path) == "new\r\n", "appending to a missing file creates it",
+          detail + " " + result.reason());
     DeleteFileW(longForm(path).c_str());
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
       RemoveDirectoryW(longForm(*it).c_str());
