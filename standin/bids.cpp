@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "standin/textutil.h"
+
 namespace standin {
 
 const char* const kMotionEstimateNames[6] = {
@@ -16,17 +18,6 @@ const char* const kMotionEstimateNames[6] = {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-bool fail(std::string* error, const std::string& why) {
-  if (error != nullptr) *error = why;
-  return false;
-}
-
-template <typename T>
-std::optional<T> failed(std::string* error, const std::string& why) {
-  fail(error, why);
-  return std::nullopt;
-}
 
 std::string number(double value) {
   std::ostringstream out;

@@ -20,17 +20,6 @@ constexpr const char* kRegionsMagic = "TYNK-REGIONS";
 constexpr int kFormatVersion = 1;
 constexpr int kHeaderLineLimit = 64;  // a time-course header is a handful of lines
 
-bool fail(std::string* error, const std::string& why) {
-  if (error != nullptr) *error = why;
-  return false;
-}
-
-template <typename T>
-std::optional<T> failed(std::string* error, const std::string& why) {
-  fail(error, why);
-  return std::nullopt;
-}
-
 bool parseDouble(const std::string& text, double& value) {
   const char* end = text.data() + text.size();
   auto result = std::from_chars(text.data(), end, value);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <sstream>
 
+#include "standin/textutil.h"
+
 #if STANDIN_HAVE_NIFTI
 #include <nifti2_io.h>
 
@@ -18,17 +20,6 @@ namespace {
 
 bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-bool fail(std::string* error, const std::string& why) {
-  if (error != nullptr) *error = why;
-  return false;
-}
-
-template <typename T>
-std::optional<T> failed(std::string* error, const std::string& why) {
-  fail(error, why);
-  return std::nullopt;
 }
 
 }  // namespace
