@@ -78,6 +78,14 @@ void logLineLimited(std::size_t limit, const char* format, ...) {
   va_end(arguments);
 }
 
+Failure logFailure(const char* prefix, const char* format, ...) {
+  std::va_list arguments;
+  va_start(arguments, format);
+  Failure failure = HostLog().failedV(prefix, format, arguments);
+  va_end(arguments);
+  return failure;
+}
+
 void messageBox(const char* text) { PPI_HOST(nkMessageBox)(text); }
 
 bool askYesNo(const char* text) { return PPI_HOST(nkYesNoMessageBox)(text) != 0; }

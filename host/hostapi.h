@@ -45,6 +45,10 @@ void logText(const char* text);
 void logLine(const char* format, ...) PPI_PRINTF_FORMAT(1, 2);
 // Formats a log line of at most `limit` characters (cut at the end).
 void logLineLimited(std::size_t limit, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
+// A step's failure: logs `prefix` and the formatted reason as one line (at
+// most kMessageLimit characters, cut at the end) and returns the reason
+// without the prefix, for the caller to place in the report.
+Failure logFailure(const char* prefix, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
 void messageBox(const char* text);
 // While set, every log line also goes to `tap` (nullptr: none). The command
 // frame sets it for a command's duration, so the command's report learns the

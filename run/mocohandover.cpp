@@ -134,7 +134,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   if (!savedPath.assign(merge.mergedPath)) {
     // Not reached while the check above holds; never let a file stand that
     // the run cannot name.
-    removeRegularFile(merge.mergedPath);
+    static_cast<void>(removeRegularFile(merge.mergedPath));  // best effort: the run stops anyway
     host::logText(kNotAdded);
     return false;
   }

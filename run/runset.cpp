@@ -95,7 +95,7 @@ void RunSet::release() {
     std::string text;
     LockHolder holder;
     if (readFileBytes(lock, text).ok() && readLockFile(text, holder) && holder == self_) {
-      removeRegularFile(lock);
+      static_cast<void>(removeRegularFile(lock));  // a lock left behind is taken over as stale
     }
   }
   locks_.clear();
@@ -155,12 +155,12 @@ bool RunSet::takeLock(const std::string& folder, const std::string& path) {
     if (!renameFile(path, stale).ok()) continue;  // someone else moved it: look again
     if (!readFileBytes(stale, moved).ok() || !readLockFile(moved, movedHolder) ||
         !(movedHolder == holder)) {
-      renameFile(stale, path);  // another run's fresh lock: give it back
+      static_cast<void>(renameFile(stale, path));  // another run's fresh lock: give it back
       return refuse("Another run took the " + where + " over while this one started (lock file " +
                         path + ").",
                     "Wait until that run has ended, or choose another results folder.");
     }
-    removeRegularFile(stale);
+    static_cast<void>(removeRegularFile(stale));  // a leftover is named after this process only
     const std::string what = "The run of " + describeHolder(holder) +
                              " ended without removing its lock file " + path +
                              "; this run takes the folder over.";

@@ -76,7 +76,9 @@ bool proposedName(const DefaultNameText& defaultName, const std::vector<PathText
 
 // Removes what the host left at the path when it is a file of this run's that
 // cannot stand for the subject (only a regular file is ever removed).
-void removeSaved(const PathText& path) { removeRegularFile(path.str()); }
+void removeSaved(const PathText& path) {
+  static_cast<void>(removeRegularFile(path.str()));  // best effort: the run stops with its reason
+}
 
 // How far a value read back may lie from the one the plug-in set: the format
 // writes six significant digits at least ("%g"), a fixed-point writer six
