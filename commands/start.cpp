@@ -19,7 +19,6 @@ namespace ppi::commands {
 namespace {
 
 using analysis::kLabelLimit;
-using analysis::MethodOptionsRead;
 using analysis::readMethodOptions;
 using analysis::reportSubjectStopped;
 using analysis::RunOutputs;
@@ -68,23 +67,23 @@ Outcome startRun(RunSettings& settings, std::string& vtcList) {
   settings.mdmMode = host::getIntParameter("saveMDM") != 0;
   settings.motionFlag = host::getIntParameter("addMoCo");
   vtcList = readGuiList("VTCFileList");
-  const MethodOptionsRead method = readMethodOptions();
-  if (!method.ok) {
-    return host::logFailure("Plugin> ", "%s. Prepare PPI Plugin aborted.", method.why.c_str());
+  const Result<analysis::MethodOptions> method = readMethodOptions();
+  if (!method.ok()) {
+    return host::logFailure("Plugin> ", "%s. Prepare PPI Plugin aborted.", method.reason().c_str());
   }
-  settings.method = method.options;
+  settings.method = method.value();
   // Read once per run, like the method options; unset keeps the "baseline" rule.
   settings.modelledConditions =
       analysis::tabSeparatedNames(host::getStringParameter("gPPIConditions"));
   if (settings.motionFlag == 1) {
-    std::string why;
-    if (!confounds::parseMotionModel(host::getIntParameter("moCoModel"),
-                                     host::getStringParameter("censorFD"),
-                                     host::getStringParameter("censorMaxPercent"),
-                                     host::getStringParameter("maxMeanFD"), settings.motionModel,
-                                     why)) {
-      return host::logFailure("Plugin> ", "%s. Prepare PPI Plugin aborted.", why.c_str());
+    const Result<confounds::MotionModel> model = confounds::parseMotionModel(
+        host::getIntParameter("moCoModel"), host::getStringParameter("censorFD"),
+        host::getStringParameter("censorMaxPercent"), host::getStringParameter("maxMeanFD"));
+    if (!model.ok()) {
+      return host::logFailure("Plugin> ", "%s. Prepare PPI Plugin aborted.",
+                              model.reason().c_str());
     }
+    settings.motionModel = model.value();
   }
 
   if (settings.labelFlag) {
