@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,8 @@ struct FailedLineRow {
   std::string logged;  // the one log line
   std::string reason;  // the reason returned
 };
+
+void PrintTo(const FailedLineRow& row, std::ostream* out) { *out << row.name; }
 
 class FailedLine : public testing::TestWithParam<FailedLineRow> {};
 
