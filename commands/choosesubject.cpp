@@ -10,14 +10,14 @@
 namespace ppi::commands {
 namespace {
 
-// Asks for a file to open; false after the log line when the user cancelled or
-// chose a path the plug-in cannot hold.
-bool askForFile(const char* title, const char* filter, const char* what, const char* cancelledLine,
-                PathText& path) {
+// Asks for a file to open; fails after the log line when the user cancelled
+// (`cancelled`, the line's text after "Plugin> ") or chose a path the plug-in
+// cannot hold.
+Outcome askForFile(const char* title, const char* filter, const char* what, const char* cancelled,
+                   PathText& path) {
   std::string chosen;
   if (!host::getOpenFileName(title, ".", filter, chosen)) {
-    host::logText(cancelledLine);
-    return false;
+    return host::logFailure("Plugin> ", "%s", cancelled);
   }
   return acceptPath(chosen, what, path);
 }
@@ -60,33 +60,32 @@ void publishConditionNames(const std::vector<std::string>& names) {
   }
 }
 
-bool acceptPath(const std::string& text, const char* what, PathText& path) {
-  if (path.assign(text)) return true;
+Outcome acceptPath(const std::string& text, const char* what, PathText& path) {
+  if (path.assign(text)) return {};
   const std::size_t nul = text.find('\0');
   if (nul != std::string::npos) {
-    host::logLine("Plugin> %s path holding a NUL character refused: %s", what,
-                  text.substr(0, nul).c_str());
-    return false;
+    return host::logFailure("Plugin> ", "%s path holding a NUL character refused: %s", what,
+                            text.substr(0, nul).c_str());
   }
-  host::logLine("Plugin> %s path longer than %zu characters refused: %s", what, kPathLimit,
-                text.c_str());
-  return false;
+  return host::logFailure("Plugin> ", "%s path longer than %zu characters refused: %s", what,
+                          kPathLimit, text.c_str());
 }
 
-bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcPath,
-                                 model::SubjectRecord& chosen) {
-  if (!fromList && !askForFile("Select a VTC file ", "*.vtc", "VTC",
-                               "Plugin> No VTC file loaded. Please retry.", vtcPath)) {
-    return false;
+Outcome chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcPath,
+                                    model::SubjectRecord& chosen) {
+  if (!fromList) {
+    if (Outcome asked = askForFile("Select a VTC file ", "*.vtc", "VTC",
+                                   "No VTC file loaded. Please retry.", vtcPath);
+        !asked.ok()) {
+      return asked;
+    }
   }
   if (!host::linkVTCToCurrentVMR(vtcPath.c_str())) {
-    host::logText("Plugin> Failed to load VTC file. Please retry.");
-    return false;
+    return host::logFailure("Plugin> ", "Failed to load VTC file. Please retry.");
   }
   model::SubjectRecord subject;
   if (!host::getHeaderOfVTCOfCurrentVMR(subject.header)) {
-    host::logText("Plugin> Trouble with VTC file. Please retry.");
-    return false;
+    return host::logFailure("Plugin> ", "Trouble with VTC file. Please retry.");
   }
   subject.nrOfVolumes = subject.header.nrOfVolumes();
 
@@ -94,27 +93,25 @@ bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcP
   // course comes without one.
   if (subject.header.protocolLinkCount() < 1) {
     PathText protocolPath;
-    if (!askForFile("Select a PRT file ", "*.prt", "PRT",
-                    "Plugin> No PRT file loaded. Please retry.", protocolPath)) {
-      return false;
+    if (Outcome asked = askForFile("Select a PRT file ", "*.prt", "PRT",
+                                   "No PRT file loaded. Please retry.", protocolPath);
+        !asked.ok()) {
+      return asked;
     }
     host::logLine("Plugin> PRT file: %s", protocolPath.c_str());
     if (!host::loadProtocol(protocolPath.c_str())) {
-      host::logText("Plugin> Unable to load PRT file. Please retry.");
-      return false;
+      return host::logFailure("Plugin> ", "Unable to load PRT file. Please retry.");
     }
     subject.protocolPath = protocolPath;
   }
   if (!host::getProtocol(subject.protocol)) {
-    host::logText("Plugin> Trouble with PRT. Please retry.");
-    return false;
+    return host::logFailure("Plugin> ", "Trouble with PRT. Please retry.");
   }
   const int nrOfConditions = subject.protocol.nrOfConditions();
   if (!currentConditionNames(nrOfConditions, subject.conditionNames)) {
-    host::logLine(
-        "Plugin> The protocol of %s does not hand out its condition %d of %d. Please retry.",
+    return host::logFailure(
+        "Plugin> ", "The protocol of %s does not hand out its condition %d of %d. Please retry.",
         vtcPath.c_str(), static_cast<int>(subject.conditionNames.size()) + 1, nrOfConditions);
-    return false;
   }
 
   // From a list, "Load" publishes the last accepted subject's protocol once the
@@ -131,24 +128,25 @@ bool chooseTimeCourseAndProtocol(bool saveWeights, bool fromList, PathText& vtcP
   subject.vtcPath = vtcPath;
   chosen = subject;
   host::logLine("Plugin> Number of volumes in VTC: %i", chosen.nrOfVolumes);
-  return true;
+  return {};
 }
 
-bool chooseVOI(bool fromList, PathText& voiPath, std::string& voiLine, int& chosenVOI,
-               model::SubjectVOIRecord& region) {
+Outcome chooseVOI(bool fromList, PathText& voiPath, std::string& voiLine, int& chosenVOI,
+                  model::SubjectVOIRecord& region) {
   model::SubjectVOIRecord subjectVOI;
   subjectVOI.chosenVOI = -1;
-  if (!fromList && !askForFile("Select a VOI file ", "*.voi", "VOI",
-                               "Plugin> No VOI file loaded. Please retry.", voiPath)) {
-    return false;
+  if (!fromList) {
+    if (Outcome asked = askForFile("Select a VOI file ", "*.voi", "VOI",
+                                   "No VOI file loaded. Please retry.", voiPath);
+        !asked.ok()) {
+      return asked;
+    }
   }
   if (!host::loadVOIs(voiPath.c_str())) {
-    host::logText("Plugin> Could not load VOI file. Please retry.");
-    return false;
+    return host::logFailure("Plugin> ", "Could not load VOI file. Please retry.");
   }
   if (!host::getVOIs(subjectVOI.voiSet)) {
-    host::logText("Plugin> Trouble with VOI. Please retry.");
-    return false;
+    return host::logFailure("Plugin> ", "Trouble with VOI. Please retry.");
   }
 
   const int nrOfVOIs = subjectVOI.voiSet.nrOfVOIs();
@@ -162,8 +160,7 @@ bool chooseVOI(bool fromList, PathText& voiPath, std::string& voiLine, int& chos
   }
   // An answer or a stored index that names no region of the file is no choice.
   if (!isIndexOf(subjectVOI.chosenVOI, nrOfVOIs)) {
-    host::logText("Plugin> No condition selected. Please retry.");
-    return false;
+    return host::logFailure("Plugin> ", "No condition selected. Please retry.");
   }
 
   host::getVOI(subjectVOI.chosenVOI, subjectVOI.voi);
@@ -174,45 +171,47 @@ bool chooseVOI(bool fromList, PathText& voiPath, std::string& voiLine, int& chos
   chosenVOI = subjectVOI.chosenVOI;
   subjectVOI.voiPath = voiPath;
   region = subjectVOI;
-  return true;
+  return {};
 }
 
 // Once the time course is settled: settles the region, then publishes the
 // subject in the GUI lists and adds it to the list. On false neither the list
 // nor any GUI list has changed, and `todo` says what to do about the cause.
-bool completeSubject(model::PluginState& state, bool fromList,
-                     const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI,
-                     std::string& todo) {
+Outcome completeSubject(model::PluginState& state, bool fromList,
+                        const model::SubjectRecord& timeCourse, PathText& voiPath, int& chosenVOI,
+                        std::string& todo) {
   const std::string vtcName = splitPath(timeCourse.vtcPath.view()).fileName;
   model::Subject subject{timeCourse, {}, {}};
   std::string voiLine;
-  if (!chooseVOI(fromList, voiPath, voiLine, chosenVOI, subject.region)) {
+  if (Outcome chosen = chooseVOI(fromList, voiPath, voiLine, chosenVOI, subject.region);
+      !chosen.ok()) {
     todo = fromList ? "Check that the region file exists and holds the region index, or correct "
                       "the line."
                     : "Choose a region file (.voi) and one of its regions, and add the subject "
                       "again.";
-    return false;
+    return chosen;
   }
   if (!fromList && !model::listCanHoldPath(voiPath.view())) {
-    host::logLine("Plugin> A list file cannot hold this path (it holds a tab or a line break): %s",
-                  voiPath.c_str());
     todo = "Rename the region file or its folder and add the subject again.";
-    return false;
+    return host::logFailure(
+        "Plugin> ", "A list file cannot hold this path (it holds a tab or a line break): %s",
+        voiPath.c_str());
   }
   // The lists are extended in step: each is planned before any is set.
   GuiListAppend vtcFileList, vtcFileNameList, voiFileList;
-  if (!vtcFileList.plan("VTCFileList", vtcName) ||
-      !vtcFileNameList.plan("VTCFileNameList", timeCourse.vtcPath.view()) ||
-      !voiFileList.plan("VOIFileList", voiLine)) {
+  Outcome planned = vtcFileList.plan("VTCFileList", vtcName);
+  if (planned.ok()) planned = vtcFileNameList.plan("VTCFileNameList", timeCourse.vtcPath.view());
+  if (planned.ok()) planned = voiFileList.plan("VOIFileList", voiLine);
+  if (!planned.ok()) {
     todo = "Give the region a shorter name in its region file, then add the subject again.";
-    return false;
+    return planned;
   }
   voiFileList.apply();
   host::logLine("Plugin> VTC file: %s", vtcName.c_str());
   vtcFileList.apply();
   vtcFileNameList.apply();
   state.subjects.add(subject);
-  return true;
+  return {};
 }
 
 }  // namespace ppi::commands

@@ -4,14 +4,17 @@
 
 namespace ppi::commands {
 
-bool handleClear(model::PluginState& state, const char* command) {
-  if (!host::requireHostFunctions({host::HostFunction::nkLogText})) return false;
+Outcome handleClear(model::PluginState& state, const char* command) {
+  if (Outcome offered = host::requireHostFunctions({host::HostFunction::nkLogText});
+      !offered.ok()) {
+    return offered;
+  }
   host::logLine("Plugin> Received command: \"%s\".", command);
   state.clearSubjects();
   // The GUI's lists and condition parameters are left as they are.
   state.autosave.mirror(state.subjects, state.report);
   state.report.setSummary("Clear: the subject list is empty");
-  return true;
+  return {};
 }
 
 }  // namespace ppi::commands

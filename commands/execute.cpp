@@ -9,39 +9,26 @@
 namespace ppi::commands {
 namespace {
 
-// Feeds the command's log lines to its report.
-class ReportTap final : public LogSink {
- public:
-  explicit ReportTap(Report& report) : report_(report) {}
-  void text(const char* line) override { report_.noteLogLine(line); }
-
- private:
-  Report& report_;
-};
-
-// Holds the log tap for a command's duration and, at its end, publishes the
-// report in "PPIReport".
+// The command's report, cleared at its start and published in "PPIReport" at
+// its end.
 class CommandReport {
  public:
   CommandReport(Report& report, std::string command)
-      : report_(report), tap_(report), command_(std::move(command)) {
+      : report_(report), command_(std::move(command)) {
     report_.clear();
     // Never leaves an older report showing, also when the command is refused.
     publish("");
-    host::setLogTap(&tap_);
   }
-  ~CommandReport() {
-    host::setLogTap(nullptr);
-    publish(report_.text().c_str());
-  }
+  ~CommandReport() { publish(report_.text().c_str()); }
   CommandReport(const CommandReport&) = delete;
   CommandReport& operator=(const CommandReport&) = delete;
 
   // A handler that stopped without saying why in its report leaves the reason
-  // of its last log line there.
-  bool finish(bool completed) {
+  // it returned there.
+  bool finish(const Outcome& outcome) {
+    const bool completed = outcome.ok();
     if (!completed && report_.count(Report::Kind::error) == 0) {
-      report_.error({}, report_.lastLogLine().empty() ? "stopped" : report_.lastLogLine());
+      report_.error({}, outcome.reason().empty() ? "stopped" : outcome.reason());
     }
     if (report_.summary().empty()) {
       report_.setSummary(command_ + (completed ? ": finished" : ": stopped"));
@@ -57,11 +44,10 @@ class CommandReport {
   }
 
   Report& report_;
-  ReportTap tap_;
   std::string command_;
 };
 
-bool dispatch(model::PluginState& state, const std::string& command) {
+Outcome dispatch(model::PluginState& state, const std::string& command) {
   if (command == "AddSubject") return handleAddSubject(state, command.c_str());
   if (command == "Start") return handleStart(state);
   if (command == "Load") return handleLoad(state, command.c_str());
@@ -70,15 +56,17 @@ bool dispatch(model::PluginState& state, const std::string& command) {
 
   host::logLine("Plugin> Received unknown command: \"%s\".", command.c_str());
   state.report.setSummary(command.substr(0, 64) + ": unknown command; nothing done");
-  return true;
+  return {};
 }
 
 }  // namespace
 
 bool executeCommand(model::PluginState& state) {
   using host::HostFunction;
+  // Without these there is no report to publish: the log line says why.
   if (!host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetStringParameter,
-                                   HostFunction::nkGetCurrentVMR, HostFunction::nkMessageBox})) {
+                                   HostFunction::nkGetCurrentVMR, HostFunction::nkMessageBox})
+           .ok()) {
     return false;
   }
   // A text longer than the command name's limit names no command; it is kept
@@ -93,7 +81,7 @@ bool executeCommand(model::PluginState& state) {
         "is selected.");
     state.report.setSummary(command.substr(0, 64) + ": refused");
     state.report.error({}, "No VMR is open.", "Open a VMR, select its window and retry.");
-    return report.finish(false);
+    return report.finish(Outcome::failure("No VMR is open."));
   }
   return report.finish(dispatch(state, command));
 }

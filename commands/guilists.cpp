@@ -64,16 +64,16 @@ bool GuiListAppend::planWhole(const char* name, std::string_view list) {
   return true;
 }
 
-bool GuiListAppend::plan(const char* name, std::string_view line) {
+Outcome GuiListAppend::plan(const char* name, std::string_view line) {
   strings_.clear();
   count_ = 0;
   countName_ = listCountName(name);
   if (line.size() > kListLimit) {
-    host::logLine(
-        "Plugin> A line of the GUI list \"%s\" has %zu characters, more than the %zu a list part "
+    return host::logFailure(
+        "Plugin> ",
+        "A line of the GUI list \"%s\" has %zu characters, more than the %zu a list part "
         "holds; subject refused.",
         name, line.size(), kListLimit);
-    return false;
   }
   const int count = host::getIntParameter(countName_.c_str());
   if (count <= 1) {
@@ -83,7 +83,7 @@ bool GuiListAppend::plan(const char* name, std::string_view line) {
       if (!list.empty()) list += '\n';
       list += line;
       strings_.emplace_back(name, std::move(list));
-      return true;
+      return {};
     }
   } else {
     // Only the last part changes, once the parts are the ones the count
@@ -105,7 +105,7 @@ bool GuiListAppend::plan(const char* name, std::string_view line) {
         strings_.emplace_back(listPartName(name, lastIndex + 1), std::string(line));
         count_ = count + 1;
       }
-      return true;
+      return {};
     }
   }
   // The list grows past its one part, or its parts are not the ones the
@@ -114,7 +114,14 @@ bool GuiListAppend::plan(const char* name, std::string_view line) {
   std::string list = readGuiList(name);
   if (!list.empty()) list += '\n';
   list += line;
-  return planWhole(name, list);
+  if (!planWhole(name, list)) {
+    // A line a script left in the list is longer than a part holds.
+    return host::logFailure("Plugin> ",
+                            "A line of the GUI list \"%s\" is longer than the %zu characters a "
+                            "list part holds; subject refused.",
+                            name, kListLimit);
+  }
+  return {};
 }
 
 void GuiListAppend::apply() const {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/outcome.h"
+
 namespace ppi::commands {
 
 // The whole list, joined from its parts.
@@ -27,9 +29,9 @@ bool publishGuiList(const char* name, std::string_view list);
 // its count names is read as readGuiList reads it and published whole.
 class GuiListAppend {
  public:
-  // Reads what the list holds now; false, with a log line, when the line
-  // alone is longer than a part holds.
-  bool plan(const char* name, std::string_view line);
+  // Reads what the list holds now; fails, with a log line, when a line is
+  // longer than a part holds.
+  Outcome plan(const char* name, std::string_view line);
   // The whole list `list` instead; false when a line is longer than a part.
   bool planWhole(const char* name, std::string_view list);
   void apply() const;

@@ -49,15 +49,16 @@ class Refusals {
 
 }  // namespace
 
-bool handleLoad(model::PluginState& state, const char* command) {
-  if (!host::requireHostFunctions(
+Outcome handleLoad(model::PluginState& state, const char* command) {
+  if (Outcome offered = host::requireHostFunctions(
           {HostFunction::nkLogText, HostFunction::nkGetOpenFileName,
            HostFunction::nkLinkVTCToCurrentVMR, HostFunction::nkGetHeaderOfVTCOfCurrentVMR,
            HostFunction::nkLoadProtocol, HostFunction::nkGetProtocol,
            HostFunction::nkGetProtocolCondition, HostFunction::nkSetIntParameter,
            HostFunction::nkGetStringParameter, HostFunction::nkSetStringParameter,
-           HostFunction::nkLoadVOIs, HostFunction::nkGetVOIs, HostFunction::nkGetVOI})) {
-    return false;
+           HostFunction::nkLoadVOIs, HostFunction::nkGetVOIs, HostFunction::nkGetVOI});
+      !offered.ok()) {
+    return offered;
   }
   host::logLine("Plugin> Received command: \"%s\".", command);
   // A cancelled "Load" leaves an empty list too.
@@ -66,15 +67,15 @@ bool handleLoad(model::PluginState& state, const char* command) {
   std::string chosen;
   PathText listPath;
   if (!host::getOpenFileName("Select a PPI file ", ".", "*.ppi", chosen)) {
-    host::logText("Plugin> No PPI file loaded. Please retry.");
+    const Failure cancelled = host::logFailure("Plugin> ", "No PPI file loaded. Please retry.");
     state.autosave.mirror(state.subjects, state.report);
     state.report.setSummary("Load: no list file chosen; the subject list is empty");
-    return false;
+    return cancelled;
   }
-  if (!acceptPath(chosen, "PPI", listPath)) {
+  if (Outcome accepted = acceptPath(chosen, "PPI", listPath); !accepted.ok()) {
     state.autosave.mirror(state.subjects, state.report);
     state.report.setSummary("Load: list file refused; the subject list is empty");
-    return false;
+    return accepted;
   }
   const std::string listName = fileNameOf(listPath.view());
 
@@ -89,7 +90,7 @@ bool handleLoad(model::PluginState& state, const char* command) {
     state.report.setSummary("Load: 0 subjects loaded from " + listName);
     state.report.error(listName, "cannot be opened or holds no subject line.",
                        "Choose a list file saved by the plug-in's Save.");
-    return true;
+    return {};
   }
 
   std::vector<std::string> conditionNames;
@@ -122,22 +123,28 @@ bool handleLoad(model::PluginState& state, const char* command) {
     }
     PathText vtcPath, voiPath, motionPath;
     model::SubjectRecord timeCourse;
-    if (!acceptPath(line.vtcPath, "VTC", vtcPath) || !acceptPath(line.voiPath, "VOI", voiPath) ||
-        (!line.motionPath.empty() && !acceptPath(line.motionPath, "motion-estimates", motionPath))) {
-      refusals.add(line.lineNumber, where, state.report.lastLogLine(), "Shorten the path.");
+    Outcome paths = acceptPath(line.vtcPath, "VTC", vtcPath);
+    if (paths.ok()) paths = acceptPath(line.voiPath, "VOI", voiPath);
+    if (paths.ok() && !line.motionPath.empty()) {
+      paths = acceptPath(line.motionPath, "motion-estimates", motionPath);
+    }
+    if (!paths.ok()) {
+      refusals.add(line.lineNumber, where, paths.reason(), "Shorten the path.");
       continue;
     }
-    if (!chooseTimeCourseAndProtocol(state.saveWeights, true, vtcPath, timeCourse)) {
-      refusals.add(line.lineNumber, where + " (" + line.vtcPath + ")", state.report.lastLogLine(),
+    if (Outcome chosen = chooseTimeCourseAndProtocol(state.saveWeights, true, vtcPath, timeCourse);
+        !chosen.ok()) {
+      refusals.add(line.lineNumber, where + " (" + line.vtcPath + ")", chosen.reason(),
                    "Check that the time course exists and has a protocol, or correct the "
                    "line.");
       continue;
     }
     std::string todo;
-    if (!completeSubject(state, true, timeCourse, voiPath, chosenVOI, todo)) {
+    if (Outcome completed = completeSubject(state, true, timeCourse, voiPath, chosenVOI, todo);
+        !completed.ok()) {
       refusals.add(line.lineNumber,
                    where + " (" + line.voiPath + ", region " + std::to_string(chosenVOI) + ")",
-                   state.report.lastLogLine(), todo);
+                   completed.reason(), todo);
       continue;
     }
     // The line's motion-estimates file stays with the subject: a run merges
@@ -165,7 +172,7 @@ bool handleLoad(model::PluginState& state, const char* command) {
   }
   state.report.setSummary("Load: " + std::to_string(state.subjects.size()) + " of " +
                           counted(lines.size(), "subject") + " loaded from " + listName);
-  return true;
+  return {};
 }
 
 }  // namespace ppi::commands

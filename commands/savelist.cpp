@@ -14,21 +14,24 @@ using host::HostFunction;
 
 }  // namespace
 
-bool handleSave(model::PluginState& state, const char*) {
-  if (!host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetSaveFileName})) {
-    return false;
+Outcome handleSave(model::PluginState& state, const char*) {
+  if (Outcome offered =
+          host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetSaveFileName});
+      !offered.ok()) {
+    return offered;
   }
   std::string chosen;
   PathText target;
   if (!host::getSaveFileName("Choose a filename to save the ppi list(.*ppi)", ".", "*.ppi",
                              chosen)) {
-    host::logText("PPI Plugin> Could not save file. Please retry.");
+    const Failure cancelled =
+        host::logFailure("PPI Plugin> ", "Could not save file. Please retry.");
     state.report.setSummary("Save: no file chosen; nothing saved");
-    return false;
+    return cancelled;
   }
-  if (!acceptPath(chosen, "PPI", target)) {
+  if (Outcome accepted = acceptPath(chosen, "PPI", target); !accepted.ok()) {
     state.report.setSummary("Save: nothing saved");
-    return false;
+    return accepted;
   }
   const std::string targetName = fileNameOf(target.view());
   const std::string saved =
@@ -43,32 +46,33 @@ bool handleSave(model::PluginState& state, const char*) {
   if (ownList) {
     lines = state.subjects.listText();
   } else if (!state.autosave.recoveredText(lines)) {
-    host::logLine("PPI Plugin> Could not read %s; the list was not saved.",
-                  model::kAutosaveFileName);
+    const Failure unread = host::logFailure(
+        "PPI Plugin> ", "Could not read %s; the list was not saved.", model::kAutosaveFileName);
     state.report.setSummary("Save: nothing saved");
-    return false;
+    return unread;
   }
   if (sameFile(target.str(), model::kAutosaveFileName)) {
     // It holds the list, now for certain, unless the write fails (reported).
     if (ownList && !state.autosave.mirror(state.subjects, state.report)) {
       state.report.setSummary("Save: nothing saved");
-      return false;
+      return Outcome::failure("the list could not be written");  // the report names the file
     }
     state.report.setSummary(ownList ? saved : "Save: the autosave list is kept as it is");
-    return true;
+    return {};
   }
   // The list is written as text; an earlier session's file is copied byte for byte.
   if (!(ownList ? model::writeListFile(target.str(), lines)
                 : model::writeWholeFile(target.str(), lines))) {
-    host::logLine("PPI Plugin> Could not write %s. Please retry.", target.c_str());
+    const Failure unwritten =
+        host::logFailure("PPI Plugin> ", "Could not write %s. Please retry.", target.c_str());
     state.report.setSummary("Save: nothing saved");
     state.report.error(target.str(), "cannot be written.",
                        "Choose a folder you may write to, or free some disk space.");
-    return false;
+    return unwritten;
   }
   state.report.setSummary(ownList ? saved
                                   : "Save: the list of an earlier session copied to " + targetName);
-  return true;
+  return {};
 }
 
 }  // namespace ppi::commands

@@ -19,7 +19,6 @@ namespace ppi::commands {
 namespace {
 
 using analysis::kLabelLimit;
-using analysis::MethodOptionsRead;
 using analysis::readMethodOptions;
 using analysis::reportSubjectStopped;
 using analysis::RunOutputs;
@@ -30,7 +29,7 @@ using analysis::runSubject;
 using analysis::summarizeRun;
 using host::HostFunction;
 
-bool requireRunFunctions() {
+Outcome requireRunFunctions() {
   return host::requireHostFunctions({
       HostFunction::nkLogText,
       HostFunction::nkGetIntParameter,
@@ -62,42 +61,40 @@ bool requireRunFunctions() {
 }
 
 // Settings and run-wide questions, up to and including "mdmFileName".
-bool startRun(RunSettings& settings, std::string& vtcList) {
+Outcome startRun(RunSettings& settings, std::string& vtcList) {
   settings.labelFlag = host::getIntParameter("changePredName") != 0;
   settings.zFlag = host::getIntParameter("zMC");
   settings.mdmMode = host::getIntParameter("saveMDM") != 0;
   settings.motionFlag = host::getIntParameter("addMoCo");
   vtcList = readGuiList("VTCFileList");
-  const MethodOptionsRead method = readMethodOptions();
-  if (!method.ok) {
-    host::logLine("Plugin> %s. Prepare PPI Plugin aborted.", method.why.c_str());
-    return false;
+  const Result<analysis::MethodOptions> method = readMethodOptions();
+  if (!method.ok()) {
+    return host::logFailure("Plugin> ", "%s. Prepare PPI Plugin aborted.", method.reason().c_str());
   }
-  settings.method = method.options;
+  settings.method = method.value();
   // Read once per run, like the method options; unset keeps the "baseline" rule.
   settings.modelledConditions =
       analysis::tabSeparatedNames(host::getStringParameter("gPPIConditions"));
   if (settings.motionFlag == 1) {
-    std::string why;
-    if (!confounds::parseMotionModel(host::getIntParameter("moCoModel"),
-                                     host::getStringParameter("censorFD"),
-                                     host::getStringParameter("censorMaxPercent"),
-                                     host::getStringParameter("maxMeanFD"), settings.motionModel,
-                                     why)) {
-      host::logLine("Plugin> %s. Prepare PPI Plugin aborted.", why.c_str());
-      return false;
+    const Result<confounds::MotionModel> model = confounds::parseMotionModel(
+        host::getIntParameter("moCoModel"), host::getStringParameter("censorFD"),
+        host::getStringParameter("censorMaxPercent"), host::getStringParameter("maxMeanFD"));
+    if (!model.ok()) {
+      return host::logFailure("Plugin> ", "%s. Prepare PPI Plugin aborted.",
+                              model.reason().c_str());
     }
+    settings.motionModel = model.value();
   }
 
   if (settings.labelFlag) {
     settings.labelText =
         host::getTextInput("Please specify a string to be added to the predictor name.", "");
     if (settings.labelText.size() > kLabelLimit) {
-      host::logLine(
-          "Plugin> The label text has %zu characters, more than the %zu that predictor names "
+      return host::logFailure(
+          "Plugin> ",
+          "The label text has %zu characters, more than the %zu that predictor names "
           "allow. Prepare PPI Plugin aborted.",
           settings.labelText.size(), kLabelLimit);
-      return false;
     }
   }
 
@@ -105,29 +102,29 @@ bool startRun(RunSettings& settings, std::string& vtcList) {
     std::string chosen;
     if (!host::getSaveFileName("Select a location to store the multistudy file (.*MDM) ",
                                "Multistudy_PPI", "*.mdm", chosen)) {
-      host::logText("PPI Plugin> No SDM file name selected. Prepare PPI Plugin aborted.");
-      return false;
+      return host::logFailure("PPI Plugin> ",
+                              "No SDM file name selected. Prepare PPI Plugin aborted.");
     }
     if (!settings.mdmPath.assign(chosen)) {
-      host::logLine(
-          "Plugin> The multi-study path %s is longer than %zu characters. Prepare PPI Plugin "
+      return host::logFailure(
+          "Plugin> ",
+          "The multi-study path %s is longer than %zu characters. Prepare PPI Plugin "
           "aborted.",
           chosen.c_str(), kPathLimit);
-      return false;
     }
   }
   host::setStringParameter("mdmFileName", settings.mdmPath.c_str());
-  return true;
+  return {};
 }
 
 // The GUI's list must name one time course per subject of the list.
 // The dialog learns which of the two it was: no subject, or lists out of step.
-bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& subjects,
-                         Report& report) {
+Outcome listMatchesSubjects(const std::string& vtcList, const model::SubjectList& subjects,
+                            Report& report) {
   const std::size_t entries = countListEntries(vtcList);
   if (entries == 0 || entries != subjects.size()) {
     host::messageBox("No files selected.");
-    host::logText("Plugin> No files selected, plugin finished.");
+    const Failure failure = host::logFailure("Plugin> ", "No files selected, plugin finished.");
     if (subjects.empty()) {
       report.error({}, "The subject list is empty.",
                    "Add subjects or load a list file, then start.");
@@ -137,23 +134,24 @@ bool listMatchesSubjects(const std::string& vtcList, const model::SubjectList& s
                        counted(subjects.size(), "subject") + ".",
                    "Clear, add or load the subjects again, then start.");
     }
-    return false;
+    return failure;
   }
-  return true;
+  return {};
 }
 
 // "SDMFileList" and "nr_subs", after the last subject.
-bool publishResults(model::PluginState& state) {
+Outcome publishResults(model::PluginState& state) {
   std::string list;
   std::vector<PathText> seen;
   for (const PathText& path : state.savedDesignFiles) {
     // One file standing for two subjects would enter a group analysis twice.
     if (analysis::savedBefore(path, seen)) {
-      host::logLine("Plugin> %s stands for two subjects; \"SDMFileList\" is not published.",
-                    path.c_str());
+      const Failure failure = host::logFailure(
+          "Plugin> ", "%s stands for two subjects; \"SDMFileList\" is not published.",
+          path.c_str());
       state.report.error(path.str(), "stands for two subjects of the run.",
                          "Save each subject's design matrix under a name of its own.");
-      return false;
+      return failure;
     }
     seen.push_back(path);
     if (!list.empty()) list += '\n';
@@ -161,25 +159,25 @@ bool publishResults(model::PluginState& state) {
   }
   // Paths are far shorter than a part, so the list is always published.
   if (!publishGuiList("SDMFileList", list)) {
-    host::logLine(
-        "Plugin> A saved design matrix's path is longer than the %zu characters of a part of "
+    return host::logFailure(
+        "Plugin> ",
+        "A saved design matrix's path is longer than the %zu characters of a part of "
         "\"SDMFileList\"; the list is not published.",
         kListLimit);
-    return false;
   }
   host::setIntParameter("nr_subs", state.subjectCount());
-  return true;
+  return {};
 }
 
 // The run's end, completed or stopped: the report, then the manifest that
 // lists it, then the locks go. `completed`: every subject processed and the
-// list published.
+// list published; `stopReason`: why subject `stoppedAt` stopped the run.
 void finishRun(model::PluginState& state, const RunSettings& settings, RunRecorder& records,
-               RunSet& set, std::size_t stoppedAt,
-               const std::vector<std::string>& notListed, bool completed) {
+               RunSet& set, std::size_t stoppedAt, const std::vector<std::string>& notListed,
+               bool completed, const std::string& stopReason = {}) {
   std::string folder;
-  const bool aside = !set.resultsFolder(folder) || set.setAsideEarlierRun(folder);
-  records.finishRun(stoppedAt, notListed);
+  const bool aside = !set.resultsFolder(folder) || set.setAsideEarlierRun(folder).ok();
+  records.finishRun(stoppedAt, notListed, stopReason);
   std::string manifest;
   if (aside) {
     analysis::RunManifestInput input;
@@ -201,23 +199,27 @@ void finishRun(model::PluginState& state, const RunSettings& settings, RunRecord
 
 }  // namespace
 
-bool handleStart(model::PluginState& state) {
-  if (!requireRunFunctions()) return false;
+Outcome handleStart(model::PluginState& state) {
+  if (Outcome offered = requireRunFunctions(); !offered.ok()) return offered;
 
   RunSettings settings;
   std::string vtcList;
-  if (!startRun(settings, vtcList) || !listMatchesSubjects(vtcList, state.subjects, state.report)) {
+  Outcome started = startRun(settings, vtcList);
+  if (started.ok()) started = listMatchesSubjects(vtcList, state.subjects, state.report);
+  if (!started.ok()) {
     summarizeRun(state, 0);
-    return false;
+    return started;
   }
 
   const std::size_t count = state.subjects.size();
   // One run at a time in a results folder: in multi-study mode the folder is
   // known now; in dialog mode each folder is taken as its first design is saved.
   RunSet set(state.report, static_cast<std::int64_t>(std::time(nullptr)), settings.mdmPath.str());
-  if (settings.mdmMode && !set.holdFolder(analysis::folderOf(settings.mdmPath.view()))) {
-    summarizeRun(state, 0);
-    return false;
+  if (settings.mdmMode) {
+    if (Outcome held = set.holdFolder(analysis::folderOf(settings.mdmPath.view())); !held.ok()) {
+      summarizeRun(state, 0);
+      return held;
+    }
   }
   if (count > 1) {
     MessageText question;
@@ -225,10 +227,10 @@ bool handleStart(model::PluginState& state) {
         "Multiple files detected (%d). Preparations will be run for each file. Continue?",
         state.subjectCount());
     if (!host::askYesNo(question.c_str())) {
-      host::logText("Plugin> Prepare PPI Plugin aborted");
+      const Failure cancelled = host::logFailure("Plugin> ", "Prepare PPI Plugin aborted");
       summarizeRun(state, 0);
       state.report.note({}, "The run was cancelled at the question.");
-      return false;
+      return cancelled;
     }
   }
   host::logLine("Plugin> %i files found in list.\n", static_cast<int>(count));
@@ -241,25 +243,28 @@ bool handleStart(model::PluginState& state) {
   std::vector<std::string> notListed;
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t errorsBefore = state.report.count(Report::Kind::error);
-    const analysis::SubjectOutcome outcome = runSubject(state.subjects[i], i + 1, settings, outputs);
-    if (outcome == analysis::SubjectOutcome::stopped) {
-      reportSubjectStopped(state, i + 1, errorsBefore);
-      finishRun(state, settings, records, set, i + 1, notListed, false);
+    const Result<analysis::SubjectOutcome> outcome =
+        runSubject(state.subjects[i], i + 1, settings, outputs);
+    if (!outcome.ok()) {
+      reportSubjectStopped(state, i + 1, errorsBefore, outcome.reason());
+      finishRun(state, settings, records, set, i + 1, notListed, false, outcome.reason());
       summarizeRun(state, state.savedDesignFiles.size() + outputs.savedNotListed, notListed);
-      return false;
+      return outcome.failure();
     }
-    if (outcome == analysis::SubjectOutcome::failed) {
+    if (outcome.value() == analysis::SubjectOutcome::failed) {
       notListed.push_back(analysis::subjectWhere(i + 1, state.subjects[i].timeCourse));
     }
   }
+  Outcome published;
   if (!notListed.empty()) {
-    host::logLine(
-        "Plugin> %zu of %zu subjects have a design with an error; \"SDMFileList\" is not "
-        "published.",
+    published = host::logFailure(
+        "Plugin> ",
+        "%zu of %zu subjects have a design with an error; \"SDMFileList\" is not published.",
         notListed.size(), count);
+  } else {
+    published = publishResults(state);
   }
-  const bool published = notListed.empty() && publishResults(state);
-  finishRun(state, settings, records, set, 0, notListed, published);
+  finishRun(state, settings, records, set, 0, notListed, published.ok());
   summarizeRun(state, state.savedDesignFiles.size() + outputs.savedNotListed, notListed);
   return published;
 }

@@ -57,6 +57,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/outcome.h"
+
 namespace ppi {
 
 enum class TextMode { text, binary };
@@ -181,23 +183,7 @@ constexpr std::string_view kTextLineEnd = "\n";
 std::string widenLineEnds(std::string_view data);
 
 // The outcome of a high-level operation: ok, or one line saying why not.
-class FileResult {
- public:
-  FileResult() = default;  // ok
-  static FileResult failure(std::string reason) {
-    FileResult result;
-    result.failed_ = true;
-    result.reason_ = std::move(reason);
-    return result;
-  }
-  bool ok() const { return !failed_; }
-  // Empty when ok.
-  const std::string& reason() const { return reason_; }
-
- private:
-  bool failed_ = false;
-  std::string reason_;
-};
+using FileResult = Outcome;
 
 // Whether `path` names a temporary file of a replacement (its last component
 // as the replacements name them).

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "common/boundedtext.h"
+#include "common/outcome.h"
 
 namespace ppi {
 
@@ -22,6 +23,13 @@ class LogSink {
   // Formats a line of at most `limit` characters (cut at the end).
   void lineLimited(std::size_t limit, const char* format, ...) PPI_PRINTF_FORMAT(3, 4);
   void lineV(std::size_t limit, const char* format, std::va_list arguments);
+
+  // A step's failure: logs `prefix` and the formatted reason as one line of at
+  // most kMessageLimit characters (cut at the end), and returns that reason
+  // without the prefix, so that the line the log keeps and the reason the
+  // caller reports are one text.
+  Failure failed(const char* prefix, const char* format, ...) PPI_PRINTF_FORMAT(3, 4);
+  Failure failedV(const char* prefix, const char* format, std::va_list arguments);
 };
 
 // Drops every line.

@@ -18,16 +18,9 @@ const char* severityName(Report::Kind kind) {
 
 namespace {
 
-// Log lines carry the plug-in's prefix and may end in blanks or line feeds,
-// neither of which the report needs.
-std::string withoutLogDecoration(std::string line) {
-  for (const char* prefix : {"PPI Plugin> ", "Plugin> "}) {
-    const std::string p(prefix);
-    if (line.compare(0, p.size(), p) == 0) {
-      line.erase(0, p.size());
-      break;
-    }
-  }
+// A problem is one line of the report: trailing blanks and line feeds go,
+// and line breaks inside become spaces.
+std::string asOneLine(std::string line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) {
     line.pop_back();
   }
@@ -41,7 +34,6 @@ std::string withoutLogDecoration(std::string line) {
 void Report::clear() {
   summary_.clear();
   problems_.clear();
-  lastLogLine_.clear();
 }
 
 void Report::add(Kind kind, std::string where, std::string what, std::string todo) {
@@ -49,19 +41,13 @@ void Report::add(Kind kind, std::string where, std::string what, std::string tod
 }
 
 void Report::add(Problem problem) {
-  problem.what = withoutLogDecoration(std::move(problem.what));
+  problem.what = asOneLine(std::move(problem.what));
   problems_.push_back(std::move(problem));
 }
 
 std::size_t Report::count(Kind kind) const {
   return static_cast<std::size_t>(std::count_if(
       problems_.begin(), problems_.end(), [kind](const Problem& p) { return p.kind == kind; }));
-}
-
-void Report::noteLogLine(const char* line) {
-  if (line == nullptr) return;
-  std::string text = withoutLogDecoration(line);
-  if (!text.empty()) lastLogLine_ = std::move(text);
 }
 
 std::string Report::problemLine(const Problem& problem) {

@@ -1,8 +1,8 @@
 // The report of one command, for the dialog: a first line that says what the
 // command did, with numbers, then one line per problem with its kind, where it
 // is (list file and line, subject and time course, protocol, region), what
-// happened and what to do. The log keeps its own lines; the report adds where
-// they happened.
+// happened and what to do. The log keeps its own lines; a step that fails
+// returns its reason (common/outcome.h) and the caller adds where it happened.
 #pragma once
 
 #include <cstddef>
@@ -51,11 +51,6 @@ class Report {
   const std::vector<Problem>& problems() const { return problems_; }
   std::size_t count(Kind kind) const;
 
-  // The plug-in's latest log line of the command: the reason a failing step
-  // gave, which the caller places with what it knows (which subject, which file).
-  void noteLogLine(const char* line);
-  const std::string& lastLogLine() const { return lastLogLine_; }
-
   // The report as the dialog gets it: the first line, then one line per problem
   // ("error: <where>: <what> <todo>"); lines that would pass `limit` characters
   // are replaced by "… N more problems; see the log".
@@ -66,7 +61,6 @@ class Report {
  private:
   std::string summary_;
   std::vector<Problem> problems_;
-  std::string lastLogLine_;
 };
 
 using Finding = Report::Problem;

@@ -36,33 +36,29 @@ std::string motionModelTag(const MotionModel& model) {
   return tag;
 }
 
-bool parseMotionModel(int expansion, std::string_view censorFD, std::string_view maxPercent,
-                      std::string_view maxMeanFD, MotionModel& model, std::string& why) {
+Result<MotionModel> parseMotionModel(int expansion, std::string_view censorFD,
+                                     std::string_view maxPercent, std::string_view maxMeanFD) {
   MotionModel read;
   if (expansion == 0) expansion = 6;
   if (expansion != 6 && expansion != 12 && expansion != 24) {
-    why = "\"moCoModel\" is " + std::to_string(expansion) + "; it must be 6, 12 or 24";
-    return false;
+    return fail("\"moCoModel\" is " + std::to_string(expansion) + "; it must be 6, 12 or 24");
   }
   read.expansion = expansion;
-  auto refuse = [&why](const char* setting, std::string_view text, const char* unit) {
-    why = std::string("\"") + setting + "\" is \"" + std::string(text) +
-          "\"; it must be a number of " + unit + " of at least 0";
-    return false;
+  auto refuse = [](const char* setting, std::string_view text, const char* unit) {
+    return fail(std::string("\"") + setting + "\" is \"" + std::string(text) +
+                "\"; it must be a number of " + unit + " of at least 0");
   };
   if (!parseNumber(censorFD, 0.0, read.censorFD)) return refuse("censorFD", censorFD, "mm");
   double percent = read.maxCensoredShare * 100.0;
   if (!parseNumber(maxPercent, percent, percent) || percent > 100.0) {
-    why = "\"censorMaxPercent\" is \"" + std::string(maxPercent) +
-          "\"; it must be a percentage from 0 to 100";
-    return false;
+    return fail("\"censorMaxPercent\" is \"" + std::string(maxPercent) +
+                "\"; it must be a percentage from 0 to 100");
   }
   read.maxCensoredShare = percent / 100.0;
   if (!parseNumber(maxMeanFD, read.maxMeanFD, read.maxMeanFD)) {
     return refuse("maxMeanFD", maxMeanFD, "mm");
   }
-  model = read;
-  return true;
+  return read;
 }
 
 }  // namespace ppi::confounds

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/outcome.h"
+
 namespace ppi::confounds {
 
 struct MotionModel {
@@ -26,9 +28,9 @@ std::string motionModelTag(const MotionModel& model);
 
 // Reads the model's settings as the dialog gives them: "moCoModel" (0 or 6,
 // 12, 24), "censorFD", "censorMaxPercent" and "maxMeanFD" (texts holding a
-// number; empty for the default). False, with `why` saying which setting and
-// what it holds, when one is not a valid value.
-bool parseMotionModel(int expansion, std::string_view censorFD, std::string_view maxPercent,
-                      std::string_view maxMeanFD, MotionModel& model, std::string& why);
+// number; empty for the default). Fails, saying which setting and what it
+// holds, when one is not a valid value.
+Result<MotionModel> parseMotionModel(int expansion, std::string_view censorFD,
+                                     std::string_view maxPercent, std::string_view maxMeanFD);
 
 }  // namespace ppi::confounds

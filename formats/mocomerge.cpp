@@ -83,26 +83,21 @@ class MergedText {
   bool good_ = true;
 };
 
-// Merges the design's text into the merged file. False after logging why.
-bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moco,
-                 const AddedColumns& added, LogSink& log) {
+// Merges the design's text into the merged file. Fails after logging why.
+Outcome mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moco,
+                    const AddedColumns& added, LogSink& log) {
   sdm::TextReader reader(design);
   sdm::TextBuilder& items = merged.items();
-  auto headerProblem = [&log] {
-    log.text("Unable to read the header of the design matrix.");
-    return false;
+  auto headerProblem = [&log]() -> Outcome {
+    return log.failed("", "Unable to read the header of the design matrix.");
   };
-  auto mergeProblem = [&log] {
-    log.text(kMergeProblem);
-    return false;
-  };
+  auto mergeProblem = [&log]() -> Outcome { return log.failed("", "%s", kMergeProblem); };
 
   std::string key;
   std::int32_t version = 0;
   if (!reader.readHeaderItem(key, version)) return headerProblem();
   if (version > 1) {
-    log.text("Incorrect FileVersion detected.");
-    return false;
+    return log.failed("", "Incorrect FileVersion detected.");
   }
   merged.headerLine(key, version);
   merged.endLine();
@@ -118,16 +113,15 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
   if (!reader.readHeaderItem(key, dataPoints)) return headerProblem();
   merged.headerLine(key, dataPoints);
   if (dataPoints != moco.nrOfDataPoints) {
-    log.text("Number of time points do not match.");
-    return false;
+    return log.failed("", "Number of time points do not match.");
   }
   if (!added.none() && mergedPredictors >= dataPoints) {
-    log.line(
+    return log.failed(
+        "",
         "The merged design would have %lld predictors (%zu of them spikes) for %i volumes: no "
         "volume is left to estimate them.",
         static_cast<long long>(mergedPredictors), added.names.size() - added.continuous,
         dataPoints);
-    return false;
   }
 
   std::int32_t includesConstant = 0;
@@ -162,8 +156,8 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
   if (!reader.rewindAndSkipLines(8) || !reader.readLine(nameLine)) return mergeProblem();
   std::vector<std::string> names = sdm::takeQuotedNames(nameLine);
   if (names.size() != static_cast<std::size_t>(predictors)) {
-    log.text("Specified number of predictors does not match number of predictors read from file.");
-    return false;
+    return log.failed(
+        "", "Specified number of predictors does not match number of predictors read from file.");
   }
   for (std::int32_t p = 0; p < leading; ++p) items.name(names[static_cast<std::size_t>(p)]);
   for (const char* name : kMotionPredictorNames) items.name(name);
@@ -190,14 +184,14 @@ bool mergeDesign(std::string_view design, MergedText& merged, const MoCoSDM& moc
     items.composed(
         motion.text().substr(first, motionEnds[static_cast<std::size_t>(row) + 1] - first));
     if (hasConstant && !items.constant(constant)) {
-      log.line("The constant's value %g in row %i is too large to be written.", constant, row + 1);
-      return false;
+      return log.failed("", "The constant's value %g in row %i is too large to be written.",
+                        constant, row + 1);
     }
     merged.endLine();
     if (!merged.good()) return mergeProblem();
   }
   if (!merged.finish()) return mergeProblem();
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -262,19 +256,12 @@ std::string insertFileSuffix(std::string_view path, std::string_view suffix) {
 
 namespace {
 
-// The caller's log, keeping the latest line: the reason of a merge that stops.
-class KeptLineLog final : public LogSink {
- public:
-  explicit KeptLineLog(LogSink& log) : log_(log) {}
-  void text(const char* line) override {
-    log_.text(line);
-    latest = line;
-  }
-  std::string latest;
-
- private:
-  LogSink& log_;
-};
+// A merge that stops, with the line that said why.
+MoCoMerge failedMerge(MoCoMerge result, Failure failure) {
+  result.complete = false;
+  result.problem = std::move(failure.reason);
+  return result;
+}
 
 MoCoMerge mergeMotion(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
                       LogSink& log, AddedColumns& added);
@@ -283,10 +270,7 @@ MoCoMerge mergeMotion(const std::string& designPath, MoCoSDM& moco, std::int32_t
 
 MoCoMerge addMoCoToSDM(const std::string& designPath, MoCoSDM& moco, std::int32_t zTransform,
                        LogSink& log, AddedColumns added) {
-  KeptLineLog kept(log);
-  MoCoMerge result = mergeMotion(designPath, moco, zTransform, kept, added);
-  if (!result.complete) result.problem = kept.latest;
-  return result;
+  return mergeMotion(designPath, moco, zTransform, log, added);
 }
 
 namespace {
@@ -295,14 +279,17 @@ MoCoMerge mergeMotion(const std::string& designPath, MoCoSDM& moco, std::int32_t
                       LogSink& log, AddedColumns& added) {
   MoCoMerge result;
   if (!wellFormed(moco)) {
-    log.text("The motion estimates were not read whole; they are not merged.");
-    return result;
+    return failedMerge(
+        result, log.failed("", "The motion estimates were not read whole; they are not merged."));
   }
   for (const std::vector<double>& column : added.values) {
     if (column.size() != static_cast<std::size_t>(moco.nrOfDataPoints) ||
         added.values.size() != added.names.size() || added.colours.size() != added.names.size()) {
-      log.text("The added confound columns do not fit the motion estimates; they are not merged.");
-      return result;
+      return failedMerge(
+          result,
+          log.failed(
+              "",
+              "The added confound columns do not fit the motion estimates; they are not merged."));
     }
   }
   // Any failure inside, an exception included, gives one fixed line and what
@@ -322,25 +309,24 @@ MoCoMerge mergeMotion(const std::string& designPath, MoCoSDM& moco, std::int32_t
         designPath, std::string(kMoCoSuffix) + added.tag + (moco.zTransformed ? "_z" : ""));
     log.lineLimited(kNewFileNameLimit, "New filename: %s", result.mergedPath.c_str());
     if (!designRead) {
-      log.text("Unable to open the design matrix file.");
-      return result;
+      return failedMerge(result, log.failed("", "Unable to open the design matrix file."));
     }
     // Written through the file layer: the merged name holds nothing until the
     // whole file is on disk; a merge that stops removes its temporary file.
     ReplacingWriter out;
     if (!out.begin(result.mergedPath, TextMode::text).ok()) {
-      log.text("Unable to open a file for writing.");
-      return result;
+      return failedMerge(result, log.failed("", "Unable to open a file for writing."));
     }
     MergedText merged(out);
-    if (!mergeDesign(designText, merged, moco, added, log)) return result;
+    if (Outcome written = mergeDesign(designText, merged, moco, added, log); !written.ok()) {
+      return failedMerge(result, written.failure());
+    }
     if (!out.commit().ok()) {
-      log.text("Unable to open a file for writing.");
-      return result;
+      return failedMerge(result, log.failed("", "Unable to open a file for writing."));
     }
     result.complete = true;
   } catch (...) {
-    log.text(kMergeProblem);
+    return failedMerge(result, log.failed("", "%s", kMergeProblem));
   }
   return result;
 }

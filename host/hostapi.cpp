@@ -37,14 +37,14 @@ MissingHostFunction::MissingHostFunction(HostFunction missing)
 
 bool hasHostFunction(HostFunction function) { return hostEntry(function) != nullptr; }
 
-bool requireHostFunctions(std::initializer_list<HostFunction> functions) {
+Outcome requireHostFunctions(std::initializer_list<HostFunction> functions) {
   for (HostFunction function : functions) {
     if (!hasHostFunction(function)) {
-      logLine("Plugin> The host does not offer %s; command refused.", hostFunctionName(function));
-      return false;
+      return logFailure("Plugin> ", "The host does not offer %s; command refused.",
+                        hostFunctionName(function));
     }
   }
-  return true;
+  return {};
 }
 
 void getVersion(int& major, int& minor, int& revision) {
@@ -53,15 +53,8 @@ void getVersion(int& major, int& minor, int& revision) {
 
 void showLogPane() { PPI_HOST(nkShowLogPane)(); }
 
-namespace {
-LogSink* logTap = nullptr;
-}  // namespace
-
-void setLogTap(LogSink* tap) { logTap = tap; }
-
 void logText(const char* text) {
   if (hasHostFunction(HostFunction::nkLogText)) PPI_HOST(nkLogText)(text);
-  if (logTap != nullptr) logTap->text(text);
 }
 
 void logLine(const char* format, ...) {
@@ -76,6 +69,14 @@ void logLineLimited(std::size_t limit, const char* format, ...) {
   va_start(arguments, format);
   HostLog().lineV(limit, format, arguments);
   va_end(arguments);
+}
+
+Failure logFailure(const char* prefix, const char* format, ...) {
+  std::va_list arguments;
+  va_start(arguments, format);
+  Failure failure = HostLog().failedV(prefix, format, arguments);
+  va_end(arguments);
+  return failure;
 }
 
 void messageBox(const char* text) { PPI_HOST(nkMessageBox)(text); }

@@ -17,6 +17,7 @@
 
 #include "common/boundedtext.h"
 #include "common/logsink.h"
+#include "common/outcome.h"
 #include "host/hostrecords.h"
 #include "host/hosttable.h"
 
@@ -32,10 +33,10 @@ class MissingHostFunction : public std::runtime_error {
 
 bool hasHostFunction(HostFunction function);
 
-// True when every listed entry is bound. Otherwise logs
+// Ok when every listed entry is bound. Otherwise logs
 // "Plugin> The host does not offer <name>; command refused." for the first
-// missing one (when the log itself is bound) and returns false.
-bool requireHostFunctions(std::initializer_list<HostFunction> functions);
+// missing one (when the log itself is bound) and fails with that reason.
+Outcome requireHostFunctions(std::initializer_list<HostFunction> functions);
 
 // Host, log and dialogs.
 void getVersion(int& major, int& minor, int& revision);
@@ -45,11 +46,11 @@ void logText(const char* text);
 void logLine(const char* format, ...) PPI_PRINTF_FORMAT(1, 2);
 // Formats a log line of at most `limit` characters (cut at the end).
 void logLineLimited(std::size_t limit, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
+// A step's failure: logs `prefix` and the formatted reason as one line (at
+// most kMessageLimit characters, cut at the end) and returns the reason
+// without the prefix, for the caller to place in the report.
+Failure logFailure(const char* prefix, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
 void messageBox(const char* text);
-// While set, every log line also goes to `tap` (nullptr: none). The command
-// frame sets it for a command's duration, so the command's report learns the
-// reasons its steps gave.
-void setLogTap(LogSink* tap);
 
 // The host's log pane as a sink, for code that logs through one.
 class HostLog final : public LogSink {

@@ -26,13 +26,14 @@ std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject
   return "subject " + std::to_string(number) + " (" + fileNameOf(subject.vtcPath.view()) + ")";
 }
 
-bool checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& subject,
-                         std::size_t number, Report& report) {
+Outcome checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& subject,
+                            std::size_t number, Report& report) {
   const NameCollision collision = findNameCollision(plan);
-  if (!collision.collides()) return true;
+  if (!collision.collides()) return {};
   const std::string protocol = protocolOf(subject);
-  host::logLine(
-      "Plugin> Subject %zu: the condition \"%s\" of %s gives the predictor \"%s\", the name of "
+  const Failure failure = host::logFailure(
+      "Plugin> ",
+      "Subject %zu: the condition \"%s\" of %s gives the predictor \"%s\", the name of "
       "%s too. Prepare PPI Plugin aborted.",
       number, collision.condition.c_str(), protocol.c_str(), collision.name.c_str(),
       collision.other.c_str());
@@ -44,7 +45,7 @@ bool checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& sub
                   " in the protocol (every condition needs a name of its own, other than "
                   "\"Constant\", \"<label>_predictor\" and the PPI names), then start again.",
               "name-collision"});
-  return false;
+  return failure;
 }
 
 CheckPlace checkPlace(std::size_t number, const model::SubjectRecord& subject) {
@@ -62,17 +63,17 @@ void reportFindings(const std::vector<Finding>& findings, std::size_t from, Repo
   }
 }
 
-bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
-                      const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
-                      Report& report) {
+Outcome checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
+                         const model::SubjectRecord& subject, std::size_t number,
+                         GroupDesign& group, Report& report) {
   if (!group.known) {
     group.known = true;
     group.predictors = predictors;
     group.firstWhere = subjectWhere(number, subject);
-    return true;
+    return {};
   }
   const DesignDifference difference = firstDesignDifference(group.predictors, predictors);
-  if (!difference.differs) return true;
+  if (!difference.differs) return {};
   const std::string vtc = subject.timeCoursePath();
   const std::string where = subjectWhere(number, subject);
   const std::string what = "its predictor " + std::to_string(difference.index + 1) + " is " +
@@ -83,14 +84,15 @@ bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
       "Give every subject's protocol the same conditions, with the same names and letter case, "
       "and weight them alike.";
   if (multiStudy) {
-    host::logLine(
-        "Plugin> Subject %zu (%s): its design differs from the first subject's at predictor "
+    const Failure failure = host::logFailure(
+        "Plugin> ",
+        "Subject %zu (%s): its design differs from the first subject's at predictor "
         "%zu, \"%s\" where the first has \"%s\". Prepare PPI Plugin aborted.",
         number, vtc.c_str(), difference.index + 1, difference.other.c_str(),
         difference.first.c_str());
     report.add({Severity::error, where, what + "; one multi-study file cannot hold both designs.",
                 todo, "group-design"});
-    return false;
+    return failure;
   }
   host::logLine(
       "Plugin> Warning: subject %zu (%s): its design differs from the first subject's at "
@@ -98,7 +100,7 @@ bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
       number, vtc.c_str(), difference.index + 1, difference.other.c_str(),
       difference.first.c_str());
   report.add({Severity::warning, where, what + ".", todo, "group-design"});
-  return true;
+  return {};
 }
 
 void checkGroupSeed(const std::string& regionName, const std::string& regionFile, bool multiStudy,

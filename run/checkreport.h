@@ -7,24 +7,25 @@
 #include <string>
 #include <vector>
 
+#include "common/outcome.h"
 #include "common/report.h"
 #include "design/designcheck.h"
-#include "design/runsettings.h"
 #include "design/motionmodel.h"
-#include "numerics/motionmeasures.h"
+#include "design/runsettings.h"
 #include "model/subject.h"
 #include "numerics/deconvolution.h"
+#include "numerics/motionmeasures.h"
 
 namespace ppi::analysis {
 
 // "subject 2 (s02.vtc)".
 std::string subjectWhere(std::size_t number, const model::SubjectRecord& subject);
 
-// Before any predictor is added: false, after one log line naming the
+// Before any predictor is added: fails, after one log line naming the
 // condition and the protocol and an error in `report` saying what to rename,
 // when a predictor name would collide.
-bool checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& subject,
-                         std::size_t number, Report& report);
+Outcome checkPredictorNames(const DesignPlan& plan, const model::SubjectRecord& subject,
+                            std::size_t number, Report& report);
 
 // Where the design checks place a subject's findings.
 CheckPlace checkPlace(std::size_t number, const model::SubjectRecord& subject);
@@ -46,12 +47,12 @@ struct GroupDesign {
 
 // After the subject's design is assembled, before it is saved: the first
 // subject's design becomes the group's. A later subject's design that differs
-// stops the run in multi-study mode (false, after one log line naming the
+// stops the run in multi-study mode (fails, after one log line naming the
 // subject and the first predictor that differs, and an error); otherwise it is
 // a warning in the log and the report, and the run goes on.
-bool checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
-                      const model::SubjectRecord& subject, std::size_t number, GroupDesign& group,
-                      Report& report);
+Outcome checkGroupDesign(const PredictorNames& predictors, bool multiStudy,
+                         const model::SubjectRecord& subject, std::size_t number,
+                         GroupDesign& group, Report& report);
 
 // With a label, every subject's predictors are named after the label, not the
 // region: the seed must be one region for the group all the same. The first

@@ -14,49 +14,51 @@ std::string removeFirstOccurrence(std::string_view fileName, std::string_view ex
   return name;
 }
 
-bool assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
-                          const InteractionInputs& interaction, PredictorNames& names,
-                          BoxCars* boxCars) {
+Outcome assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
+                             const InteractionInputs& interaction, PredictorNames& names,
+                             BoxCars* boxCars) {
   names.clear();
-  const bool built =
+  const Outcome built =
       plan.generalized
           ? buildGeneralizedRegressors(plan, region.values, interaction, names, boxCars)
           : buildStandardRegressors(plan, region.values, interaction, names, boxCars);
-  if (!built) return false;
+  if (!built.ok()) return built;
 
   // The plan ends with the region signal and the constant.
   PredictorName physiological;
   const PlannedPredictor& signal = plan.predictors[plan.predictors.size() - 2];
-  if (!formatPredictorName(physiological, "%s", signal.name.c_str())) return false;
+  if (Outcome named = formatPredictorName(physiological, "%s", signal.name.c_str()); !named.ok()) {
+    return named;
+  }
   addPredictor(names, physiological.c_str());
-  float* values = predictorValues(physiological);
-  if (values == nullptr) return false;
-  std::copy(region.values.begin(), region.values.end(), values);
+  const Result<float*> signalValues = predictorValues(physiological);
+  if (!signalValues.ok()) return signalValues.failure();
+  std::copy(region.values.begin(), region.values.end(), signalValues.value());
 
   PredictorName constant;
   constant.assign(kConstantName);
   addPredictor(names, constant.c_str());
-  values = predictorValues(constant);
-  if (values == nullptr) return false;
-  std::fill(values, values + region.values.size(), 1.0f);
-  return true;
+  const Result<float*> ones = predictorValues(constant);
+  if (!ones.ok()) return ones.failure();
+  std::fill(ones.value(), ones.value() + region.values.size(), 1.0f);
+  return {};
 }
 
-bool defaultDesignName(const SplitPath& vtc, const model::SubjectVOIRecord& region,
-                       const SubjectSettings& subjectSettings, const RunSettings& settings,
-                       DefaultNameText& name) {
+Outcome defaultDesignName(const SplitPath& vtc, const model::SubjectVOIRecord& region,
+                          const SubjectSettings& subjectSettings, const RunSettings& settings,
+                          DefaultNameText& name) {
   const std::string vtcBase = removeFirstOccurrence(vtc.fileName, ".vtc");
   const std::string voiBase =
       removeFirstOccurrence(splitPath(region.regionFilePath()).fileName, ".voi");
   if (!name.format("%sPPI_%s_%s", subjectSettings.approach != 0 ? "gen" : "stand", vtcBase.c_str(),
                    settings.labelFlag ? settings.labelText.c_str() : voiBase.c_str())) {
-    host::logLine(
-        "Plugin> The design matrix name %s... would be longer than %zu characters; Prepare PPI "
+    return host::logFailure(
+        "Plugin> ",
+        "The design matrix name %s... would be longer than %zu characters; Prepare PPI "
         "Plugin aborted.",
         name.c_str(), kDefaultNameLimit);
-    return false;
   }
-  return true;
+  return {};
 }
 
 }  // namespace ppi::analysis

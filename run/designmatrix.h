@@ -27,17 +27,17 @@ std::string removeFirstOccurrence(std::string_view fileName, std::string_view ex
 // Fills the host's design matrix, which the caller has cleared, as the plan
 // says, with the PPI terms formed as `interaction` says, and gives the
 // predictors' names in order; `boxCars`, when not null, gets the weighted
-// conditions' box-cars before convolution. False, after one log line, when a name does not fit or the host hands
-// out no values.
-bool assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
-                          const InteractionInputs& interaction, PredictorNames& names,
-                          BoxCars* boxCars);
+// conditions' box-cars before convolution. Fails, after one log line, when a
+// name does not fit or the host hands out no values.
+Outcome assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
+                             const InteractionInputs& interaction, PredictorNames& names,
+                             BoxCars* boxCars);
 
 // "<gen|stand>PPI_<VTC file name without .vtc>_<label, or VOI file name without
-// .voi>", from the time course's split path. False, after one log line, when it
+// .voi>", from the time course's split path. Fails, after one log line, when it
 // would be too long.
-bool defaultDesignName(const SplitPath& vtc, const model::SubjectVOIRecord& region,
-                       const SubjectSettings& subjectSettings, const RunSettings& settings,
-                       DefaultNameText& name);
+Outcome defaultDesignName(const SplitPath& vtc, const model::SubjectVOIRecord& region,
+                          const SubjectSettings& subjectSettings, const RunSettings& settings,
+                          DefaultNameText& name);
 
 }  // namespace ppi::analysis

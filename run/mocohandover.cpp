@@ -15,8 +15,12 @@
 namespace ppi::confounds {
 namespace {
 
-constexpr const char* kNotAdded =
-    "PPI Plugin> Motion correction predictors could not be added. Prepare PPI Plugin aborted.";
+// The line that stops the run when the motion predictors are not merged.
+Failure notAdded() {
+  return host::logFailure("PPI Plugin> ",
+                          "Motion correction predictors could not be added. Prepare PPI Plugin "
+                          "aborted.");
+}
 
 // The longest suffix the merge may give the saved path.
 std::size_t longestSuffix(std::int32_t zFlag, const MotionModel& model) {
@@ -52,19 +56,22 @@ std::string proposedMotionFile(const std::string& vtcFolder) {
   return vtcFolder + (last == '/' || last == '\\' ? "" : "/") + matching.front();
 }
 
-bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
-                  std::string* chosenMotionPath, Report* report, const std::string& where,
-                  const MotionModel& model, numerics::MotionSummary* motion,
-                  const std::string& listedMotionPath, std::uint64_t* samplesChecksum) {
-  if (!host::requireHostFunctions({host::HostFunction::nkGetOpenFileName})) return false;
+Outcome handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
+                     std::string* chosenMotionPath, Report* report, const std::string& where,
+                     const MotionModel& model, numerics::MotionSummary* motion,
+                     const std::string& listedMotionPath, std::uint64_t* samplesChecksum) {
+  if (Outcome offered = host::requireHostFunctions({host::HostFunction::nkGetOpenFileName});
+      !offered.ok()) {
+    return offered;
+  }
   // The merged file's path stands for the subject from here on: refuse before
   // asking when it could not be kept.
   if (savedPath.size() + longestSuffix(zFlag, model) > kPathLimit) {
-    host::logLine(
-        "PPI Plugin> The merged design matrix path would be longer than %zu characters. Prepare "
+    return host::logFailure(
+        "PPI Plugin> ",
+        "The merged design matrix path would be longer than %zu characters. Prepare "
         "PPI Plugin aborted.",
         kPathLimit);
-    return false;
   }
 
   std::string motionPath = listedMotionPath;
@@ -72,15 +79,15 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
       !host::getOpenFileName("Select motion correction sdm file to read (.*SDM) ",
                              proposedMotionFile(vtcFolder).c_str(), "SDM file (*3DMC*.sdm)",
                              motionPath)) {
-    host::logText("PPI Plugin> No SDM file name selected. Prepare PPI Plugin aborted.");
-    return false;
+    return host::logFailure("PPI Plugin> ",
+                            "No SDM file name selected. Prepare PPI Plugin aborted.");
   }
   if (motionPath.size() > kMotionPathLimit) {
-    host::logLine(
-        "PPI Plugin> The motion correction file path is longer than %zu characters. Prepare PPI "
+    return host::logFailure(
+        "PPI Plugin> ",
+        "The motion correction file path is longer than %zu characters. Prepare PPI "
         "Plugin aborted.",
         kMotionPathLimit);
-    return false;
   }
   host::logLine("Plugin> MoCoSDM selected is: \"%s\".", motionPath.c_str());
   if (chosenMotionPath != nullptr) *chosenMotionPath = motionPath;
@@ -96,8 +103,7 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
                    "Choose the subject's own motion-estimates file, or correct this one.",
                    "motion-not-merged"});
     }
-    host::logText(kNotAdded);
-    return false;
+    return notAdded();
   }
   if (samplesChecksum != nullptr) {
     std::vector<double> samples;
@@ -112,14 +118,14 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   if (moco.valid) added = expandMotion(moco, model, summary);
   MoCoMerge merge = addMoCoToSDM(savedPath.str(), moco, zFlag, log, std::move(added));
   if (!merge.complete) {
+    // The merge's own reason, carried in its result; the run's reason is the line below.
     if (report != nullptr && !merge.problem.empty()) {
       report->add({Severity::error, where, merge.problem,
                    "Check the motion-estimates file and the motion model; the design matrix "
                    "saved before the merge is left as it is.",
                    "motion-not-merged"});
     }
-    host::logText(kNotAdded);
-    return false;
+    return notAdded();
   }
   // A motion column that could only be centred is usually a missing estimate.
   if (report != nullptr) {
@@ -134,12 +140,11 @@ bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_
   if (!savedPath.assign(merge.mergedPath)) {
     // Not reached while the check above holds; never let a file stand that
     // the run cannot name.
-    removeRegularFile(merge.mergedPath);
-    host::logText(kNotAdded);
-    return false;
+    static_cast<void>(removeRegularFile(merge.mergedPath));  // best effort: the run stops anyway
+    return notAdded();
   }
   if (motion != nullptr) *motion = std::move(summary);
-  return true;
+  return {};
 }
 
 }  // namespace ppi::confounds

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/boundedtext.h"
+#include "common/outcome.h"
 #include "common/report.h"
 #include "design/motionmodel.h"
 #include "numerics/motionmeasures.h"
@@ -18,11 +19,11 @@ namespace ppi::confounds {
 // The longest motion-estimates path that is accepted.
 constexpr std::size_t kMotionPathLimit = 511;
 
-// Asks for the motion-estimates file, reads it and merges it into the design matrix at `savedPath`, z-transforming the
-// motion predictors when `zFlag` is non-zero. True when the run goes on:
-// `savedPath` then names the merged design matrix. False when the run must
+// Asks for the motion-estimates file, reads it and merges it into the design matrix at `savedPath`,
+// z-transforming the motion predictors when `zFlag` is non-zero. Ok when the run goes on:
+// `savedPath` then names the merged design matrix. Fails when the run must
 // stop (the dialog was cancelled, or the motion predictors could not be added;
-// a log line says why); `savedPath` is unchanged then. `motionPath`, when
+// its log line is the reason); `savedPath` is unchanged then. `motionPath`, when
 // given, gets the motion-estimates file chosen. A motion column that is only
 // centred, as it never changes, is a warning in `report` (when given) at
 // `where` (the subject). `model` is the confound model merged; `motion`, when
@@ -34,12 +35,12 @@ constexpr std::size_t kMotionPathLimit = 511;
 // there is none or more than one. A file that cannot be read is an error in
 // `report` saying why and at which line. `samplesChecksum`, when given, gets
 // the checksum of the six motion columns as read.
-bool handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
-                  std::string* motionPath = nullptr, Report* report = nullptr,
-                  const std::string& where = {}, const MotionModel& model = MotionModel{},
-                  numerics::MotionSummary* motion = nullptr,
-                  const std::string& listedMotionPath = {},
-                  std::uint64_t* samplesChecksum = nullptr);
+Outcome handOverMoCo(PathText& savedPath, const std::string& vtcFolder, std::int32_t zFlag,
+                     std::string* motionPath = nullptr, Report* report = nullptr,
+                     const std::string& where = {}, const MotionModel& model = MotionModel{},
+                     numerics::MotionSummary* motion = nullptr,
+                     const std::string& listedMotionPath = {},
+                     std::uint64_t* samplesChecksum = nullptr);
 
 // Where the motion dialog starts for a time course in `vtcFolder`: the one
 // "*3DMC*.sdm" file there (letter case aside), else the folder itself.

@@ -9,10 +9,11 @@
 namespace ppi::analysis {
 namespace {
 
-float* interactionValues(const char* name) {
+Result<float*> interactionValues(const char* name) {
   float* values = host::getPredictorByName(name);
   if (values == nullptr) {
-    host::logLine("Plugin> The host has no predictor \"%s\"; Prepare PPI Plugin aborted.", name);
+    return host::logFailure("Plugin> ",
+                            "The host has no predictor \"%s\"; Prepare PPI Plugin aborted.", name);
   }
   return values;
 }
@@ -27,8 +28,8 @@ void centreOverRun(float* values, std::size_t count) {
   for (std::size_t t = 0; t < count; ++t) values[t] -= mean;
 }
 
-bool prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
-                        const char* vtcPath, InteractionInputs& inputs) {
+Outcome prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
+                           const char* vtcPath, InteractionInputs& inputs) {
   inputs.options = options;
   inputs.neural.clear();
   inputs.deconvolution = DeconvolutionSummary();
@@ -36,23 +37,23 @@ bool prepareInteraction(const MethodOptions& options, const std::vector<float>& 
   if (options.any()) {
     host::logLine("Plugin> Method options: %s.", describeMethodOptions(options).c_str());
   }
-  if (!options.neuralLevel()) return true;
+  if (!options.neuralLevel()) return {};
 
   const HostResponse response = measureHostResponse(static_cast<int>(region.size()));
   if (!response.ok) {
-    host::logLine(
-        "Plugin> The interaction at the neural level is refused for %s: %s. Prepare PPI Plugin "
+    return host::logFailure(
+        "Plugin> ",
+        "The interaction at the neural level is refused for %s: %s. Prepare PPI Plugin "
         "aborted.",
         vtcPath, response.why.c_str());
-    return false;
   }
   NeuralEstimate estimate = deconvolve(region, response.kernel);
   if (!estimate.ok) {
-    host::logLine(
-        "Plugin> The region signal of %s could not be deconvolved: %s. Prepare PPI Plugin "
+    return host::logFailure(
+        "Plugin> ",
+        "The region signal of %s could not be deconvolved: %s. Prepare PPI Plugin "
         "aborted.",
         vtcPath, estimate.why.c_str());
-    return false;
   }
   inputs.deconvolution = summarizeDeconvolution(estimate, response.kernel.size());
   inputs.reconvolved.assign(estimate.values.size(), 0.0f);
@@ -69,26 +70,28 @@ bool prepareInteraction(const MethodOptions& options, const std::vector<float>& 
       "Plugin> Neural signal: the host's kernel has %zu volumes; deconvolution penalty %.4g "
       "(GCV), %.1f effective parameters.",
       response.kernel.size(), estimate.lambda, estimate.hatTrace);
-  return true;
+  return {};
 }
 
-bool formInteraction(const char* name, const std::vector<float>& region,
-                     const InteractionInputs& inputs) {
+Outcome formInteraction(const char* name, const std::vector<float>& region,
+                        const InteractionInputs& inputs) {
   const std::size_t volumes = region.size();
   if (inputs.options.neuralLevel()) {
-    float* values = interactionValues(name);
-    if (values == nullptr) return false;
+    const Result<float*> found = interactionValues(name);
+    if (!found.ok()) return found.failure();
+    float* values = found.value();
     centreOverRun(values, volumes);  // always at this level: see neuralppi.h
     for (std::size_t t = 0; t < volumes; ++t) values[t] *= inputs.neural[t];
     host::applyTwoGammaHRFToPredictorWithName(name);
-    return true;
+    return {};
   }
   host::applyTwoGammaHRFToPredictorWithName(name);
-  float* values = interactionValues(name);
-  if (values == nullptr) return false;
+  const Result<float*> found = interactionValues(name);
+  if (!found.ok()) return found.failure();
+  float* values = found.value();
   if (inputs.options.centred()) centreOverRun(values, volumes);
   for (std::size_t t = 0; t < volumes; ++t) values[t] *= region[t];
-  return true;
+  return {};
 }
 
 }  // namespace ppi::analysis

@@ -33,9 +33,10 @@
 
 #include <vector>
 
+#include "common/boundedtext.h"
+#include "common/outcome.h"
 #include "design/methodoptions.h"
 #include "numerics/deconvolution.h"
-#include "common/boundedtext.h"
 
 namespace ppi::analysis {
 
@@ -52,16 +53,16 @@ struct InteractionInputs {
 // line naming the options when any is non-zero, and at the neural level
 // measures the host's kernel (which clears the host's design matrix) and
 // deconvolves `region`, logging the kernel's length and the penalty chosen.
-// False, after one log line naming the time course, when the host's
+// Fails, after one log line naming the time course, when the host's
 // convolution cannot be measured or is not linear and shift-invariant (the
 // neural level is refused for the run), or the deconvolution fails.
-bool prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
-                        const char* vtcPath, InteractionInputs& inputs);
+Outcome prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
+                           const char* vtcPath, InteractionInputs& inputs);
 
 // Forms the term in the host's predictor `name`, which holds p, unconvolved.
-// False, after one log line, when the host hands out no values for it.
-bool formInteraction(const char* name, const std::vector<float>& region,
-                     const InteractionInputs& inputs);
+// Fails, after one log line, when the host hands out no values for it.
+Outcome formInteraction(const char* name, const std::vector<float>& region,
+                        const InteractionInputs& inputs);
 
 // Subtracts the mean (summed in double precision) from `count` values.
 void centreOverRun(float* values, std::size_t count);

@@ -4,20 +4,19 @@
 
 namespace ppi::analysis {
 
-MethodOptionsRead readMethodOptions() {
-  MethodOptionsRead read;
+Result<MethodOptions> readMethodOptions() {
+  MethodOptions options;
   for (const MethodOptionInfo& parameter : kMethodOptions) {
     const int value = host::getIntParameter(parameter.parameter);
     if (value != 0 && value != 1) {
-      read.why.format("\"%s\" is %d; it takes 0 or 1", parameter.parameter, value);
-      return read;
+      MessageText why;
+      why.format("\"%s\" is %d; it takes 0 or 1", parameter.parameter, value);
+      return fail(why.str());
     }
-    read.options.*parameter.field = value;
+    options.*parameter.field = value;
   }
-  read.ok = true;
-  return read;
+  return options;
 }
-
 
 SubjectSettings readSubjectSettings(std::vector<std::string> conditionNames) {
   SubjectSettings settings;

@@ -7,20 +7,15 @@
 #include <vector>
 
 #include "common/boundedtext.h"
+#include "common/outcome.h"
 #include "design/methodoptions.h"
 #include "design/runsettings.h"
 
 namespace ppi::analysis {
 
-struct MethodOptionsRead {
-  bool ok = false;
-  MethodOptions options;
-  MessageText why;  // empty when ok; otherwise the parameter whose value is unknown
-};
-
 // Reads "interactionLevel", "regionSummary" and "centrePsych". Fails, saying
 // which, for a value other than 0 or 1.
-MethodOptionsRead readMethodOptions();
+Result<MethodOptions> readMethodOptions();
 
 // Reads "baseline", "whichapproach" and, under the standard approach, the
 // "CondID-" entries; the condition names are the subject's protocol's.

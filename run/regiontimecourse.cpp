@@ -62,17 +62,17 @@ std::vector<std::size_t> sampleOffsets(const std::int32_t* voxels, std::int32_t 
 
 // The region's first eigenvariate into `values` and the share of the voxels'
 // variance it explains into `explainedShare`, with one log line of it. False, after one log line, when there is none.
-bool regionEigenvariate(const std::int16_t* intSamples, const float* floatSamples, bool sixteenBit,
-                        const std::vector<std::size_t>& offsets, std::size_t volumes,
-                        const char* voiName, const char* vtcPath, std::vector<float>& values,
-                        double& explainedShare) {
+Outcome regionEigenvariate(const std::int16_t* intSamples, const float* floatSamples,
+                           bool sixteenBit, const std::vector<std::size_t>& offsets,
+                           std::size_t volumes, const char* voiName, const char* vtcPath,
+                           std::vector<float>& values, double& explainedShare) {
   Eigenvariate component = sixteenBit ? firstEigenvariate(intSamples, offsets, volumes)
                                       : firstEigenvariate(floatSamples, offsets, volumes);
   if (!component.ok) {
-    host::logLine(
-        "Plugin> The VOI \"%s\" in %s has no first eigenvariate: %s. Prepare PPI Plugin aborted.",
-        voiName, vtcPath, component.why.c_str());
-    return false;
+    return host::logFailure(
+        "Plugin> ",
+        "The VOI \"%s\" in %s has no first eigenvariate: %s. Prepare PPI Plugin aborted.", voiName,
+        vtcPath, component.why.c_str());
   }
   host::logLine(
       "Plugin> The first eigenvariate of the VOI \"%s\" explains %.1f %% of its %zu voxels' "
@@ -80,7 +80,7 @@ bool regionEigenvariate(const std::int16_t* intSamples, const float* floatSample
       voiName, 100.0 * component.explainedShare, offsets.size());
   values = std::move(component.values);
   explainedShare = component.explainedShare;
-  return true;
+  return {};
 }
 
 // Z-normalises in place with the sample standard deviation, in single
@@ -113,8 +113,8 @@ void summarise(const std::vector<float>& values, double& mean, double& sd) {
 
 }  // namespace
 
-bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,
-                             bool firstEigenvariate) {
+Outcome computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,
+                                bool firstEigenvariate) {
   const model::SubjectRecord& timeCourse = subject.timeCourse;
   const model::SubjectVOIRecord& subjectVOI = subject.region;
   const host::VTCHeaderRecord& header = timeCourse.header;
@@ -125,9 +125,9 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
 
   Grid grid{header.xStart(), header.yStart(), header.zStart(), header.resolution(), 0, 0, 0};
   if (grid.resolution < 1) {
-    host::logLine("Plugin> The VTC file %s has a resolution of %d; Prepare PPI Plugin aborted.",
-                  vtcPath.c_str(), grid.resolution);
-    return false;
+    return host::logFailure("Plugin> ",
+                            "The VTC file %s has a resolution of %d; Prepare PPI Plugin aborted.",
+                            vtcPath.c_str(), grid.resolution);
   }
   grid.dimX = static_cast<std::int32_t>((static_cast<std::int64_t>(header.xEnd()) - grid.xStart) /
                                         grid.resolution);
@@ -148,32 +148,32 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
   region.voxelsInside = 0;
 
   if (timeCourse.nrOfVolumes < 2) {
-    host::logLine(
-        "Plugin> The VTC file %s has %d volumes; a region signal needs at least 2. Prepare PPI "
+    return host::logFailure(
+        "Plugin> ",
+        "The VTC file %s has %d volumes; a region signal needs at least 2. Prepare PPI "
         "Plugin aborted.",
         vtcPath.c_str(), timeCourse.nrOfVolumes);
-    return false;
   }
   if (nrOfVoxels < 1 || voxels == nullptr) {
-    host::logLine("Plugin> The VOI \"%s\" holds no voxels for %s; Prepare PPI Plugin aborted.",
-                  region.voiName.c_str(), vtcPath.c_str());
-    return false;
+    return host::logFailure("Plugin> ",
+                            "The VOI \"%s\" holds no voxels for %s; Prepare PPI Plugin aborted.",
+                            region.voiName.c_str(), vtcPath.c_str());
   }
   if (sixteenBit ? intSamples == nullptr : floatSamples == nullptr) {
-    host::logLine("Plugin> The host hands out no samples of %s; Prepare PPI Plugin aborted.",
-                  vtcPath.c_str());
-    return false;
+    return host::logFailure("Plugin> ",
+                            "The host hands out no samples of %s; Prepare PPI Plugin aborted.",
+                            vtcPath.c_str());
   }
 
   const std::size_t volumes = static_cast<std::size_t>(timeCourse.nrOfVolumes);
   const std::vector<std::size_t> offsets =
       sampleOffsets(voxels, nrOfVoxels, subjectVOI.voiSet.hasMirroredCoordinates(), grid, volumes);
   if (offsets.empty()) {
-    host::logLine(
-        "Plugin> No voxel of the VOI \"%s\" lies inside the grid of %s; Prepare PPI Plugin "
+    return host::logFailure(
+        "Plugin> ",
+        "No voxel of the VOI \"%s\" lies inside the grid of %s; Prepare PPI Plugin "
         "aborted.",
         region.voiName.c_str(), vtcPath.c_str());
-    return false;
   }
   if (offsets.size() < static_cast<std::size_t>(nrOfVoxels)) {
     host::logLine(
@@ -192,11 +192,10 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
 
   std::vector<float> sums(volumes, 0.0f);
   if (firstEigenvariate) {
-    if (!regionEigenvariate(intSamples, floatSamples, sixteenBit, offsets, volumes,
-                            region.voiName.c_str(), vtcPath.c_str(), sums,
-                            region.eigenvariateShare)) {
-      return false;
-    }
+    const Outcome component =
+        regionEigenvariate(intSamples, floatSamples, sixteenBit, offsets, volumes,
+                           region.voiName.c_str(), vtcPath.c_str(), sums, region.eigenvariateShare);
+    if (!component.ok()) return component;
   } else {
     if (sixteenBit) {
       analysis::sumOverVoxels(intSamples, offsets, sums);
@@ -210,14 +209,13 @@ bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& re
   summarise(sums, region.rawMean, region.rawStandardDeviation);
   const float sd = zNormalise(sums);
   if (!(std::isfinite(sd) && sd > 0.0f)) {
-    host::logLine(
-        "Plugin> The region signal of the VOI \"%s\" in %s is constant or not finite "
-        "(standard deviation %g); Prepare PPI Plugin aborted.",
-        region.voiName.c_str(), vtcPath.c_str(), static_cast<double>(sd));
-    return false;
+    return host::logFailure("Plugin> ",
+                            "The region signal of the VOI \"%s\" in %s is constant or not finite "
+                            "(standard deviation %g); Prepare PPI Plugin aborted.",
+                            region.voiName.c_str(), vtcPath.c_str(), static_cast<double>(sd));
   }
   region.values = std::move(sums);
-  return true;
+  return {};
 }
 
 }  // namespace ppi::analysis

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/outcome.h"
 #include "model/subject.h"
 
 namespace ppi::analysis {
@@ -32,7 +33,7 @@ struct RegionTimeCourse {
 // Averages the linked time course over the voxels of the subject's chosen VOI
 // (the VTC linked and the VOI file loaded in the host) and z-normalises the
 // mean with the sample standard deviation, all in single precision. Voxels
-// outside the time-course grid are left out, with one log line. False, after
+// outside the time-course grid are left out, with one log line. Fails, after
 // one log line naming the time course, when no sound signal can be formed: no
 // voxel inside the grid, fewer than 2 volumes, a constant or non-finite
 // signal, or data the host does not hand out.
@@ -41,7 +42,7 @@ struct RegionTimeCourse {
 // place (numerics/eigenvariate.h: the voxels centred over time, the sign that
 // correlates positively with the mean), z-normalised as the mean is; one log
 // line gives the share of the voxels' variance it explains.
-bool computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,
-                             bool firstEigenvariate = false);
+Outcome computeRegionTimeCourse(const model::Subject& subject, RegionTimeCourse& region,
+                                bool firstEigenvariate = false);
 
 }  // namespace ppi::analysis

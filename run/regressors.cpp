@@ -45,20 +45,20 @@ void keepWeightedBoxCars(const DesignPlan& plan, std::size_t volumes, BoxCars* b
 
 }  // namespace
 
-bool formatPredictorName(PredictorName& name, const char* format, ...) {
+Outcome formatPredictorName(PredictorName& name, const char* format, ...) {
   char buffer[kPredictorNameLimit + 1];
   std::va_list arguments;
   va_start(arguments, format);
   bool fits = formatBoundedV(buffer, sizeof buffer, format, arguments);
   va_end(arguments);
   if (!fits || !name.assign(buffer)) {
-    host::logLine(
-        "Plugin> The predictor name \"%s...\" would be longer than %zu characters; Prepare PPI "
+    return host::logFailure(
+        "Plugin> ",
+        "The predictor name \"%s...\" would be longer than %zu characters; Prepare PPI "
         "Plugin aborted.",
         buffer, kPredictorNameLimit);
-    return false;
   }
-  return true;
+  return {};
 }
 
 void addPredictor(PredictorNames& names, const char* name) {
@@ -66,11 +66,11 @@ void addPredictor(PredictorNames& names, const char* name) {
   names.push_back(name);
 }
 
-float* predictorValues(const PredictorName& name) {
+Result<float*> predictorValues(const PredictorName& name) {
   float* values = host::getPredictorByName(name.c_str());
   if (values == nullptr) {
-    host::logLine("Plugin> The host has no predictor \"%s\"; Prepare PPI Plugin aborted.",
-                  name.c_str());
+    return host::logFailure(
+        "Plugin> ", "The host has no predictor \"%s\"; Prepare PPI Plugin aborted.", name.c_str());
   }
   return values;
 }
@@ -95,13 +95,16 @@ void assignConditionWeights(const PredictorName& ppiName, const DesignPlan& plan
   }
 }
 
-bool buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
-                             const InteractionInputs& interaction, PredictorNames& names,
-                             BoxCars* boxCars) {
+Outcome buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
+                                const InteractionInputs& interaction, PredictorNames& names,
+                                BoxCars* boxCars) {
   // The plan's first two predictors are the PPI term and the psychological
   // regressor, then the complementary regressor when both signs occur.
   PredictorName ppiName;
-  if (!formatPredictorName(ppiName, "%s", plan.predictors[0].name.c_str())) return false;
+  if (Outcome named = formatPredictorName(ppiName, "%s", plan.predictors[0].name.c_str());
+      !named.ok()) {
+    return named;
+  }
   addPredictor(names, ppiName.c_str());
   addPredictor(names, kPsychological);
 
@@ -109,7 +112,9 @@ bool buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& r
   keepWeightedBoxCars(plan, region.size(), boxCars);
 
   host::applyTwoGammaHRFToPredictorWithName(kPsychological);
-  if (!formInteraction(ppiName.c_str(), region, interaction)) return false;
+  if (Outcome formed = formInteraction(ppiName.c_str(), region, interaction); !formed.ok()) {
+    return formed;
+  }
 
   for (const PlannedPredictor& predictor : plan.predictors) {
     if (predictor.role != PredictorRole::complementary) continue;
@@ -121,12 +126,12 @@ bool buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& r
     }
     host::applyTwoGammaHRFToPredictorWithName(kComplementary);
   }
-  return true;
+  return {};
 }
 
-bool buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
-                                const InteractionInputs& interaction, PredictorNames& names,
-                                BoxCars* boxCars) {
+Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
+                                   const InteractionInputs& interaction, PredictorNames& names,
+                                   BoxCars* boxCars) {
   if (plan.baselineBelowZero) {
     host::logLine("Plugin> \"baseline\" is %d; every condition is modelled.", plan.requestedBaseline);
   }
@@ -135,7 +140,9 @@ bool buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>
     for (const PlannedPredictor& predictor : plan.predictors) {
       if (predictor.role != pass) continue;
       PredictorName name;
-      if (!formatPredictorName(name, "%s", predictor.name.c_str())) return false;
+      if (Outcome named = formatPredictorName(name, "%s", predictor.name.c_str()); !named.ok()) {
+        return named;
+      }
       addPredictor(names, name.c_str());
       host::setPredictorValuesFromCondition(name.c_str(), predictor.condition, 1.0f);
       if (pass == PredictorRole::task) {
@@ -149,10 +156,12 @@ bool buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>
                               1, std::move(values)});
         }
       }
-      if (!formInteraction(name.c_str(), region, interaction)) return false;
+      if (Outcome formed = formInteraction(name.c_str(), region, interaction); !formed.ok()) {
+        return formed;
+      }
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace ppi::analysis

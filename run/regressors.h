@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/boundedtext.h"
+#include "common/outcome.h"
 #include "design/plan.h"
 #include "design/predictors.h"
 #include "report/qcreport.h"
@@ -20,13 +21,13 @@ namespace ppi::analysis {
 // Adds a predictor to the host's design matrix and its name to `names`.
 void addPredictor(PredictorNames& names, const char* name);
 
-// Formats a predictor name. False, after one log line, when the name would be
+// Formats a predictor name. Fails, after one log line, when the name would be
 // longer than kPredictorNameLimit characters.
-bool formatPredictorName(PredictorName& name, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
+Outcome formatPredictorName(PredictorName& name, const char* format, ...) PPI_PRINTF_FORMAT(2, 3);
 
-// The host's values of a predictor, or null after one log line when the host
-// has no predictor of that name.
-float* predictorValues(const PredictorName& name);
+// The host's values of a predictor (never null); fails after one log line
+// when the host has no predictor of that name.
+Result<float*> predictorValues(const PredictorName& name);
 
 // The weighted conditions' box-cars, read before the host convolves them,
 // for the QC report; null when nobody keeps them.
@@ -42,13 +43,13 @@ void assignConditionWeights(const PredictorName& ppiName, const DesignPlan& plan
 // as `interaction` says. Standard approach: "PPI_<label>", "Psychological
 // regressor" and, when both weight signs occur, "Complementary regressor".
 // Generalized approach: "PPI_<condition>_<label>" for every modelled
-// condition, then, in a second pass, one predictor named after each. False,
+// condition, then, in a second pass, one predictor named after each. Fails,
 // after one log line, when a name does not fit or the host hands out no values.
-bool buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
-                             const InteractionInputs& interaction, PredictorNames& names,
-                             BoxCars* boxCars);
-bool buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
+Outcome buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
                                 const InteractionInputs& interaction, PredictorNames& names,
                                 BoxCars* boxCars);
+Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
+                                   const InteractionInputs& interaction, PredictorNames& names,
+                                   BoxCars* boxCars);
 
 }  // namespace ppi::analysis

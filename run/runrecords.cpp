@@ -255,7 +255,8 @@ void RunRecorder::recordMerged(const PathText& mergedPath, const std::string& mo
   }
 }
 
-void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed) {
+void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed,
+                            const std::string& stopReason) {
   if (!active_) return;
   QcReportInput report;
   report.plugin = plugin_;
@@ -265,7 +266,7 @@ void RunRecorder::finishRun(std::size_t stoppedAt, const std::vector<std::string
   report.end.completed = stoppedAt == 0;
   report.end.stoppedAtSubject = static_cast<std::int32_t>(stoppedAt);
   report.end.notListed = notListed;
-  if (stoppedAt != 0) report.end.reason = state_.report.lastLogLine();
+  if (stoppedAt != 0) report.end.reason = stopReason;
   // A subject that stopped the run after its design was saved has no design
   // that stands for it.
   if (stoppedAt != 0 && subjects_.size() >= stoppedAt) subjects_.resize(stoppedAt - 1);

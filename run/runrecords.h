@@ -76,8 +76,10 @@ class RunRecorder {
                     const numerics::MotionSummary* motion = nullptr);
   // Writes the report and publishes its path in "PPIReportFile".
   // `stoppedAt`: 0 when the run completed, else the subject (from 1) that stopped it.
-  // `notListed`: the subjects whose design has an error.
-  void finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed = {});
+  // `notListed`: the subjects whose design has an error. `stopReason`: why
+  // the run stopped, as the stopping step gave it.
+  void finishRun(std::size_t stoppedAt, const std::vector<std::string>& notListed = {},
+                 const std::string& stopReason = {});
   // The report finishRun wrote (its summary page); empty when none was.
   const std::string& reportPath() const { return reportPath_; }
   // The subject pages of that report that were written.

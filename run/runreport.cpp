@@ -7,14 +7,14 @@
 
 namespace ppi::analysis {
 
-void reportSubjectStopped(model::PluginState& state, std::size_t number, std::size_t errorsBefore) {
+void reportSubjectStopped(model::PluginState& state, std::size_t number, std::size_t errorsBefore,
+                          const std::string& reason) {
   std::string where = "subject " + std::to_string(number);
   if (number >= 1 && number <= state.subjects.size()) {
     where += " (" + fileNameOf(state.subjects[number - 1].timeCourse.vtcPath.view()) + ")";
   }
   if (state.report.count(Report::Kind::error) > errorsBefore) return;  // the step said why already
-  state.report.error(where, state.report.lastLogLine(),
-                     "The run stopped here; later subjects were not analysed.");
+  state.report.error(where, reason, "The run stopped here; later subjects were not analysed.");
 }
 
 void summarizeRun(model::PluginState& state, std::size_t saved,

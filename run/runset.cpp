@@ -95,27 +95,28 @@ void RunSet::release() {
     std::string text;
     LockHolder holder;
     if (readFileBytes(lock, text).ok() && readLockFile(text, holder) && holder == self_) {
-      removeRegularFile(lock);
+      static_cast<void>(removeRegularFile(lock));  // a lock left behind is taken over as stale
     }
   }
   locks_.clear();
   heldFolders_.clear();
 }
 
-bool RunSet::holdFolder(const std::string& folder) {
-  if (heldFolders_.count(folder) != 0) return true;
-  if (!takeLock(folder, folder + kRunLockName)) return false;
+Outcome RunSet::holdFolder(const std::string& folder) {
+  if (heldFolders_.count(folder) != 0) return {};
+  if (Outcome taken = takeLock(folder, folder + kRunLockName); !taken.ok()) return taken;
   heldFolders_.insert(folder);
-  return true;
+  return {};
 }
 
-bool RunSet::takeLock(const std::string& folder, const std::string& path) {
+Outcome RunSet::takeLock(const std::string& folder, const std::string& path) {
   const std::string where = lockWhere(folder);
-  auto refuse = [&](const std::string& what, const std::string& todo) {
-    host::logLine("Plugin> %s Prepare PPI Plugin aborted.", what.c_str());
+  auto refuse = [&](const std::string& what, const std::string& todo) -> Outcome {
+    const Failure failure =
+        host::logFailure("Plugin> ", "%s Prepare PPI Plugin aborted.", what.c_str());
     host::messageBox(what.c_str());
     report_.add({Severity::error, where, what, todo, "run-lock"});
-    return false;
+    return failure;
   };
   // Twice at most: a stale lock moved aside leaves the name free.
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -123,7 +124,7 @@ bool RunSet::takeLock(const std::string& folder, const std::string& path) {
     const FileResult made = createNewFile(path, lockFileText(self_), TextMode::binary, &existed);
     if (made.ok()) {
       locks_.push_back(path);
-      return true;
+      return {};
     }
     if (!existed) {
       return refuse("The lock file " + path + " cannot be made (" + made.reason() + ").",
@@ -136,7 +137,7 @@ bool RunSet::takeLock(const std::string& folder, const std::string& path) {
                         " that names no run; another run may be writing there.",
                     "Make sure no other run writes into this folder, then remove the lock file.");
     }
-    if (holder == self_) return true;  // this run's, by another spelling of the folder
+    if (holder == self_) return {};  // this run's, by another spelling of the folder
     const bool here = holder.host == self_.host;
     const ProcessState state = here ? processState(holder.processId) : ProcessState::unknown;
     if (state != ProcessState::gone) {
@@ -155,12 +156,12 @@ bool RunSet::takeLock(const std::string& folder, const std::string& path) {
     if (!renameFile(path, stale).ok()) continue;  // someone else moved it: look again
     if (!readFileBytes(stale, moved).ok() || !readLockFile(moved, movedHolder) ||
         !(movedHolder == holder)) {
-      renameFile(stale, path);  // another run's fresh lock: give it back
+      static_cast<void>(renameFile(stale, path));  // another run's fresh lock: give it back
       return refuse("Another run took the " + where + " over while this one started (lock file " +
                         path + ").",
                     "Wait until that run has ended, or choose another results folder.");
     }
-    removeRegularFile(stale);
+    static_cast<void>(removeRegularFile(stale));  // a leftover is named after this process only
     const std::string what = "The run of " + describeHolder(holder) +
                              " ended without removing its lock file " + path +
                              "; this run takes the folder over.";
@@ -173,8 +174,8 @@ bool RunSet::takeLock(const std::string& folder, const std::string& path) {
                 "Make sure no other run writes into this folder, then remove the lock file.");
 }
 
-bool RunSet::setAsideEarlierRun(const std::string& folder) {
-  if (!setAsideFolders_.insert(folder).second) return true;
+Outcome RunSet::setAsideEarlierRun(const std::string& folder) {
+  if (!setAsideFolders_.insert(folder).second) return {};
   const std::string manifestPath = folder + kRunManifestName;
   EarlierRun earlier;
   std::string text;
@@ -207,23 +208,24 @@ bool RunSet::setAsideEarlierRun(const std::string& folder) {
     const std::string aside = asidePath(path, time);
     const FileResult moved = renameFile(path, aside);
     if (!moved.ok()) {
-      host::logLine(
-          "Plugin> The earlier run's file %s cannot be set aside (%s); this run would mix with "
-          "it. Prepare PPI Plugin aborted.",
+      const Failure failure = host::logFailure(
+          "Plugin> ",
+          "The earlier run's file %s cannot be set aside (%s); this run would mix with it. "
+          "Prepare PPI Plugin aborted.",
           path.c_str(), moved.reason().c_str());
       report_.add({Severity::error, lockWhere(folder),
                    "The earlier run's file " + path + " cannot be set aside: " + moved.reason(),
                    "Move the earlier run's multi-study file, report and manifest away, then start "
                    "again.",
                    "earlier-run"});
-      return false;
+      return failure;
     }
     host::logLine("Plugin> The earlier run's %s is set aside as %s.", path.c_str(), aside.c_str());
     report_.note(lockWhere(folder),
                  "The earlier run's " + fileNameOf(path) + " is set aside as " + fileNameOf(aside) +
                      ": this run replaces files of that run.");
   }
-  return true;
+  return {};
 }
 
 void RunSet::noteFile(std::size_t subject, std::string role, std::string path) {

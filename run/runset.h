@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/outcome.h"
 #include "common/report.h"
 #include "report/runmanifest.h"
 
@@ -60,16 +61,16 @@ class RunSet {
   const LockHolder& self() const { return self_; }
 
   // Holds the lock of `folder` ("" for the current folder, else ending in its
-  // separator), taking it now unless this run holds it. False, after a log
+  // separator), taking it now unless this run holds it. Fails, after a log
   // line, a message box and an error in the report, when another run holds it
   // or it cannot be made.
-  bool holdFolder(const std::string& folder);
+  Outcome holdFolder(const std::string& folder);
 
   // Before a file of this run replaces the one at `path`: the earlier run's
   // multi-study file, report and manifest in that folder are renamed with the
-  // earlier run's time (once per folder). False, after a log line, when one
+  // earlier run's time (once per folder). Fails, after a log line, when one
   // of them cannot be moved: the run must stop rather than mix two runs.
-  bool setAsideEarlierRun(const std::string& folder);
+  Outcome setAsideEarlierRun(const std::string& folder);
 
   // A design or merged design saved for subject `subject` (from 1).
   void noteFile(std::size_t subject, std::string role, std::string path);
@@ -92,7 +93,7 @@ class RunSet {
   void release();
 
  private:
-  bool takeLock(const std::string& folder, const std::string& path);
+  Outcome takeLock(const std::string& folder, const std::string& path);
 
   Report& report_;
   LockHolder self_;

@@ -26,8 +26,8 @@ bool samePath(std::string_view a, std::string_view b) {
 // The path beside the multi-study file. A name that an earlier subject of this
 // run already saved to gets "_2", "_3", … so that no design matrix of the run
 // is overwritten.
-bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultName,
-                    const std::vector<PathText>& savedThisRun, PathText& path) {
+Outcome multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultName,
+                       const std::vector<PathText>& savedThisRun, PathText& path) {
   const std::string folder = splitPath(settings.mdmPath.view()).directory;
   bool fits = path.format("%s/%s.sdm", folder.c_str(), defaultName.c_str());
   for (int copy = 2; fits && savedBefore(path, savedThisRun); ++copy) {
@@ -40,17 +40,17 @@ bool multiStudyPath(const RunSettings& settings, const DefaultNameText& defaultN
     }
   }
   if (!fits) {
-    host::logLine("Plugin> The path %s... would be longer than %zu characters; %s", path.c_str(),
-                  kPathLimit, kAborted);
+    return host::logFailure("Plugin> ", "The path %s... would be longer than %zu characters; %s",
+                            path.c_str(), kPathLimit, kAborted);
   }
-  return fits;
+  return {};
 }
 
 // The name the save dialog proposes: the default name, or, when an earlier
 // subject of this run saved a file of that name (in any folder), the same
 // name with "_2", "_3", … as beside the multi-study file.
-bool proposedName(const DefaultNameText& defaultName, const std::vector<PathText>& savedThisRun,
-                  DefaultNameText& proposed) {
+Outcome proposedName(const DefaultNameText& defaultName, const std::vector<PathText>& savedThisRun,
+                     DefaultNameText& proposed) {
   auto taken = [&](const DefaultNameText& name) {
     const std::string file = std::string(name.view()) + ".sdm";
     return std::any_of(savedThisRun.begin(), savedThisRun.end(), [&](const PathText& saved) {
@@ -68,15 +68,18 @@ bool proposedName(const DefaultNameText& defaultName, const std::vector<PathText
     }
   }
   if (!fits) {
-    host::logLine("Plugin> The design matrix name %s... would be longer than %zu characters; %s",
-                  proposed.c_str(), kDefaultNameLimit, kAborted);
+    return host::logFailure("Plugin> ",
+                            "The design matrix name %s... would be longer than %zu characters; %s",
+                            proposed.c_str(), kDefaultNameLimit, kAborted);
   }
-  return fits;
+  return {};
 }
 
 // Removes what the host left at the path when it is a file of this run's that
 // cannot stand for the subject (only a regular file is ever removed).
-void removeSaved(const PathText& path) { removeRegularFile(path.str()); }
+void removeSaved(const PathText& path) {
+  static_cast<void>(removeRegularFile(path.str()));  // best effort: the run stops with its reason
+}
 
 // How far a value read back may lie from the one the plug-in set: the format
 // writes six significant digits at least ("%g"), a fixed-point writer six
@@ -121,27 +124,29 @@ bool savedBefore(const PathText& path, const std::vector<PathText>& savedThisRun
                      [&](const PathText& saved) { return samePath(saved.view(), path.view()); });
 }
 
-bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
-                      const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
-                      PathText& savedPath, RunSet* set) {
+Outcome saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
+                         const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
+                         PathText& savedPath, RunSet* set) {
   if (settings.mdmMode) {
-    if (!multiStudyPath(settings, defaultName, savedThisRun, savedPath)) return false;
+    if (Outcome path = multiStudyPath(settings, defaultName, savedThisRun, savedPath); !path.ok()) {
+      return path;
+    }
   } else {
     DefaultNameText proposed;
-    if (!proposedName(defaultName, savedThisRun, proposed)) return false;
+    if (Outcome named = proposedName(defaultName, savedThisRun, proposed); !named.ok()) {
+      return named;
+    }
     // A file another subject of this run wrote is refused: the user is asked
     // again, and a cancel stops the run as always.
     for (;;) {
       std::string chosen;
       if (!host::getSaveFileName("Select a file to save the design matrix (.*SDM) ",
                                  proposed.c_str(), "*.sdm", chosen)) {
-        host::logLine("PPI Plugin> No SDM file name selected. %s", kAborted);
-        return false;
+        return host::logFailure("PPI Plugin> ", "No SDM file name selected. %s", kAborted);
       }
       if (!savedPath.assign(chosen)) {
-        host::logLine("Plugin> The chosen path %s is longer than %zu characters; %s",
-                      chosen.c_str(), kPathLimit, kAborted);
-        return false;
+        return host::logFailure("Plugin> ", "The chosen path %s is longer than %zu characters; %s",
+                                chosen.c_str(), kPathLimit, kAborted);
       }
       if (!savedBefore(savedPath, savedThisRun)) break;
       MessageText message;
@@ -157,26 +162,28 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
   // design matrix when the host writes nothing. Only a file is ever removed.
   const PathKind kind = pathKind(savedPath.str());
   if (kind != PathKind::missing && kind != PathKind::regularFile) {
-    host::logLine("Plugin> %s is not a file; the design matrix cannot be saved there. %s",
-                  savedPath.c_str(), kAborted);
-    return false;
+    return host::logFailure("Plugin> ",
+                            "%s is not a file; the design matrix cannot be saved there. %s",
+                            savedPath.c_str(), kAborted);
   }
   const std::string folder = folderOf(savedPath.view());
-  if (set != nullptr && !set->holdFolder(folder)) return false;
-  if (set != nullptr && kind == PathKind::regularFile && !set->setAsideEarlierRun(folder)) {
-    return false;
+  if (set != nullptr) {
+    if (Outcome held = set->holdFolder(folder); !held.ok()) return held;
+    if (kind == PathKind::regularFile) {
+      if (Outcome aside = set->setAsideEarlierRun(folder); !aside.ok()) return aside;
+    }
   }
   if (!removeRegularFile(savedPath.str()).ok()) {
-    host::logLine("Plugin> The file %s cannot be replaced; %s", savedPath.c_str(), kAborted);
-    return false;
+    return host::logFailure("Plugin> ", "The file %s cannot be replaced; %s", savedPath.c_str(),
+                            kAborted);
   }
   host::saveSingleStudyGLMDesignMatrix(savedPath.c_str());
 
   std::string saved;
   if (!readFileBytes(savedPath.str(), saved).ok() || saved.empty()) {
     removeSaved(savedPath);
-    host::logLine("Plugin> The design matrix was not saved to %s; %s", savedPath.c_str(), kAborted);
-    return false;
+    return host::logFailure("Plugin> ", "The design matrix was not saved to %s; %s",
+                            savedPath.c_str(), kAborted);
   }
   const confounds::DesignMatrixRead read = confounds::readDesignMatrixText(saved);
   std::string problem = read.problem;
@@ -194,14 +201,14 @@ bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaul
   }
   if (!problem.empty()) {
     removeSaved(savedPath);
-    host::logLine(other ? "Plugin> The design matrix saved to %s is not the one the plug-in set "
-                          "(%s) and was removed. %s"
-                        : "Plugin> The design matrix saved to %s is incomplete (%s) and was "
-                          "removed. %s",
-                  savedPath.c_str(), problem.c_str(), kAborted);
-    return false;
+    return host::logFailure("Plugin> ",
+                            other ? "The design matrix saved to %s is not the one the plug-in set "
+                                    "(%s) and was removed. %s"
+                                  : "The design matrix saved to %s is incomplete (%s) and was "
+                                    "removed. %s",
+                            savedPath.c_str(), problem.c_str(), kAborted);
   }
-  return true;
+  return {};
 }
 
 }  // namespace ppi::analysis

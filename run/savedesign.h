@@ -40,15 +40,15 @@ std::string designDifference(const confounds::DesignMatrixFile& saved,
 
 // Chooses the path and has the host save its current design matrix there,
 // then reads the file back whole. `savedThisRun` holds the paths the run saved
-// to so far. False, after one log line, when the run must stop: a cancelled
+// to so far. Fails, after one log line, when the run must stop: a cancelled
 // dialog, a path past its limit, something other than a file at the path, a
 // file that cannot be replaced, or one the host did not write whole or wrote
 // with other values (which is removed: such a design matrix must not pass for
 // a result). With `set`, the folder's lock is held before anything is saved
 // there, and an earlier run's group files are set aside before a file of it
 // is replaced.
-bool saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
-                      const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
-                      PathText& savedPath, RunSet* set = nullptr);
+Outcome saveDesignMatrix(const RunSettings& settings, const DefaultNameText& defaultName,
+                         const std::vector<PathText>& savedThisRun, const ExpectedDesign& expected,
+                         PathText& savedPath, RunSet* set = nullptr);
 
 }  // namespace ppi::analysis

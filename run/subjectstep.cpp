@@ -21,7 +21,7 @@ namespace {
 
 // The time course linked now must be the one the subject was added with: its
 // grid and length decide how the host's arrays are read and written.
-bool sameTimeCourse(const model::SubjectRecord& subject) {
+Outcome sameTimeCourse(const model::SubjectRecord& subject) {
   host::VTCHeaderRecord now;
   const host::VTCHeaderRecord& then = subject.header;
   const bool same =
@@ -30,12 +30,12 @@ bool sameTimeCourse(const model::SubjectRecord& subject) {
       now.yEnd() == then.yEnd() && now.zStart() == then.zStart() && now.zEnd() == then.zEnd() &&
       now.resolution() == then.resolution() && now.dataType() == then.dataType();
   if (!same) {
-    host::logLine(
-        "Plugin> The VTC file %s is not the one added to the list (its volumes or grid "
-        "differ). Prepare PPI Plugin aborted.",
-        subject.timeCoursePath().c_str());
+    return host::logFailure("Plugin> ",
+                            "The VTC file %s is not the one added to the list (its volumes or "
+                            "grid differ). Prepare PPI Plugin aborted.",
+                            subject.timeCoursePath().c_str());
   }
-  return same;
+  return {};
 }
 
 // The subject's protocol back in the host and unchanged: a time course
@@ -44,54 +44,54 @@ bool sameTimeCourse(const model::SubjectRecord& subject) {
 // way the protocol must still have the conditions the subject was added with,
 // in order. Otherwise its regressors would silently be built from other
 // conditions, or from none. `names` gets the conditions' names.
-bool checkSubjectProtocol(const model::SubjectRecord& subject, std::size_t number,
-                          std::vector<std::string>& names) {
+Outcome checkSubjectProtocol(const model::SubjectRecord& subject, std::size_t number,
+                             std::vector<std::string>& names) {
   const std::string vtcPath = subject.timeCoursePath();
   host::ProtocolRecord now;
   if (!subject.protocolPath.empty() &&
       (!host::loadProtocol(subject.protocolPath.c_str()) || !host::getProtocol(now) ||
        now.nrOfConditions() != subject.protocol.nrOfConditions())) {
-    host::logLine("Plugin> Could not load the PRT file %s again. Prepare PPI Plugin aborted.",
-                  subject.protocolPath.c_str());
-    return false;
+    return host::logFailure("Plugin> ",
+                            "Could not load the PRT file %s again. Prepare PPI Plugin aborted.",
+                            subject.protocolPath.c_str());
   }
   const std::string protocol = subject.protocolPath.empty()
                                    ? "the protocol linked to " + vtcPath
                                    : "the PRT file " + subject.protocolPath.str();
   const int recorded = static_cast<int>(subject.conditionNames.size());
   if (!host::getProtocol(now)) {
-    host::logLine("Plugin> Subject %zu: the host cannot give %s. Prepare PPI Plugin aborted.",
-                  number, protocol.c_str());
-    return false;
+    return host::logFailure("Plugin> ",
+                            "Subject %zu: the host cannot give %s. Prepare PPI Plugin aborted.",
+                            number, protocol.c_str());
   }
   if (now.nrOfConditions() != recorded) {
-    host::logLine(
-        "Plugin> Subject %zu: %s had %d conditions when the subject was added and has %d now. "
+    return host::logFailure(
+        "Plugin> ",
+        "Subject %zu: %s had %d conditions when the subject was added and has %d now. "
         "Prepare PPI Plugin aborted.",
         number, protocol.c_str(), recorded, now.nrOfConditions());
-    return false;
   }
   names.clear();
   for (int c = 0; c < recorded; ++c) {
     host::ConditionRecord condition;
     if (!host::getProtocolCondition(c, condition)) {
-      host::logLine(
-          "Plugin> Subject %zu: the host does not hand out condition %d of %s. Prepare PPI "
+      return host::logFailure(
+          "Plugin> ",
+          "Subject %zu: the host does not hand out condition %d of %s. Prepare PPI "
           "Plugin aborted.",
           number, c + 1, protocol.c_str());
-      return false;
     }
     names.push_back(condition.name());
     const std::string& then = subject.conditionNames[static_cast<std::size_t>(c)];
     if (names.back() != then) {
-      host::logLine(
-          "Plugin> Subject %zu: condition %d of %s was \"%s\" when the subject was added and is "
+      return host::logFailure(
+          "Plugin> ",
+          "Subject %zu: condition %d of %s was \"%s\" when the subject was added and is "
           "\"%s\" now. Prepare PPI Plugin aborted.",
           number, c + 1, protocol.c_str(), then.c_str(), names.back().c_str());
-      return false;
     }
   }
-  return true;
+  return {};
 }
 
 // The assembled design's predictors read back from the host, with the roles
@@ -113,37 +113,40 @@ std::vector<Predictor> hostPredictors(const DesignPlan& plan, const PredictorNam
 
 }  // namespace
 
-SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
-                          const RunSettings& settings, RunOutputs& outputs) {
-  constexpr SubjectOutcome stop = SubjectOutcome::stopped;
+Result<SubjectOutcome> runSubject(const model::Subject& subject, std::size_t number,
+                                  const RunSettings& settings, RunOutputs& outputs) {
   const model::SubjectRecord& timeCourse = subject.timeCourse;
   // The host's records hold shorter paths than the plug-in accepts: the files
   // are opened by the paths kept for the subject.
   const std::string vtcPath = timeCourse.timeCoursePath();
   if (!host::linkVTCToCurrentVMR(timeCourse.vtcPath.c_str())) {
-    host::logText("Plugin> failed to load VTC file, Prepare PPI Plugin aborted");
-    return stop;
+    return host::logFailure("Plugin> ", "failed to load VTC file, Prepare PPI Plugin aborted");
   }
+  if (Outcome same = sameTimeCourse(timeCourse); !same.ok()) return same.failure();
   std::vector<std::string> conditionNames;
-  if (!sameTimeCourse(timeCourse) || !checkSubjectProtocol(timeCourse, number, conditionNames)) {
-    return stop;
+  if (Outcome protocol = checkSubjectProtocol(timeCourse, number, conditionNames); !protocol.ok()) {
+    return protocol.failure();
   }
   host::logLine("Plugin> Running analysis for: %s", vtcPath.c_str());
   outputs.records.beginSubject(subject);
   if (!host::loadVOIs(subject.region.voiPath.c_str())) {
-    host::logText("Plugin> Could not load VOI file. Prepare PPI Plugin aborted.");
-    return stop;
+    return host::logFailure("Plugin> ", "Could not load VOI file. Prepare PPI Plugin aborted.");
   }
   host::logLine("Plugin> Number of volumes in VTC: %i", timeCourse.nrOfVolumes);
 
   RegionTimeCourse region;
-  if (!computeRegionTimeCourse(subject, region, settings.method.eigenvariate())) return stop;
+  if (Outcome signal = computeRegionTimeCourse(subject, region, settings.method.eigenvariate());
+      !signal.ok()) {
+    return signal.failure();
+  }
   outputs.records.noteRegion(region);
   reportVoxelsOutside(region.voxelsListed - region.voxelsInside, region.voxelsListed,
                       region.voiName, timeCourse, number, outputs.report);
   InteractionInputs interaction;
-  if (!prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction)) {
-    return stop;
+  if (Outcome prepared =
+          prepareInteraction(settings.method, region.values, vtcPath.c_str(), interaction);
+      !prepared.ok()) {
+    return prepared.failure();
   }
   outputs.records.noteDeconvolution(interaction.deconvolution, interaction.neural,
                                     interaction.reconvolved);
@@ -155,20 +158,23 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
   if (outputs.set != nullptr) outputs.set->noteSettings(settingsRecord(settings, subjectSettings));
   const std::string& label = settings.labelFlag ? settings.labelText : region.voiName;
   const DesignPlan plan = planDesign(subjectSettings, label);
-  if (!checkPredictorNames(plan, timeCourse, number, outputs.report)) {
-    return stop;
+  if (Outcome names = checkPredictorNames(plan, timeCourse, number, outputs.report); !names.ok()) {
+    return names.failure();
   }
   std::vector<Finding> findings;
   CheckInput checks{plan, checkPlace(number, timeCourse)};
   runDesignChecks(CheckStage::plan, checks, findings);
   reportFindings(findings, 0, outputs.report);
   PredictorNames predictors;
-  if (!assembleDesignMatrix(plan, region, interaction, predictors, outputs.records.boxCars())) {
-    return stop;
+  if (Outcome built =
+          assembleDesignMatrix(plan, region, interaction, predictors, outputs.records.boxCars());
+      !built.ok()) {
+    return built.failure();
   }
-  if (!checkGroupDesign(predictors, settings.mdmMode, timeCourse, number, outputs.group,
-                        outputs.report)) {
-    return stop;
+  if (Outcome group = checkGroupDesign(predictors, settings.mdmMode, timeCourse, number,
+                                       outputs.group, outputs.report);
+      !group.ok()) {
+    return group.failure();
   }
   if (settings.labelFlag) {
     const std::size_t before = findings.size();
@@ -198,14 +204,17 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
 
   const SplitPath vtc = splitPath(vtcPath);
   DefaultNameText defaultName;
-  if (!defaultDesignName(vtc, subject.region, subjectSettings, settings, defaultName)) {
-    return stop;
+  if (Outcome named =
+          defaultDesignName(vtc, subject.region, subjectSettings, settings, defaultName);
+      !named.ok()) {
+    return named.failure();
   }
   PathText savedPath;
   const ExpectedDesign expected{predictors.size(), timeCourse.nrOfVolumes, &values};
-  if (!saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected, savedPath,
-                        outputs.set)) {
-    return stop;
+  if (Outcome saved = saveDesignMatrix(settings, defaultName, outputs.savedThisRun, expected,
+                                       savedPath, outputs.set);
+      !saved.ok()) {
+    return saved.failure();
   }
   outputs.savedThisRun.push_back(savedPath);
   if (outputs.set != nullptr) outputs.set->noteFile(number, "design", savedPath.str());
@@ -218,10 +227,11 @@ SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
     numerics::MotionSummary motion;
     std::uint64_t samples = 0;
     const std::string where = subjectWhere(number, timeCourse);
-    if (!confounds::handOverMoCo(savedPath, vtc.directory, settings.zFlag, &motionPath,
-                                 &outputs.report, where, settings.motionModel, &motion,
-                                 subject.motionPath.str(), &samples)) {
-      return stop;
+    if (Outcome merged = confounds::handOverMoCo(
+            savedPath, vtc.directory, settings.zFlag, &motionPath, &outputs.report, where,
+            settings.motionModel, &motion, subject.motionPath.str(), &samples);
+        !merged.ok()) {
+      return merged.failure();
     }
     // Another subject's motion estimates, under whatever name, would model
     // this subject's head motion with someone else's.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/boundedtext.h"
+#include "common/outcome.h"
 #include "common/report.h"
 #include "design/runsettings.h"
 #include "model/subject.h"
@@ -38,15 +39,16 @@ struct RunOutputs {
   std::map<std::uint64_t, MotionOwner> motionSamples;
 };
 
-// How a subject's step ended.
+// How a subject's step ended when the run goes on.
 enum class SubjectOutcome {
   listed,  // its design matrix is saved and stands for it in "SDMFileList"
   failed,  // a check found an error: in multi-study mode nothing is saved, in
            // dialog mode the design matrix is saved; either way it is not listed
-  stopped,  // the run must stop (after one log line)
 };
 
-SubjectOutcome runSubject(const model::Subject& subject, std::size_t number,
-                          const RunSettings& settings, RunOutputs& outputs);
+// Fails when the run must stop, with the reason of the step that stopped it
+// (the line it logged).
+Result<SubjectOutcome> runSubject(const model::Subject& subject, std::size_t number,
+                                  const RunSettings& settings, RunOutputs& outputs);
 
 }  // namespace ppi::analysis

@@ -155,7 +155,7 @@ void regionTimeCourse(benchmark::State& state, std::int32_t dataType) {
   double regionSeconds = 0.0, ceilingSeconds = 0.0;
   double blockStart = processorSeconds();
   for (auto _ : state) {
-    if (!ppi::analysis::computeRegionTimeCourse(s.whole, region)) {
+    if (!ppi::analysis::computeRegionTimeCourse(s.whole, region).ok()) {
       state.SkipWithError("the region time course failed");
       break;
     }

@@ -87,7 +87,7 @@ TEST_F(GuiLists, AppendingLineByLineGivesThePartsOfTheWholeList) {
   const Strings lines = pathLines(200, 150);
   for (const std::string& line : lines) {
     GuiListAppend append;
-    ASSERT_TRUE(append.plan("VTCFileNameList", line));
+    ASSERT_TRUE(append.plan("VTCFileNameList", line).ok());
     append.apply();
   }
   const auto appended = model.stringParameters;
@@ -100,7 +100,7 @@ TEST_F(GuiLists, AppendingLineByLineGivesThePartsOfTheWholeList) {
 
   // A line no part can hold is refused before anything is set.
   GuiListAppend tooLong;
-  EXPECT_FALSE(tooLong.plan("VTCFileNameList", std::string(5000, 'l')));
+  EXPECT_FALSE(tooLong.plan("VTCFileNameList", std::string(5000, 'l')).ok());
   EXPECT_EQ(model.log.back(),
             "Plugin> A line of the GUI list \"VTCFileNameList\" has 5000 characters, more than the "
             "4999 a list part holds; subject refused.");
@@ -115,7 +115,7 @@ TEST_F(GuiLists, AFirstPartRewrittenByAScriptThatKnowsNoPartsIsTheWholeList) {
   model.stringParameters["VTCFileList"] = "";
   EXPECT_EQ(readGuiList("VTCFileList"), "");
   GuiListAppend append;
-  ASSERT_TRUE(append.plan("VTCFileList", "a.vtc"));
+  ASSERT_TRUE(append.plan("VTCFileList", "a.vtc").ok());
   append.apply();
   EXPECT_EQ(readGuiList("VTCFileList"), "a.vtc");
   EXPECT_EQ(model.intParameters["VTCFileList-parts"], 1);
@@ -150,7 +150,7 @@ TEST_F(GuiLists, ACountThatIsNotTheListsIsReadNoFurtherThanItsParts) {
     // The next line goes after the list as read, and the parts and the count
     // are the ones of that list.
     GuiListAppend append;
-    ASSERT_TRUE(append.plan("VTCFileNameList", "/next.vtc"));
+    ASSERT_TRUE(append.plan("VTCFileNameList", "/next.vtc").ok());
     append.apply();
     EXPECT_EQ(readGuiList("VTCFileNameList"), read + "\n/next.vtc");
     EXPECT_EQ(model.intParameters["VTCFileNameList-parts"], row.countAfter);

@@ -14,12 +14,12 @@ std::size_t lineCount(const std::string& text) {
   return lines;
 }
 
-TEST(Report, LinesCarryKindPlaceAndAdviceWithoutTheLogPrefix) {
+TEST(Report, LinesCarryKindPlaceAndAdviceOnOneLineEach) {
   Report report;
   report.setSummary("Load: 1 of 2 subjects loaded from study.ppi");
-  report.noteLogLine("Plugin> Failed to load VTC file. Please retry.\n");
-  report.error("study.ppi line 2 (./s2.vtc)", report.lastLogLine(), "Check the file.");
-  report.warning({}, "PPI Plugin> two\nlines", "");
+  report.error("study.ppi line 2 (./s2.vtc)", "Failed to load VTC file. Please retry.\n",
+               "Check the file.");
+  report.warning({}, "two\nlines", "");
   report.note("region Seed", "said", "");
   EXPECT_EQ(report.text(),
             "Load: 1 of 2 subjects loaded from study.ppi\n"
@@ -30,13 +30,8 @@ TEST(Report, LinesCarryKindPlaceAndAdviceWithoutTheLogPrefix) {
   EXPECT_EQ(report.count(Report::Kind::error), 1u);
   EXPECT_EQ(report.count(Report::Kind::warning), 1u);
 
-  // A blank log line does not hide the reason given before it.
-  report.noteLogLine(" ");
-  EXPECT_EQ(report.lastLogLine(), "Failed to load VTC file. Please retry.");
-
   report.clear();
   EXPECT_EQ(report.text(), "");
-  EXPECT_EQ(report.lastLogLine(), "");
 }
 
 struct LimitRow {

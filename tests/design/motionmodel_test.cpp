@@ -37,18 +37,14 @@ TEST(MotionModelSettings, ValuesAsTheDialogGivesThem) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    MotionModel model;
-    model.expansion = -1;
-    std::string why;
-    const bool ok =
-        ppi::confounds::parseMotionModel(row.expansion, row.censor, row.percent, row.meanFD, model,
-                                         why);
-    ASSERT_EQ(ok, row.ok) << why;
-    if (!ok) {
-      EXPECT_NE(why.find(row.why), std::string::npos) << why;
-      EXPECT_EQ(model.expansion, -1);  // untouched
+    const ppi::Result<MotionModel> parsed =
+        ppi::confounds::parseMotionModel(row.expansion, row.censor, row.percent, row.meanFD);
+    ASSERT_EQ(parsed.ok(), row.ok) << parsed.reason();
+    if (!parsed.ok()) {
+      EXPECT_NE(parsed.reason().find(row.why), std::string::npos) << parsed.reason();
       continue;
     }
+    const MotionModel& model = parsed.value();
     EXPECT_EQ(model.expansion, row.wantExpansion);
     EXPECT_DOUBLE_EQ(model.censorFD, row.wantCensor);
     EXPECT_DOUBLE_EQ(model.maxCensoredShare, row.wantShare);

@@ -170,23 +170,34 @@ TEST_F(MoCoMerge, AFailedMergeLeavesNoMergedFile) {
     EXPECT_FALSE(result.complete);
     EXPECT_EQ(result.mergedPath, "subject1_3DMC.sdm");
     EXPECT_EQ(log, (std::vector<std::string>{"New filename: subject1_3DMC.sdm", row.line}));
+    // The reason travels in the result, as logged.
+    EXPECT_EQ(result.problem, row.line);
     EXPECT_EQ(readText("subject1_3DMC.sdm"), "an earlier merge");
     EXPECT_TRUE(noTemporaryFile());
   }
 
   log.clear();
   ppi::confounds::MoCoSDM moco = motionRecord(2);
-  EXPECT_FALSE(ppi::confounds::addMoCoToSDM("missing.sdm", moco, 0, sink).complete);
+  const ppi::confounds::MoCoMerge unread =
+      ppi::confounds::addMoCoToSDM("missing.sdm", moco, 0, sink);
+  EXPECT_FALSE(unread.complete);
   EXPECT_EQ(log.back(), "Unable to open the design matrix file.");
+  EXPECT_EQ(unread.problem, log.back());
   fs::remove("subject1_3DMC.sdm");
   fs::create_directory("subject1_3DMC.sdm");  // the merged file cannot be created
-  EXPECT_FALSE(merge(designFile(3, 2, true), motionRecord(2)).complete);
+  const ppi::confounds::MoCoMerge uncreated = merge(designFile(3, 2, true), motionRecord(2));
+  EXPECT_FALSE(uncreated.complete);
   EXPECT_EQ(log.back(), "Unable to open a file for writing.");
+  EXPECT_EQ(uncreated.problem, log.back());
   fs::remove("subject1_3DMC.sdm");
   moco.valid = false;
-  EXPECT_FALSE(merge(designFile(3, 2, true), moco).complete);
+  const ppi::confounds::MoCoMerge invalid = merge(designFile(3, 2, true), moco);
+  EXPECT_FALSE(invalid.complete);
   EXPECT_EQ(log, std::vector<std::string>{
                      "The motion estimates were not read whole; they are not merged."});
+  EXPECT_EQ(invalid.problem, log.back());
+  // A merge that completes has no reason, whatever it logged.
+  EXPECT_EQ(merge(designFile(3, 2, true), motionRecord(2)).problem, "");
 }
 
 TEST(ZTransform, ColumnsGetMeanZeroAndPopulationDeviationOne) {

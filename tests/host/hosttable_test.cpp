@@ -69,8 +69,9 @@ TEST(HostOperations, EmptyEntriesAreCheckedBeforeTheyAreCalled) {
   FakeHost host;
   host.remove("nkGetSaveFileName");
   ASSERT_TRUE(host.bind());
-  EXPECT_FALSE(ppi::host::requireHostFunctions(
-      {HostFunction::nkLogText, HostFunction::nkGetSaveFileName}));
+  EXPECT_FALSE(
+      ppi::host::requireHostFunctions({HostFunction::nkLogText, HostFunction::nkGetSaveFileName})
+          .ok());
   ASSERT_EQ(host.model.log.size(), 1u);
   EXPECT_EQ(host.model.log[0], "Plugin> The host does not offer nkGetSaveFileName; command refused.");
   std::string path;

@@ -35,7 +35,7 @@ class MoCoHandOver : public testing::Test {
 
 TEST_F(MoCoHandOver, TheMergedDesignTakesTheSavedOnesPlace) {
   host.model.openFileAnswers.push_back({true, "data/s01/run1_3DMC.sdm"});
-  ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 1));
+  ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 1).ok());
   EXPECT_EQ(savedPath.view(), "out/run1_3DMC_z.sdm");
   std::vector<standin::HostCall> dialogs = host.model.callsTo("nkGetOpenFileName");
   ASSERT_EQ(dialogs.size(), 1u);
@@ -79,7 +79,7 @@ TEST_F(MoCoHandOver, TheRunStopsWhenNoMergedDesignCanStand) {
     ASSERT_TRUE(savedPath.assign(saved));
     log.clear();
     if (row.answered) host.model.openFileAnswers.push_back({true, row.motionPath});
-    EXPECT_FALSE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0));
+    EXPECT_FALSE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0).ok());
     EXPECT_EQ(savedPath.view(), saved);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), row.lastLine);
@@ -104,7 +104,8 @@ TEST_F(MoCoHandOver, AStillMotionColumnIsAWarningInTheReport) {
     host.model.openFileAnswers.push_back({true, "data/s01/still_3DMC.sdm"});
     ppi::Report report;
     ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", zFlag, nullptr, &report,
-                                             "subject 1 (run1.vtc)"));
+                                             "subject 1 (run1.vtc)")
+                    .ok());
     const std::string text = report.text();
     // Only a z-transform has a column it can only centre.
     EXPECT_EQ(text.find("subject 1 (run1.vtc)") != std::string::npos, zFlag == 1) << text;
@@ -150,7 +151,8 @@ TEST_F(MoCoHandOver, AListedMotionFileIsMergedWithoutADialog) {
   ppi::Report report;
   std::uint64_t samples = 0, again = 0;
   ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0, nullptr, &report, "s1", {},
-                                           nullptr, "data/s01/run1_3DMC.sdm", &samples));
+                                           nullptr, "data/s01/run1_3DMC.sdm", &samples)
+                  .ok());
   EXPECT_TRUE(host.model.callsTo("nkGetOpenFileName").empty());
   EXPECT_EQ(savedPath.view(), "out/run1_3DMC.sdm");
   // The samples' checksum does not depend on the file's colours or names.
@@ -158,7 +160,8 @@ TEST_F(MoCoHandOver, AListedMotionFileIsMergedWithoutADialog) {
   testsupport::writeFile("data/s01/other_3DMC.sdm", other);
   ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
   ASSERT_TRUE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0, nullptr, &report, "s1", {},
-                                           nullptr, "data/s01/other_3DMC.sdm", &again));
+                                           nullptr, "data/s01/other_3DMC.sdm", &again)
+                  .ok());
   EXPECT_EQ(samples, again);
   EXPECT_NE(samples, 0u);
 
@@ -166,7 +169,8 @@ TEST_F(MoCoHandOver, AListedMotionFileIsMergedWithoutADialog) {
   testsupport::writeFile("data/s01/cut_3DMC.sdm", sdmfiles::motionFile(6, 2).substr(0, 120));
   ASSERT_TRUE(savedPath.assign("out/run1.sdm"));
   EXPECT_FALSE(ppi::confounds::handOverMoCo(savedPath, "data/s01", 0, nullptr, &report, "s1", {},
-                                            nullptr, "data/s01/cut_3DMC.sdm"));
+                                            nullptr, "data/s01/cut_3DMC.sdm")
+                   .ok());
   ASSERT_FALSE(report.problems().empty());
   EXPECT_EQ(report.problems().back().id, "motion-not-merged");
   EXPECT_NE(report.problems().back().what.find("is rejected: line "), std::string::npos)

@@ -66,7 +66,7 @@ TEST(RegionTimeCourse, DegenerateSignalsStopWithALineNamingTheTimeCourse) {
     analysistest::addSubject(harness, setup);
     ppi::analysis::RegionTimeCourse computed;
     EXPECT_FALSE(
-        ppi::analysis::computeRegionTimeCourse(harness.plugin.state.subjects.at(0), computed));
+        ppi::analysis::computeRegionTimeCourse(harness.plugin.state.subjects.at(0), computed).ok());
     EXPECT_TRUE(computed.values.empty());
     EXPECT_EQ(harness.model.log.back().substr(0, row.line.size()), row.line);
     EXPECT_TRUE(harness.model.canariesIntact());

@@ -285,3 +285,62 @@ TEST(RunRecords, EachRunsReportHasAFolderOfItsOwnPages) {
 }
 
 }  // namespace
+
+// The reason a stopped run gives, in the dialog and in the report, is the one
+// the stopping step returned, even when other lines are logged after it (an
+// earlier run's report set aside as the run ends) and when the step put a
+// detailed error of its own in the report first.
+TEST(RunRecords, AStoppedRunGivesTheStoppingStepsReasonEverywhere) {
+  const struct {
+    const char* name;
+    bool multiStudy;
+    const char* motionFile;   // the answer to the motion dialog; none: no merge
+    const char* logged;       // the stopping step's line
+    const char* dialogError;  // the dialog's error line
+  } rows[] = {
+      {"the save dialog cancelled", false, nullptr,
+       "PPI Plugin> No SDM file name selected. Prepare PPI Plugin aborted.",
+       "error: subject 1 (run1.vtc): No SDM file name selected. Prepare PPI Plugin aborted. The "
+       "run stopped here; later subjects were not analysed."},
+      {"a motion file that cannot be read, then an earlier report set aside", true, "gone_3DMC.sdm",
+       "PPI Plugin> Motion correction predictors could not be added. Prepare PPI Plugin aborted.",
+       "error: subject 1 (run1.vtc): The motion-estimates file gone_3DMC.sdm is rejected: the "
+       "file cannot be opened. Choose the subject's own motion-estimates file, or correct this "
+       "one."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Study study(1);
+    standin::HostModel& model = study.model;
+    std::filesystem::create_directory("group");
+    testsupport::writeFile("group/PPI_report.html", "earlier");
+    if (row.multiStudy) {
+      model.intParameters["saveMDM"] = 1;
+      study.answerSaves({"group/Multistudy_PPI.mdm"});
+    } else {
+      model.saveFileAnswers.push_back({false, ""});
+    }
+    if (row.motionFile != nullptr) {
+      model.intParameters["addMoCo"] = 1;
+      model.openFileAnswers.push_back({true, row.motionFile});
+    }
+    EXPECT_FALSE(study.harness.run("Start"));
+
+    const auto stopLine = std::find(model.log.begin(), model.log.end(), row.logged);
+    ASSERT_NE(stopLine, model.log.end());
+    if (row.multiStudy) {
+      // The case in point: the run logs on after the stopping step.
+      EXPECT_TRUE(std::any_of(stopLine, model.log.end(), [](const std::string& line) {
+        return line.rfind("Plugin> The earlier run's group/PPI_report.html is set aside as ", 0) ==
+               0;
+      }));
+    }
+    const std::string dialog = model.stringParameters["PPIReport"];
+    EXPECT_NE(dialog.find("\n" + std::string(row.dialogError)), std::string::npos) << dialog;
+    EXPECT_EQ(dialog.find("set aside as PPI_report_") == std::string::npos, !row.multiStudy);
+    const std::string reason = std::string(row.logged).substr(std::string("PPI Plugin> ").size());
+    EXPECT_NE(testsupport::readFile(model.stringParameters["PPIReportFile"])
+                  .find("The run stopped at subject 1 of 1: " + reason + "</p>"),
+              std::string::npos);
+  }
+}

@@ -140,9 +140,9 @@ TEST(RunLock, OneRunAtATimeAStaleLockIsTakenOver) {
     ppi::Report report;
     {
       RunSet set(report, kStarted, "g/Multistudy_PPI.mdm");
-      EXPECT_EQ(set.holdFolder("g/"), row.taken);
+      EXPECT_EQ(set.holdFolder("g/").ok(), row.taken);
       if (row.taken) {
-        EXPECT_TRUE(set.holdFolder("g/")) << "held: taken once";
+        EXPECT_TRUE(set.holdFolder("g/").ok()) << "held: taken once";
       }
       if (row.taken) {
         EXPECT_EQ(testsupport::readFile("g/PPI_run.lock"), lockOf(set.self()));
@@ -179,7 +179,7 @@ TEST(RunLock, ASecondProcessIsRefusedUntilTheFirstIsGone) {
     close(ready[0]);
     ppi::Report report;
     RunSet set(report, kStarted, "");
-    const char held = set.holdFolder("g/") ? 'y' : 'n';
+    const char held = set.holdFolder("g/").ok() ? 'y' : 'n';
     if (write(ready[1], &held, 1) != 1) _exit(3);
     pause();  // until killed
     _exit(0);
@@ -192,7 +192,7 @@ TEST(RunLock, ASecondProcessIsRefusedUntilTheFirstIsGone) {
 
   ppi::Report report;
   RunSet second(report, kStarted + 60, "");
-  EXPECT_FALSE(second.holdFolder("g/"));
+  EXPECT_FALSE(second.holdFolder("g/").ok());
   ASSERT_EQ(report.problems().size(), 1u);
   EXPECT_NE(report.problems()[0].what.find("process " + std::to_string(first) + " on host "),
             std::string::npos)
@@ -202,7 +202,7 @@ TEST(RunLock, ASecondProcessIsRefusedUntilTheFirstIsGone) {
   waitpid(first, nullptr, 0);
   ASSERT_TRUE(fs::exists("g/PPI_run.lock")) << "a killed run leaves its lock";
   RunSet third(report, kStarted + 120, "");
-  EXPECT_TRUE(third.holdFolder("g/"));
+  EXPECT_TRUE(third.holdFolder("g/").ok());
   EXPECT_EQ(report.problems().back().id, "stale-run-lock");
   EXPECT_EQ(testsupport::readFile("g/PPI_run.lock"), lockOf(third.self()));
 }
@@ -246,9 +246,9 @@ TEST(RunSetAside, TheEarlierRunsGroupFilesGoAsideOnce) {
     for (const auto& [path, content] : row.files) testsupport::writeFile(path, content);
     ppi::Report report;
     RunSet set(report, kStarted + 60, "g/Multistudy_PPI.mdm");
-    EXPECT_TRUE(set.setAsideEarlierRun("g/"));
+    EXPECT_TRUE(set.setAsideEarlierRun("g/").ok());
     testsupport::writeFile("g/Multistudy_PPI.mdm", "this run's");
-    EXPECT_TRUE(set.setAsideEarlierRun("g/")) << "once per folder";
+    EXPECT_TRUE(set.setAsideEarlierRun("g/").ok()) << "once per folder";
     fs::remove("g/Multistudy_PPI.mdm");
     std::vector<std::string> after;
     for (const auto& entry : fs::directory_iterator("g")) {
@@ -270,7 +270,7 @@ TEST(RunSetAside, AFileThatCannotBeMovedStopsTheRun) {
     ppi::ScopedFileSystem scope(faulty);
     faulty.inject({ppi::FaultyFileSystem::Operation::rename, 1, false});
     RunSet set(report, kStarted, "g/Multistudy_PPI.mdm");
-    EXPECT_FALSE(set.setAsideEarlierRun("g/"));
+    EXPECT_FALSE(set.setAsideEarlierRun("g/").ok());
   }
   EXPECT_EQ(testsupport::readFile("g/Multistudy_PPI.mdm"), "m");
   ASSERT_EQ(report.problems().size(), 1u);
