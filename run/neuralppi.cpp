@@ -27,12 +27,23 @@ void centreOverRun(float* values, std::size_t count) {
   for (std::size_t t = 0; t < count; ++t) values[t] -= mean;
 }
 
+void centreWeighted(float* values, const std::vector<double>& weights) {
+  double weighted = 0.0, total = 0.0;
+  for (std::size_t t = 0; t < weights.size(); ++t) {
+    weighted += weights[t] * static_cast<double>(values[t]);
+    total += weights[t];
+  }
+  const float mean = static_cast<float>(weighted / total);
+  for (std::size_t t = 0; t < weights.size(); ++t) values[t] -= mean;
+}
+
 bool prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
                         const char* vtcPath, InteractionInputs& inputs) {
   inputs.options = options;
   inputs.neural.clear();
   inputs.deconvolution = DeconvolutionSummary();
   inputs.reconvolved.clear();
+  inputs.resolution.clear();
   if (options.any()) {
     host::logLine("Plugin> Method options: %s.", describeMethodOptions(options).c_str());
   }
@@ -52,6 +63,16 @@ bool prepareInteraction(const MethodOptions& options, const std::vector<float>& 
         "Plugin> The region signal of %s could not be deconvolved: %s. Prepare PPI Plugin "
         "aborted.",
         vtcPath, estimate.why.c_str());
+    return false;
+  }
+  inputs.resolution = resolutionDiagonal(region.size(), response.kernel, estimate.lambda);
+  double resolutionSum = 0.0;
+  for (double r : inputs.resolution) resolutionSum += r;
+  if (inputs.resolution.size() != region.size() || !(resolutionSum > 0.0)) {
+    host::logLine(
+        "Plugin> The region signal of %s could not be deconvolved: the estimate resolves no "
+        "volume at penalty %.4g. Prepare PPI Plugin aborted.",
+        vtcPath, estimate.lambda);
     return false;
   }
   inputs.deconvolution = summarizeDeconvolution(estimate, response.kernel.size());
@@ -78,7 +99,7 @@ bool formInteraction(const char* name, const std::vector<float>& region,
   if (inputs.options.neuralLevel()) {
     float* values = interactionValues(name);
     if (values == nullptr) return false;
-    centreOverRun(values, volumes);  // always at this level: see neuralppi.h
+    centreWeighted(values, inputs.resolution);  // always at this level: see neuralppi.h
     for (std::size_t t = 0; t < volumes; ++t) values[t] *= inputs.neural[t];
     host::applyTwoGammaHRFToPredictorWithName(name);
     return true;
