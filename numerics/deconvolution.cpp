@@ -20,7 +20,8 @@ using Factor = Eigen::SimplicialLDLT<SparseMatrix, Eigen::Upper, Eigen::NaturalO
 // at least 1 wide, for the penalty's own off-diagonal.
 class Problem {
  public:
-  Problem(const std::vector<float>& bold, const std::vector<double>& kernel)
+  template <typename Value>
+  Problem(const std::vector<Value>& bold, const std::vector<double>& kernel)
       : n_(bold.size()),
         width_(std::min(kernel.size(), bold.size())),
         band_(std::max<std::size_t>(width_ - 1, 1)),
@@ -112,6 +113,17 @@ class Problem {
       double sum = 0.0;
       for (std::size_t k = 0; k <= last; ++k) sum += h_[k] * s[t - k];
       out[t] = sum;
+    }
+  }
+
+  // out = H^T v.
+  void correlate(const std::vector<double>& v, Eigen::VectorXd& out) const {
+    out.resize(static_cast<Eigen::Index>(n_));
+    for (std::size_t i = 0; i < n_; ++i) {
+      const std::size_t last = std::min(n_ - 1, i + width_ - 1);
+      double sum = 0.0;
+      for (std::size_t t = i; t <= last; ++t) sum += h_[t - i] * v[t];
+      out[static_cast<Eigen::Index>(i)] = sum;
     }
   }
 
@@ -303,6 +315,41 @@ NeuralEstimate deconvolve(const std::vector<float>& bold, const std::vector<doub
               : bestPoint == kGcvGridPoints - 1 ? GridEdge::highest
                                                 : GridEdge::none;
   return best;
+}
+
+std::vector<double> resolutionDiagonal(std::size_t volumes, const std::vector<double>& kernel,
+                                       double lambda) {
+  if (volumes < 2 || kernel.empty() || !(lambda >= 0.0)) return {};
+  // The problem of a silent signal: its matrix and H^T 1 serve every column.
+  Problem problem(std::vector<double>(volumes, 0.0), kernel);
+  problem.assemble();
+  const std::size_t n = volumes;
+  Factor factor;
+  factor.compute(problem.penalised(lambda));
+  if (factor.info() != Eigen::Success) return {};
+  const Eigen::VectorXd ones = factor.solve(problem.rightHandSides().col(1));
+  std::vector<double> fitOnes;
+  problem.convolve(ones.data(), fitOnes);
+  double onesE = 0.0;
+  for (std::size_t t = 0; t < n; ++t) onesE += 1.0 - fitOnes[t];
+  const bool withOffset = onesE > 1e-9 * static_cast<double>(n);
+  std::vector<double> diagonal(n), impulse(n, 0.0), response, fit;
+  Eigen::VectorXd right(static_cast<Eigen::Index>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    // y = H e_i; the estimate D y at volume i, the offset taken apart.
+    impulse[i] = 1.0;
+    problem.convolve(impulse.data(), response);
+    impulse[i] = 0.0;
+    problem.correlate(response, right);
+    const Eigen::VectorXd x = factor.solve(right);
+    problem.convolve(x.data(), fit);
+    double residual = 0.0;
+    for (std::size_t t = 0; t < n; ++t) residual += response[t] - fit[t];
+    const double offset = withOffset ? residual / onesE : 0.0;
+    const Eigen::Index at = static_cast<Eigen::Index>(i);
+    diagonal[i] = x[at] - offset * ones[at];
+  }
+  return diagonal;
 }
 
 DeconvolutionSummary summarizeDeconvolution(const NeuralEstimate& estimate,

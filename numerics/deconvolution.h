@@ -108,4 +108,10 @@ const char* gridEdgeName(GridEdge edge);
 // not finite, or a factorisation that breaks down.
 NeuralEstimate deconvolve(const std::vector<float>& bold, const std::vector<double>& kernel);
 
+// The diagonal of the resolution matrix R = D H of the map D at `lambda`: how
+// much of a neural impulse at each volume its own volume's estimate shows.
+// Empty when a deconvolution fails.
+std::vector<double> resolutionDiagonal(std::size_t volumes, const std::vector<double>& kernel,
+                                       double lambda);
+
 }  // namespace ppi::analysis

@@ -28,12 +28,23 @@ void centreOverRun(float* values, std::size_t count) {
   for (std::size_t t = 0; t < count; ++t) values[t] -= mean;
 }
 
+void centreWeighted(float* values, const std::vector<double>& weights) {
+  double weighted = 0.0, total = 0.0;
+  for (std::size_t t = 0; t < weights.size(); ++t) {
+    weighted += weights[t] * static_cast<double>(values[t]);
+    total += weights[t];
+  }
+  const float mean = static_cast<float>(weighted / total);
+  for (std::size_t t = 0; t < weights.size(); ++t) values[t] -= mean;
+}
+
 Outcome prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
                            const char* vtcPath, InteractionInputs& inputs) {
   inputs.options = options;
   inputs.neural.clear();
   inputs.deconvolution = DeconvolutionSummary();
   inputs.reconvolved.clear();
+  inputs.resolution.clear();
   if (options.any()) {
     host::logLine("Plugin> Method options: %s.", describeMethodOptions(options).c_str());
   }
@@ -54,6 +65,16 @@ Outcome prepareInteraction(const MethodOptions& options, const std::vector<float
         "The region signal of %s could not be deconvolved: %s. Prepare PPI Plugin "
         "aborted.",
         vtcPath, estimate.why.c_str());
+  }
+  inputs.resolution = resolutionDiagonal(region.size(), response.kernel, estimate.lambda);
+  double resolutionSum = 0.0;
+  for (double r : inputs.resolution) resolutionSum += r;
+  if (inputs.resolution.size() != region.size() || !(resolutionSum > 0.0)) {
+    return host::logFailure(
+        "Plugin> ",
+        "The region signal of %s could not be deconvolved: the estimate resolves no volume at "
+        "penalty %.4g. Prepare PPI Plugin aborted.",
+        vtcPath, estimate.lambda);
   }
   inputs.deconvolution = summarizeDeconvolution(estimate, response.kernel.size());
   inputs.reconvolved.assign(estimate.values.size(), 0.0f);
@@ -80,7 +101,7 @@ Outcome formInteraction(const char* name, const std::vector<float>& region,
     const Result<float*> found = interactionValues(name);
     if (!found.ok()) return found.failure();
     float* values = found.value();
-    centreOverRun(values, volumes);  // always at this level: see neuralppi.h
+    centreWeighted(values, inputs.resolution);  // always at this level: see neuralppi.h
     for (std::size_t t = 0; t < volumes; ++t) values[t] *= inputs.neural[t];
     host::applyTwoGammaHRFToPredictorWithName(name);
     return {};

@@ -18,15 +18,32 @@
 // through the host's convolution (run/hostresponse.h), and then centred
 // over the run: the estimate's level is not determined by the data (see
 // deconvolve), and a centred s keeps the term free of a multiple of h * p,
-// just as the z-normalised y at the BOLD level. centre is the mean of p over
-// the run, always (centrePsych has no say here). Uncentred, the term would
-// carry centre times the deconvolution's residual (mostly the seed's own
-// measurement noise, which the region signal y carries but s does not), so
-// that it follows the seed's ordinary coupling to a region and shows an
-// "interaction" wherever p's mean is not 0: a one-sided or unbalanced
-// contrast, every term of the generalized approach. At the BOLD level
-// centring changes no t of the term (the centred and uncentred terms span the
-// same columns once y is in the model), which is why it stays optional there.
+// just as the z-normalised y at the BOLD level. centrePsych has no say here:
+// p is always centred, on
+//
+//   centre = sum over t of r_t p_t / sum over t of r_t,
+//
+// r the diagonal of the deconvolution's resolution matrix R = D H (D the
+// linear map from y to s at the chosen penalty; numerics/deconvolution.h).
+// Why: write y = S + e, e the seed's measurement noise (white, variance
+// sigma^2). The region signal in the model explains only part of a coupled
+// region's S; its residual keeps a share of e with the opposite sign, and
+// the term's covariance with e is
+//
+//   E[PPI^T e] = sigma^2 sum over t of (p_t - centre) R_tt,
+//
+// which vanishes for this centre and no other. R_tt is nearly constant
+// inside the run but falls in its last volumes (which the kernel sees only in
+// part) and differs in its first, where protocols mostly have rest: the
+// plain mean there leaves a bias of the sign of p's mean, in every region
+// coupled to the seed. Uncentred the
+// term would carry centre times the deconvolution's residual (mostly e, which
+// y carries but s does not), so that it follows the seed's ordinary coupling
+// to a region and shows an "interaction" wherever p's mean is not 0: a
+// one-sided or unbalanced contrast, every term of the generalized approach.
+// At the BOLD level centring changes no t of the term (the centred and
+// uncentred terms span the same columns once y is in the model), which is
+// why it stays optional there.
 // No other scaling: H s reproduces y in its own units, so the term is on the
 // BOLD-level term's scale.
 #pragma once
@@ -47,6 +64,9 @@ struct InteractionInputs {
   // The fit the deconvolution made of the region signal, H s + c (s before
   // centring), one value per volume; at the neural level only, for the QC report.
   std::vector<float> reconvolved;
+  // r: the diagonal of the deconvolution's resolution matrix, the factor's
+  // centring weights; at the neural level only.
+  std::vector<double> resolution;
 };
 
 // Prepares a subject's inputs before its design matrix is built: logs one
@@ -66,5 +86,9 @@ Outcome formInteraction(const char* name, const std::vector<float>& region,
 
 // Subtracts the mean (summed in double precision) from `count` values.
 void centreOverRun(float* values, std::size_t count);
+
+// Subtracts the mean weighted by `weights` (one per value, summing to more
+// than 0), summed in double precision.
+void centreWeighted(float* values, const std::vector<double>& weights);
 
 }  // namespace ppi::analysis

@@ -24,6 +24,7 @@ using ppi::analysis::kGcvExponentStep;
 using ppi::analysis::kGcvGridPoints;
 using ppi::analysis::kGcvLowestExponent;
 using ppi::analysis::NeuralEstimate;
+using ppi::analysis::resolutionDiagonal;
 using ppi::analysis::separationWarning;
 using ppi::analysis::summarizeDeconvolution;
 
@@ -208,6 +209,25 @@ DenseFit denseFit(const std::vector<float>& bold, const std::vector<double>& ker
   return best;
 }
 
+// The diagonal of R = D H done densely: D the first n rows of
+// (X^T X + lambda P)^-1 X^T for X = [H 1], P the differences' penalty on s alone.
+Vector denseResolution(Eigen::Index n, const std::vector<double>& kernel, double lambda) {
+  Eigen::MatrixXd x = Eigen::MatrixXd::Zero(n, n + 1), d = Eigen::MatrixXd::Zero(n - 1, n + 1);
+  for (Eigen::Index t = 0; t < n; ++t) {
+    for (Eigen::Index k = 0; k <= t && k < static_cast<Eigen::Index>(kernel.size()); ++k) {
+      x(t, t - k) = kernel[static_cast<std::size_t>(k)];
+    }
+    x(t, n) = 1.0;
+  }
+  for (Eigen::Index i = 0; i + 1 < n; ++i) {
+    d(i, i) = -1.0;
+    d(i, i + 1) = 1.0;
+  }
+  const Eigen::MatrixXd m = x.transpose() * x + lambda * d.transpose() * d;
+  const Eigen::MatrixXd map = m.fullPivLu().solve(x.transpose()).topRows(n);
+  return (map * x.leftCols(n)).diagonal();
+}
+
 struct ReferenceRow {
   const char* name;
   Eigen::Index volumes;
@@ -241,6 +261,15 @@ TEST_P(DenseReference, AgreesOnWeightScoreTraceOffsetAndEstimate) {
   ASSERT_EQ(estimate.values.size(), static_cast<std::size_t>(reference.values.size()));
   EXPECT_LT((widened(estimate.values) - reference.values).cwiseAbs().maxCoeff(),
             1e-5 * (1.0 + reference.values.cwiseAbs().maxCoeff()));
+  // The resolution matrix's diagonal at the weight chosen.
+  const std::vector<double> resolution =
+      resolutionDiagonal(data.bold.size(), row.kernel, estimate.lambda);
+  const Vector dense = denseResolution(row.volumes, row.kernel, estimate.lambda);
+  ASSERT_EQ(resolution.size(), static_cast<std::size_t>(dense.size()));
+  EXPECT_LT((Eigen::Map<const Vector>(resolution.data(), dense.size()) - dense)
+                .cwiseAbs()
+                .maxCoeff(),
+            1e-7);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -389,6 +418,33 @@ TEST(Deconvolution, SeparationWarning) {
     summary.effectiveParameters = row.effective;
     EXPECT_EQ(separationWarning(summary), row.warning);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The resolution matrix's diagonal: 1 everywhere for an exact deconvolution
+// (the identity kernel without penalty, where the neural level's weighted
+// centre is the plain mean); for the host's kernel lower in the run's last
+// volumes, which the kernel sees only in part, than inside it, and lower at
+// every volume the more the estimate is smoothed. Refused: too few volumes,
+// no kernel, a negative weight.
+TEST(Deconvolution, ResolutionDiagonal) {
+  const std::vector<double> exact = resolutionDiagonal(50, {1.0}, 0.0);
+  ASSERT_EQ(exact.size(), 50u);
+  for (double r : exact) EXPECT_NEAR(r, 1.0, 1e-12);
+  const std::vector<double> kernel = standin::twoGammaKernel(2000.0);
+  const std::vector<double> sharp = resolutionDiagonal(200, kernel, 0.01);
+  const std::vector<double> smooth = resolutionDiagonal(200, kernel, 10.0);
+  ASSERT_EQ(sharp.size(), 200u);
+  ASSERT_EQ(smooth.size(), 200u);
+  for (std::size_t t = 20; t < 180; ++t) EXPECT_GT(sharp[t], smooth[t]) << t;
+  EXPECT_LT(sharp[199], 0.5 * sharp[100]);
+  EXPECT_LT(smooth[199], 0.5 * smooth[100]);
+  EXPECT_TRUE(resolutionDiagonal(1, kernel, 1.0).empty());
+  EXPECT_TRUE(resolutionDiagonal(10, {}, 1.0).empty());
+  EXPECT_TRUE(resolutionDiagonal(10, kernel, -1.0).empty());
 }
 
 }  // namespace

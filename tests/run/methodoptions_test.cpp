@@ -96,15 +96,32 @@ Signal plainEigenvariate(const SubjectSetup& setup) {
   return zNormalised(component);
 }
 
-// The neural signal as the run estimates it, centred: the host's kernel as it
-// reads it back, in single precision.
-Signal neuralSignal(const Signal& region) {
+// The neural signal as the run estimates it, centred, and the diagonal of its
+// resolution matrix: the host's kernel as it reads it back, in single precision.
+struct Neural {
+  Signal signal;
+  std::vector<double> resolution;
+};
+
+Neural neuralSignal(const Signal& region) {
   std::vector<double> kernel = standin::twoGammaKernel(2000.0);
   if (kernel.size() > region.size()) kernel.resize(region.size());
   for (double& k : kernel) k = static_cast<float>(k);
   const ppi::analysis::NeuralEstimate estimate = ppi::analysis::deconvolve(region, kernel);
   EXPECT_TRUE(estimate.ok) << estimate.why.c_str();
-  return centred(estimate.values);
+  return {centred(estimate.values),
+          ppi::analysis::resolutionDiagonal(region.size(), kernel, estimate.lambda)};
+}
+
+// The factor centred on its mean weighted by the resolution's diagonal.
+Signal centredOnResolution(Signal values, const std::vector<double>& weights) {
+  double weighted = 0.0, total = 0.0;
+  for (std::size_t t = 0; t < values.size(); ++t) {
+    weighted += weights[t] * values[t];
+    total += weights[t];
+  }
+  for (float& v : values) v -= static_cast<float>(weighted / total);
+  return values;
 }
 
 void expectNear(const Signal& actual, const Signal& expected, const std::string& what) {
@@ -160,13 +177,23 @@ TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
     const Signal region =
         row.summary == 1 ? plainEigenvariate(setup) : analysistest::plainRegionTimeCourse(setup);
     expectNear(predictorValues(model, "FFA_predictor"), region, "physiological");
-    const Signal neural = row.level == 1 ? neuralSignal(region) : Signal{};
+    const Neural neural = row.level == 1 ? neuralSignal(region) : Neural{};
     auto term = [&](const Signal& psych) {
       if (row.level == 0) {
         const Signal factor = convolved(psych);
         return times(row.centre == 1 ? centred(factor) : factor, region);
       }
-      return convolved(times(centred(psych), neural));
+      // The weighted centre, not the plain mean: the terms differ here by
+      // more than the comparison's tolerance.
+      const Signal weighted =
+          convolved(times(centredOnResolution(psych, neural.resolution), neural.signal));
+      const Signal plain = convolved(times(centred(psych), neural.signal));
+      float largest = 0.0f;
+      for (std::size_t t = 0; t < plain.size(); ++t) {
+        largest = std::max(largest, std::abs(weighted[t] - plain[t]));
+      }
+      EXPECT_GT(largest, 1e-3f);
+      return weighted;
     };
     if (row.approach == 1) {
       for (std::size_t c = 0; c < 3; ++c) {
@@ -365,6 +392,30 @@ TEST(MethodOptions, CentringSubtractsTheMeanInDoublePrecision) {
     Signal values = row.values;
     ppi::analysis::centreOverRun(values.data(), values.size());
     EXPECT_EQ(values, row.centred);
+  }
+}
+
+// The neural level's centre: the mean weighted by the deconvolution's
+// resolution, which equal weights make the plain mean and zero weights
+// leave out.
+TEST(MethodOptions, WeightedCentring) {
+  const struct {
+    const char* name;
+    Signal values;
+    std::vector<double> weights;
+    Signal centred;
+  } rows[] = {
+      {"Empty", {}, {}, {}},
+      {"EqualWeights", {1, 1, 0, 0}, {0.3, 0.3, 0.3, 0.3}, {0.5f, 0.5f, -0.5f, -0.5f}},
+      {"LastVolumesUnresolved", {1, 1, 0, 0}, {1, 1, 1, 0}, {1.0f / 3, 1.0f / 3, -2.0f / 3, -2.0f / 3}},
+      {"Uneven", {2, 0}, {3, 1}, {0.5f, -1.5f}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Signal values = row.values;
+    ppi::analysis::centreWeighted(values.data(), row.weights);
+    ASSERT_EQ(values.size(), row.centred.size());
+    for (std::size_t t = 0; t < values.size(); ++t) EXPECT_FLOAT_EQ(values[t], row.centred[t]);
   }
 }
 
