@@ -28,11 +28,12 @@
 //       of groups of 20 subjects with a significant group t and the one-sample
 //       t of all subjects' estimates. A cell passes when its shares lie within
 //       3 binomial standard errors of 5 % (the subjects' share judged with the
-//       seed observed exactly only, where a first-level t can be exact). A
-//       cell whose BOLD-level default (the standard method) is outside too is
-//       a property of PPI in that design, reported as such; the other option
-//       sets of its row pass when no more than 3 standard errors above the
-//       default. Exit status 1 when any other cell is outside.
+//       seed observed exactly only, where a first-level t can be exact) and
+//       its all-subjects t within 3 of 0. A cell whose BOLD-level default (the
+//       standard method) is outside too is a property of PPI in that design,
+//       reported as such; the other option sets of its row pass when no more
+//       than 3 standard errors beyond the default. Exit status 1 when any
+//       other cell is outside.
 //       For looking into a cell: --seed-noise X (the noisy seed's noise per
 //       voxel, 1), --noise-ar R (AR(1) noise on every voxel instead of white),
 //       --ar-order P (the fit's prewhitening; 0: none), --response-shape S
@@ -609,6 +610,10 @@ struct NullSettings {
   std::string contrast;  // one contrast's cells only, when not empty
 };
 
+// The estimates' one-sample t over all subjects beyond which a cell's PPI
+// estimate is biased: 3 standard errors from 0.
+constexpr double kBiasT = 3.0;
+
 int nullCheck(int subjects, const NullSettings& settings) {
   std::mt19937_64 random(kSeed);
   const std::vector<double> h = simulationResponse(settings.responseShape);
@@ -629,9 +634,12 @@ int nullCheck(int subjects, const NullSettings& settings) {
       "noisy seed a region's residuals carry the part of its coupling the noisy seed does not "
       "explain, serially correlated in the response's shape, and no first-level t is exact "
       "(reported, not judged).\n"
-      "Where the BOLD-level default (the standard method, unchanged) is outside itself, the row "
-      "is a property of PPI in that design (\"PPI ITSELF\"); the other option sets of the row "
-      "then pass when no more than 3 standard errors above the default's shares.\n",
+      "The estimates' mean is judged too: a cell whose \"all t\" is beyond 3 is biased (3 "
+      "standard errors from 0), whatever its shares.\n"
+      "Where the BOLD-level default (the standard method, unchanged) is outside itself (shares "
+      "or bias), the row is a property of PPI in that design (\"PPI ITSELF\"); the other option "
+      "sets of the row then pass when no more than 3 standard errors beyond the default: shares "
+      "at most one band above the default's, |all t| at most 3 above the default's.\n",
       subjects, settings.seedNoise, settings.arOrder, groups, kGroupSize, groupCritical,
       100.0 * std::max(0.0, kNominal - subjectBand), 100.0 * (kNominal + subjectBand),
       100.0 * std::max(0.0, kNominal - groupBand), 100.0 * (kNominal + groupBand));
@@ -650,7 +658,8 @@ int nullCheck(int subjects, const NullSettings& settings) {
         for (int i = 0; i < subjects; ++i) all.push_back(simulate(random, paradigm, 0.0, h));
         const std::size_t terms = design.terms.size();
         // The BOLD-level default's shares per term (the first option set).
-        std::vector<double> defaultShare(terms, 0.0), defaultGroupShare(terms, 0.0);
+        std::vector<double> defaultShare(terms, 0.0), defaultGroupShare(terms, 0.0),
+            defaultAllT(terms, 0.0);
         std::vector<bool> defaultOutside(terms, false);
         for (const OptionSet& options : kNullOptionSets) {
           const bool isDefault = &options == &kNullOptionSets[0];
@@ -703,18 +712,21 @@ int nullCheck(int subjects, const NullSettings& settings) {
                 groups > 0 ? static_cast<double>(groupsBeyond) / groups : 0.0;
             const bool subjectsOk = noisy || std::abs(share - kNominal) <= subjectBand;
             const bool groupsOk = groups == 0 || std::abs(groupShare - kNominal) <= groupBand;
+            const bool unbiased = std::abs(allT) <= kBiasT;
             const char* verdict = "";
             if (isDefault) {
               defaultShare[k] = share;
               defaultGroupShare[k] = groupShare;
-              defaultOutside[k] = !(subjectsOk && groupsOk);
+              defaultAllT[k] = allT;
+              defaultOutside[k] = !(subjectsOk && groupsOk && unbiased);
               if (defaultOutside[k]) verdict = "  PPI ITSELF";
-            } else if (!(subjectsOk && groupsOk)) {
+            } else if (!(subjectsOk && groupsOk && unbiased)) {
               // Outside: passes only beside a default that is outside too, and
-              // no more than 3 standard errors above its shares.
-              const bool asDefault = defaultOutside[k] &&
-                                     (subjectsOk || share <= defaultShare[k] + subjectBand) &&
-                                     (groupsOk || groupShare <= defaultGroupShare[k] + groupBand);
+              // no more than 3 standard errors beyond it.
+              const bool asDefault =
+                  defaultOutside[k] && (subjectsOk || share <= defaultShare[k] + subjectBand) &&
+                  (groupsOk || groupShare <= defaultGroupShare[k] + groupBand) &&
+                  (unbiased || std::abs(allT) <= std::abs(defaultAllT[k]) + kBiasT);
               verdict = asDefault ? "  PPI ITSELF" : "  OUTSIDE";
             }
             ++cells;
