@@ -161,7 +161,7 @@ DWORD WINAPI releaseLater(void* argument) {
 void checkHeldFiles(const std::string& folder) {
   const std::string path = folder + "\\held.ppi";
   for (const HeldCase& row : kHeldCases) {
-    ppi::replaceFile(path, "old\n", ppi::TextMode::binary);
+    check(ppi::replaceFile(path, "old\n", ppi::TextMode::binary).ok(), "set up");
     Holder holder{CreateFileA(path.c_str(), GENERIC_READ, row.sharing, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr),
                   row.holdFor};
@@ -194,7 +194,7 @@ void checkHeldFiles(const std::string& folder) {
     check(noTemporaryFileBeside(path), "no temporary file is left",
           row.name);
   }
-  ppi::removeRegularFile(path);
+  (void)ppi::removeRegularFile(path);  // tidying up; what is left is harmless
 }
 
 // ---------------------------------------------------------------------------
@@ -217,7 +217,7 @@ void checkReadOnly(const std::string& folder) {
   const std::string path = folder + "\\kept.sdm";
   for (const ReadOnlyCase& row : kReadOnlyCases) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ppi::replaceFile(path, "old\n", ppi::TextMode::binary);
+    check(ppi::replaceFile(path, "old\n", ppi::TextMode::binary).ok(), "set up");
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     ppi::FileResult result;
     switch (row.change) {
@@ -240,7 +240,7 @@ void checkReadOnly(const std::string& folder) {
           detail);
   }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ppi::removeRegularFile(path);
+  (void)ppi::removeRegularFile(path);  // tidying up; what is left is harmless
 }
 
 // ---------------------------------------------------------------------------
@@ -251,8 +251,9 @@ void checkReadOnly(const std::string& folder) {
 
 void checkOwnTemporaryFiles(const std::string& folder) {
   const std::string target = folder + "\\own.ppi";
-  ppi::replaceFile(target, "old\n", ppi::TextMode::binary);
-  ppi::replaceFile(target + ".part", "another program's\n", ppi::TextMode::binary);
+  check(ppi::replaceFile(target, "old\n", ppi::TextMode::binary).ok(), "set up");
+  check(ppi::replaceFile(target + ".part", "another program's\n", ppi::TextMode::binary).ok(),
+        "set up");
   ppi::ReplacingWriter first, second;
   check(first.begin(target, ppi::TextMode::binary).ok(), "a replacement begins");
   check(second.begin(target, ppi::TextMode::binary).ok(), "a second one begins meanwhile");
@@ -277,7 +278,7 @@ void checkOwnTemporaryFiles(const std::string& folder) {
   check(result.ok(), "a name of 255 characters is created", result.reason());
   result = ppi::replaceFile(longest, "b\n", ppi::TextMode::binary);
   check(result.ok() && contentOf(longest) == "b\n", "and replaced", result.reason());
-  ppi::removeRegularFile(longest);
+  (void)ppi::removeRegularFile(longest);  // tidying up; what is left is harmless
 
   const std::string second_name = folder + "\\second name.ppi";
   if (CreateHardLinkW(longForm(second_name).c_str(), longForm(target).c_str(), nullptr)) {
@@ -286,7 +287,7 @@ void checkOwnTemporaryFiles(const std::string& folder) {
     check(!result.ok() && contains(result.reason(), "2 names (hard links)"),
           "a file with two names is not replaced", result.reason());
     check(contentOf(second_name) == "second\n", "and both names keep it", contentOf(target));
-    ppi::removeRegularFile(second_name);
+    (void)ppi::removeRegularFile(second_name);  // tidying up; what is left is harmless
   } else {
     std::printf("no hard links on this file system: not checked\n");
   }
@@ -301,8 +302,8 @@ void checkOwnTemporaryFiles(const std::string& folder) {
   result = ppi::appendToFile("NUL", "lost\n", ppi::TextMode::binary);
   check(!result.ok() && contains(result.reason(), "not a regular file"),
         "nor appended to", result.reason());
-  ppi::removeRegularFile(target + ".part");
-  ppi::removeRegularFile(target);
+  (void)ppi::removeRegularFile(target + ".part");  // tidying up; what is left is harmless
+  (void)ppi::removeRegularFile(target);  // tidying up; what is left is harmless
 }
 
 // ---------------------------------------------------------------------------
@@ -329,7 +330,7 @@ void checkHostText(const std::string& folder) {
   const std::wstring expected = longForm(folder) + L"\\M\u00fcller.ppi";
   check(page != 1252 || GetFileAttributesW(expected.c_str()) != INVALID_FILE_ATTRIBUTES,
         "is the file of those characters");
-  ppi::removeRegularFile(named);
+  (void)ppi::removeRegularFile(named);  // tidying up; what is left is harmless
 }
 
 // A failure injected at every step of a replacement and an append.
@@ -345,7 +346,7 @@ void checkInjectedFaults(const std::string& target) {
       for (bool shortWrite : {false, true}) {
         for (bool append : {false, true}) {
           faulty.inject({});
-          ppi::replaceFile(target, "old\n", ppi::TextMode::binary);
+          check(ppi::replaceFile(target, "old\n", ppi::TextMode::binary).ok(), "set up");
           faulty.inject({operation, nth, shortWrite});
           ppi::FileResult result = append ? ppi::appendToFile(target, large, ppi::TextMode::text)
                                           : ppi::replaceFile(target, large, ppi::TextMode::text);
@@ -394,7 +395,7 @@ int main() {
   checkLongPaths(folder);
   checkHeldFiles(folder);
   checkReadOnly(folder);
-  ppi::removeRegularFile(target);
+  (void)ppi::removeRegularFile(target);  // tidying up; what is left is harmless
   RemoveDirectoryA(sub.c_str());
   RemoveDirectoryA(folder);
   std::printf("%s\n", failures == 0 ? "file layer: all checks passed" : "file layer: failures");
