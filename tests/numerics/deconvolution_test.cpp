@@ -169,9 +169,16 @@ struct DenseFit {
   Vector values;
 };
 
-DenseFit denseFit(const std::vector<float>& bold, const std::vector<double>& kernel) {
-  const Eigen::Index n = static_cast<Eigen::Index>(bold.size());
-  Eigen::MatrixXd x = Eigen::MatrixXd::Zero(n, n + 1), d = Eigen::MatrixXd::Zero(n - 1, n + 1);
+// The deconvolution's model done densely: X = [H 1] (H the kernel's
+// convolution, 1 the offset) and D the first differences of s (none of the offset).
+struct DenseModel {
+  Eigen::MatrixXd x, d;
+};
+
+DenseModel denseModel(Eigen::Index n, const std::vector<double>& kernel) {
+  DenseModel model{Eigen::MatrixXd::Zero(n, n + 1), Eigen::MatrixXd::Zero(n - 1, n + 1)};
+  Eigen::MatrixXd& x = model.x;
+  Eigen::MatrixXd& d = model.d;
   for (Eigen::Index t = 0; t < n; ++t) {
     for (Eigen::Index k = 0; k <= t && k < static_cast<Eigen::Index>(kernel.size()); ++k) {
       x(t, t - k) = kernel[static_cast<std::size_t>(k)];
@@ -182,6 +189,12 @@ DenseFit denseFit(const std::vector<float>& bold, const std::vector<double>& ker
     d(i, i) = -1.0;
     d(i, i + 1) = 1.0;
   }
+  return model;
+}
+
+DenseFit denseFit(const std::vector<float>& bold, const std::vector<double>& kernel) {
+  const Eigen::Index n = static_cast<Eigen::Index>(bold.size());
+  const auto [x, d] = denseModel(n, kernel);
   const Vector y = widened(bold);
   const Eigen::MatrixXd h = x.leftCols(n);
   const Eigen::MatrixXd penalty = d.transpose() * d;
@@ -212,17 +225,7 @@ DenseFit denseFit(const std::vector<float>& bold, const std::vector<double>& ker
 // The diagonal of R = D H done densely: D the first n rows of
 // (X^T X + lambda P)^-1 X^T for X = [H 1], P the differences' penalty on s alone.
 Vector denseResolution(Eigen::Index n, const std::vector<double>& kernel, double lambda) {
-  Eigen::MatrixXd x = Eigen::MatrixXd::Zero(n, n + 1), d = Eigen::MatrixXd::Zero(n - 1, n + 1);
-  for (Eigen::Index t = 0; t < n; ++t) {
-    for (Eigen::Index k = 0; k <= t && k < static_cast<Eigen::Index>(kernel.size()); ++k) {
-      x(t, t - k) = kernel[static_cast<std::size_t>(k)];
-    }
-    x(t, n) = 1.0;
-  }
-  for (Eigen::Index i = 0; i + 1 < n; ++i) {
-    d(i, i) = -1.0;
-    d(i, i + 1) = 1.0;
-  }
+  const auto [x, d] = denseModel(n, kernel);
   const Eigen::MatrixXd m = x.transpose() * x + lambda * d.transpose() * d;
   const Eigen::MatrixXd map = m.fullPivLu().solve(x.transpose()).topRows(n);
   return (map * x.leftCols(n)).diagonal();
