@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,12 +11,12 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "demo/study.h"
 #include "formats/listfile.h"
 #include "tests/support/fakehost.h"
+#include "tests/support/killedhost.h"
 
 namespace {
 
@@ -28,44 +25,6 @@ namespace fs = std::filesystem;
 constexpr int kSubjects = 60;
 const char* const kAdded =
     "Plugin> VTC file: ";  // logged just before the subject's line is written
-
-struct KilledRun {
-  int announced = 0;  // subjects whose "VTC file" line the host printed before it died
-  bool killed = false;
-};
-
-// Plays `session` in `folder`, kills the host once it has announced `killAfter`
-// subjects and `delay` has passed, and counts the announcements it printed.
-KilledRun playAndKill(const std::string& folder, int killAfter, std::chrono::microseconds delay) {
-  int out[2];
-  if (pipe(out) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    if (chdir(folder.c_str()) != 0) _exit(3);
-    execl(STANDIN_APP_PATH, STANDIN_APP_PATH, "--plugin", STANDIN_PLUGIN_PATH, "many.session",
-          static_cast<char*>(nullptr));
-    _exit(4);
-  }
-  close(out[1]);
-  KilledRun run;
-  std::FILE* stream = fdopen(out[0], "r");
-  char line[4096];
-  while (std::fgets(line, sizeof line, stream) != nullptr) {
-    if (std::string(line).rfind(kAdded, 0) != 0) continue;
-    if (++run.announced == killAfter && !run.killed) {
-      std::this_thread::sleep_for(delay);
-      run.killed = kill(child, SIGKILL) == 0;
-    }
-  }
-  std::fclose(stream);
-  int status = 0;
-  waitpid(child, &status, 0);
-  run.killed = run.killed && WIFSIGNALED(status);
-  return run;
-}
 
 TEST(AutosaveUnderKill, HoldsEveryAnnouncedSubjectWholeAndInOrder) {
   testsupport::ScopedWorkingDirectory directory;
@@ -103,8 +62,9 @@ TEST(AutosaveUnderKill, HoldsEveryAnnouncedSubjectWholeAndInOrder) {
     const std::chrono::microseconds delay(microseconds(random));
     SCOPED_TRACE("killed after " + std::to_string(killAfter) + " subjects and " +
                  std::to_string(delay.count()) + " us");
-    const KilledRun run = playAndKill("study", killAfter, delay);
-    ASSERT_GE(run.announced, killAfter);
+    const testsupport::KilledHost run =
+        testsupport::playAndKill("study", "many.session", kAdded, killAfter, delay);
+    ASSERT_GE(run.counted, killAfter);
     killedRuns += run.killed;
 
     std::string file;
@@ -116,8 +76,8 @@ TEST(AutosaveUnderKill, HoldsEveryAnnouncedSubjectWholeAndInOrder) {
     while (whole.size() < file.size() && lines < kSubjects) whole += expected[lines++];
     EXPECT_EQ(file, whole) << "not the first subjects in order";
     // The subject in flight when the host died may or may not have its line.
-    EXPECT_TRUE(lines == run.announced || lines == run.announced - 1)
-        << lines << " lines for " << run.announced << " announced subjects";
+    EXPECT_TRUE(lines == run.counted || lines == run.counted - 1)
+        << lines << " lines for " << run.counted << " announced subjects";
   }
   EXPECT_GT(killedRuns, 8);  // most runs died before the session's end
 }

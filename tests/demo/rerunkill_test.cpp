@@ -7,9 +7,6 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,10 +17,10 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "demo/study.h"
 #include "tests/support/fakehost.h"
+#include "tests/support/killedhost.h"
 #include "tests/support/runsetcheck.h"
 
 namespace {
@@ -56,35 +53,7 @@ std::string session(bool attendFirst) {
 // when it was killed.
 int play(const std::string& folder, const std::string& name, int killAfter,
          std::chrono::microseconds delay) {
-  int out[2];
-  if (pipe(out) != 0) return -2;
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    if (chdir(folder.c_str()) != 0) _exit(3);
-    execl(STANDIN_APP_PATH, STANDIN_APP_PATH, "--plugin", STANDIN_PLUGIN_PATH, name.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(4);
-  }
-  close(out[1]);
-  std::FILE* stream = fdopen(out[0], "r");
-  char line[8192];
-  int running = 0;
-  bool killed = false;
-  while (std::fgets(line, sizeof line, stream) != nullptr) {
-    if (std::string(line).rfind(kRunning, 0) != 0) continue;
-    if (++running == killAfter && !killed) {
-      std::this_thread::sleep_for(delay);
-      killed = kill(child, SIGKILL) == 0;
-    }
-  }
-  std::fclose(stream);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (WIFSIGNALED(status)) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+  return testsupport::playAndKill(folder, name, kRunning, killAfter, delay).status;
 }
 
 std::string problemsOf(const std::vector<std::string>& problems) {
