@@ -138,10 +138,10 @@ std::vector<double> convolveFine(const std::vector<double>& x, const std::vector
   return y;
 }
 
-// Every kFine-th value, at the volumes' acquisition times.
-std::vector<double> sampleVolumes(const std::vector<double>& fine) {
+// Every kFine-th value from `start`, at the volumes' acquisition times.
+std::vector<double> sampleVolumes(const std::vector<double>& fine, std::size_t start) {
   std::vector<double> v;
-  for (int t = 0; t < kVolumes; ++t) v.push_back(fine[static_cast<std::size_t>(t * kFine)]);
+  for (int t = 0; t < kVolumes; ++t) v.push_back(fine[start + static_cast<std::size_t>(t * kFine)]);
   return v;
 }
 
@@ -255,24 +255,29 @@ Subject simulate(std::mt19937_64& random, const Paradigm& paradigm, double inter
     }
   }
   // Smooth neural noise: an AR(1) on the fine grid, time constant about 2 s.
-  std::vector<double> seed(steps);
+  // The brain was active before the first volume: the noise starts in its
+  // stationary state and runs for a response's length before the run, so the
+  // response at the first volumes carries that history as every later one
+  // does (no start-up transient, which no real run has either).
+  const std::size_t history = h.size();
+  std::vector<double> seed(history + steps);
   const double a = std::exp(-dt / 2.0);
-  double state = 0.0;
-  for (std::size_t i = 0; i < steps; ++i) {
+  double state = normal(random);
+  for (std::size_t i = 0; i < seed.size(); ++i) {
     state = a * state + std::sqrt(1.0 - a * a) * normal(random);
-    seed[i] = state + 0.8 * psychA[i] + 0.5 * psychB[i];
+    seed[i] = state;
   }
   // Under modelledTaskResponse the task enters below, at the volumes.
   const double task = paradigm.modelledTaskResponse ? 0.0 : 1.0;
-  if (paradigm.modelledTaskResponse) {
-    for (std::size_t i = 0; i < steps; ++i) seed[i] -= 0.8 * psychA[i] + 0.5 * psychB[i];
-  }
-  std::vector<double> target(steps), null(steps);
   for (std::size_t i = 0; i < steps; ++i) {
-    const double psych = psychA[i] - psychB[i];
-    target[i] = 0.6 * seed[i] + task * (0.7 * psychA[i] + 0.3 * psychB[i]) +
-                interaction * psych * seed[i];
-    null[i] = 0.6 * seed[i] + task * (0.7 * psychA[i] + 0.3 * psychB[i]);
+    seed[history + i] += task * (0.8 * psychA[i] + 0.5 * psychB[i]);
+  }
+  std::vector<double> target(seed.size()), null(seed.size());
+  for (std::size_t i = 0; i < seed.size(); ++i) {
+    const double inA = i < history ? 0.0 : psychA[i - history];
+    const double inB = i < history ? 0.0 : psychB[i - history];
+    target[i] = 0.6 * seed[i] + task * (0.7 * inA + 0.3 * inB) + interaction * (inA - inB) * seed[i];
+    null[i] = 0.6 * seed[i] + task * (0.7 * inA + 0.3 * inB);
   }
   // The host's response to each condition's box-car at the volumes.
   std::vector<double> modelledA(kVolumes, 0.0), modelledB(kVolumes, 0.0);
@@ -299,9 +304,9 @@ Subject simulate(std::mt19937_64& random, const Paradigm& paradigm, double inter
     }
     return e;
   };
-  std::vector<double> seedBold = sampleVolumes(convolveFine(seed, h));
-  std::vector<double> targetBold = sampleVolumes(convolveFine(target, h));
-  std::vector<double> nullBold = sampleVolumes(convolveFine(null, h));
+  std::vector<double> seedBold = sampleVolumes(convolveFine(seed, h), history);
+  std::vector<double> targetBold = sampleVolumes(convolveFine(target, h), history);
+  std::vector<double> nullBold = sampleVolumes(convolveFine(null, h), history);
   if (paradigm.modelledTaskResponse) {
     for (std::size_t t = 0; t < seedBold.size(); ++t) {
       const double seedTask = 0.8 * modelledA[t] + 0.5 * modelledB[t];
