@@ -1,5 +1,6 @@
 #include "numerics/deconvolution.h"
 
+#include <Eigen/Dense>
 #include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
 #include <algorithm>
@@ -317,39 +318,159 @@ NeuralEstimate deconvolve(const std::vector<float>& bold, const std::vector<doub
   return best;
 }
 
+namespace {
+
+// The linear map D from a BOLD series g to its estimate at one penalty
+// weight, the offset taken apart as deconvolve takes it:
+//   x = M^-1 H^T g, c = 1^T (g - H x) / 1^T e, D g = x - c M^-1 H^T 1.
+class EstimateMap {
+ public:
+  EstimateMap(std::size_t volumes, const std::vector<double>& kernel, double lambda)
+      : problem_(std::vector<double>(volumes, 0.0), kernel) {
+    problem_.assemble();
+    factor_.compute(problem_.penalised(lambda));
+    ok_ = factor_.info() == Eigen::Success;
+    if (!ok_) return;
+    ones_ = factor_.solve(problem_.rightHandSides().col(1));
+    std::vector<double> fitOnes;
+    problem_.convolve(ones_.data(), fitOnes);
+    for (std::size_t t = 0; t < volumes; ++t) onesE_ += 1.0 - fitOnes[t];
+    withOffset_ = onesE_ > 1e-9 * static_cast<double>(volumes);
+  }
+
+  bool ok() const { return ok_; }
+  const Problem& problem() const { return problem_; }
+
+  // estimate = D g.
+  void apply(const std::vector<double>& g, Eigen::VectorXd& estimate) {
+    problem_.correlate(g, right_);
+    estimate = factor_.solve(right_);
+    problem_.convolve(estimate.data(), fit_);
+    if (!withOffset_) return;
+    double residual = 0.0;
+    for (std::size_t t = 0; t < g.size(); ++t) residual += g[t] - fit_[t];
+    estimate -= (residual / onesE_) * ones_;
+  }
+
+ private:
+  Problem problem_;
+  Factor factor_;
+  bool ok_ = false;
+  Eigen::VectorXd ones_, right_;
+  std::vector<double> fit_;
+  double onesE_ = 0.0;
+  bool withOffset_ = false;
+};
+
+// H e_i, cut to the run: the kernel from volume i on.
+void impulseResponse(const std::vector<double>& kernel, std::size_t i, std::vector<double>& out) {
+  std::fill(out.begin(), out.end(), 0.0);
+  for (std::size_t k = 0; k < kernel.size() && i + k < out.size(); ++k) out[i + k] = kernel[k];
+}
+
+}  // namespace
+
 std::vector<double> resolutionDiagonal(std::size_t volumes, const std::vector<double>& kernel,
                                        double lambda) {
   if (volumes < 2 || kernel.empty() || !(lambda >= 0.0)) return {};
-  // The problem of a silent signal: its matrix and H^T 1 serve every column.
-  Problem problem(std::vector<double>(volumes, 0.0), kernel);
-  problem.assemble();
-  const std::size_t n = volumes;
-  Factor factor;
-  factor.compute(problem.penalised(lambda));
-  if (factor.info() != Eigen::Success) return {};
-  const Eigen::VectorXd ones = factor.solve(problem.rightHandSides().col(1));
-  std::vector<double> fitOnes;
-  problem.convolve(ones.data(), fitOnes);
-  double onesE = 0.0;
-  for (std::size_t t = 0; t < n; ++t) onesE += 1.0 - fitOnes[t];
-  const bool withOffset = onesE > 1e-9 * static_cast<double>(n);
-  std::vector<double> diagonal(n), impulse(n, 0.0), response, fit;
-  Eigen::VectorXd right(static_cast<Eigen::Index>(n));
-  for (std::size_t i = 0; i < n; ++i) {
-    // y = H e_i; the estimate D y at volume i, the offset taken apart.
-    impulse[i] = 1.0;
-    problem.convolve(impulse.data(), response);
-    impulse[i] = 0.0;
-    problem.correlate(response, right);
-    const Eigen::VectorXd x = factor.solve(right);
-    problem.convolve(x.data(), fit);
-    double residual = 0.0;
-    for (std::size_t t = 0; t < n; ++t) residual += response[t] - fit[t];
-    const double offset = withOffset ? residual / onesE : 0.0;
-    const Eigen::Index at = static_cast<Eigen::Index>(i);
-    diagonal[i] = x[at] - offset * ones[at];
+  EstimateMap map(volumes, kernel, lambda);
+  if (!map.ok()) return {};
+  std::vector<double> diagonal(volumes), response(volumes);
+  Eigen::VectorXd estimate;
+  for (std::size_t i = 0; i < volumes; ++i) {
+    impulseResponse(kernel, i, response);
+    map.apply(response, estimate);
+    diagonal[i] = estimate[static_cast<Eigen::Index>(i)];
   }
   return diagonal;
+}
+
+std::vector<double> couplingWeights(const std::vector<float>& region,
+                                    const std::vector<std::vector<float>>& columns,
+                                    const std::vector<double>& kernel, double lambda) {
+  const std::size_t n = region.size();
+  if (n < 3 || kernel.empty() || !(lambda >= 0.0)) return {};
+  // The design's other columns and the constant, and an orthonormal basis Q of their span.
+  Eigen::MatrixXd design(static_cast<Eigen::Index>(n),
+                         static_cast<Eigen::Index>(columns.size() + 1));
+  design.col(0).setOnes();
+  for (std::size_t j = 0; j < columns.size(); ++j) {
+    if (columns[j].size() != n) return {};
+    for (std::size_t t = 0; t < n; ++t) {
+      design(static_cast<Eigen::Index>(t), static_cast<Eigen::Index>(j + 1)) = columns[j][t];
+    }
+  }
+  if (!design.allFinite()) return {};
+  const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(design);
+  const Eigen::Index rank = qr.rank();
+  if (static_cast<std::size_t>(rank) + 2 >= n) return {};
+  const Eigen::MatrixXd basis =
+      qr.householderQ() * Eigen::MatrixXd::Identity(static_cast<Eigen::Index>(n), rank);
+  auto annihilate = [&](Eigen::VectorXd& v) { v -= basis * (basis.transpose() * v); };
+
+  // The region signal's part the design leaves, and its autocovariance at lags 1 .. L.
+  Eigen::VectorXd rest(static_cast<Eigen::Index>(n));
+  for (std::size_t t = 0; t < n; ++t) rest[static_cast<Eigen::Index>(t)] = region[t];
+  if (!rest.allFinite()) return {};
+  const double whole = rest.squaredNorm();
+  annihilate(rest);
+  // Nothing beyond the columns' span but rounding: no coupling to weigh.
+  if (!(rest.squaredNorm() > kCouplingLeastRest * whole)) return {};
+  const std::size_t lags = std::min(n - 1, std::min(kernel.size(), n) + kCouplingExtraLags);
+  std::vector<double> lagged(lags + 1, 0.0);
+  for (std::size_t l = 1; l <= lags; ++l) {
+    double sum = 0.0;
+    for (std::size_t t = 0; t + l < n; ++t) {
+      sum += rest[static_cast<Eigen::Index>(t)] * rest[static_cast<Eigen::Index>(t + l)];
+    }
+    lagged[l] = sum / static_cast<double>(n);
+  }
+  // C v for the Toeplitz C with lagged[l] off the diagonal and 0 on it.
+  auto offDiagonal = [&](const Eigen::VectorXd& v, Eigen::VectorXd& out) {
+    out.setZero(v.size());
+    for (std::size_t t = 0; t < n; ++t) {
+      double sum = 0.0;
+      for (std::size_t l = 1; l <= lags; ++l) {
+        if (t >= l) sum += lagged[l] * v[static_cast<Eigen::Index>(t - l)];
+        if (t + l < n) sum += lagged[l] * v[static_cast<Eigen::Index>(t + l)];
+      }
+      out[static_cast<Eigen::Index>(t)] = sum;
+    }
+  };
+  // The diagonal that makes tr(P M) = 0 for P the annihilator: the share of
+  // the coupling the region signal's coefficient takes up.
+  double projected = 0.0;
+  Eigen::VectorXd column, product;
+  for (Eigen::Index j = 0; j < rank; ++j) {
+    column = basis.col(j);
+    offDiagonal(column, product);
+    projected += column.dot(product);
+  }
+  const double diagonal = projected / static_cast<double>(static_cast<Eigen::Index>(n) - rank);
+
+  EstimateMap map(n, kernel, lambda);
+  if (!map.ok()) return {};
+  std::vector<double> weights(n), response(n), coupled(n);
+  Eigen::VectorXd residual(static_cast<Eigen::Index>(n)), estimate;
+  for (std::size_t i = 0; i < n; ++i) {
+    impulseResponse(kernel, i, response);
+    for (std::size_t t = 0; t < n; ++t) residual[static_cast<Eigen::Index>(t)] = response[t];
+    annihilate(residual);
+    offDiagonal(residual, product);
+    for (std::size_t t = 0; t < n; ++t) {
+      const Eigen::Index at = static_cast<Eigen::Index>(t);
+      coupled[t] = product[at] + diagonal * residual[at];
+    }
+    map.apply(coupled, estimate);
+    weights[i] = estimate[static_cast<Eigen::Index>(i)] - estimate.mean();
+  }
+  double sum = 0.0, size = 0.0;
+  for (double w : weights) {
+    sum += w;
+    size += std::fabs(w);
+  }
+  if (!std::isfinite(sum) || !(sum > kCouplingWeightBalance * size)) return {};
+  return weights;
 }
 
 DeconvolutionSummary summarizeDeconvolution(const NeuralEstimate& estimate,

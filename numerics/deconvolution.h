@@ -114,4 +114,48 @@ NeuralEstimate deconvolve(const std::vector<float>& bold, const std::vector<doub
 std::vector<double> resolutionDiagonal(std::size_t volumes, const std::vector<double>& kernel,
                                        double lambda);
 
+// Lags of the region signal's autocovariance beyond the kernel's length that
+// couplingWeights takes in.
+constexpr std::size_t kCouplingExtraLags = 0;
+
+// The share of the region signal's sum of squares the columns must leave
+// for couplingWeights to give weights: below it the signal is the task's
+// alone, up to rounding.
+constexpr double kCouplingLeastRest = 1e-6;
+
+// couplingWeights' weights are used only while their sum is more than this
+// share of their absolute sum: weights of both signs that nearly cancel would
+// put the centre anywhere.
+constexpr double kCouplingWeightBalance = 0.25;
+
+// The centring weights w of the psychological factor p of a neural-level
+// term, H ((p - c) . D_c y), c = sum w_t p_t / sum w_t, D_c the map from the
+// region signal y to its centred estimate at `lambda` (deconvolve, then the
+// mean taken out), for a design whose columns other than the PPI terms, the
+// region signal and the constant are `columns` (one value per volume each).
+//
+// Why: let y = S + e, e white noise of the seed's measurement. A region
+// coupled to the seed carries a multiple of S. Once the design's columns X
+// and y are fitted, its residual keeps a multiple of P (S - b y), P the
+// annihilator of X and the constant, b the (attenuated) coefficient of y.
+// The term's expected product with that residual is, to first order,
+//
+//   sum over t of (p_t - c) (D_c K P H)_tt,   K = Cov(S) - b Cov(y),
+//
+// a bias in every region coupled to the seed wherever it is not 0. K is
+// the seed signal's autocovariance at lags of 1 and more (the white noise
+// enters only the diagonal; the task part, P removes) and on its diagonal
+// the value that makes tr(P K) = 0, which is what the fit of b does. So
+// w_t = (D_c K P H)_tt, K taken from the autocovariance of P y at lags 1 to
+// the kernel's length (and kCouplingExtraLags more). With the seed observed
+// exactly K is 0 and every centre is as good.
+//
+// Empty when the weights cannot serve (see kCouplingWeightBalance), when
+// `region` leaves nothing beyond the columns' span, or when a column is not
+// one value per volume or not finite; the caller then falls back on the
+// resolution diagonal.
+std::vector<double> couplingWeights(const std::vector<float>& region,
+                                    const std::vector<std::vector<float>>& columns,
+                                    const std::vector<double>& kernel, double lambda);
+
 }  // namespace ppi::analysis

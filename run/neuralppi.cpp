@@ -45,6 +45,8 @@ Outcome prepareInteraction(const MethodOptions& options, const std::vector<float
   inputs.deconvolution = DeconvolutionSummary();
   inputs.reconvolved.clear();
   inputs.resolution.clear();
+  inputs.kernel.clear();
+  inputs.lambda = 0.0;
   if (options.any()) {
     host::logLine("Plugin> Method options: %s.", describeMethodOptions(options).c_str());
   }
@@ -77,6 +79,8 @@ Outcome prepareInteraction(const MethodOptions& options, const std::vector<float
         vtcPath, estimate.lambda);
   }
   inputs.deconvolution = summarizeDeconvolution(estimate, response.kernel.size());
+  inputs.kernel = response.kernel;
+  inputs.lambda = estimate.lambda;
   inputs.reconvolved.assign(estimate.values.size(), 0.0f);
   for (std::size_t t = 0; t < estimate.values.size(); ++t) {
     double sum = estimate.offset;
@@ -94,14 +98,28 @@ Outcome prepareInteraction(const MethodOptions& options, const std::vector<float
   return {};
 }
 
+std::vector<double> factorWeights(const std::vector<float>& region,
+                                  const InteractionInputs& inputs,
+                                  const std::vector<const char*>& taskNames) {
+  if (!inputs.options.neuralLevel()) return {};
+  std::vector<std::vector<float>> columns;
+  for (const char* name : taskNames) {
+    const float* values = host::getPredictorByName(name);
+    if (values == nullptr) return inputs.resolution;
+    columns.emplace_back(values, values + region.size());
+  }
+  std::vector<double> weights = couplingWeights(region, columns, inputs.kernel, inputs.lambda);
+  return weights.size() == region.size() ? weights : inputs.resolution;
+}
+
 Outcome formInteraction(const char* name, const std::vector<float>& region,
-                        const InteractionInputs& inputs) {
+                        const InteractionInputs& inputs, const std::vector<double>& weights) {
   const std::size_t volumes = region.size();
   if (inputs.options.neuralLevel()) {
     const Result<float*> found = interactionValues(name);
     if (!found.ok()) return found.failure();
     float* values = found.value();
-    centreWeighted(values, inputs.resolution);  // always at this level: see neuralppi.h
+    centreWeighted(values, weights);  // always at this level: see neuralppi.h
     for (std::size_t t = 0; t < volumes; ++t) values[t] *= inputs.neural[t];
     host::applyTwoGammaHRFToPredictorWithName(name);
     return {};

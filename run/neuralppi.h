@@ -21,22 +21,21 @@
 // just as the z-normalised y at the BOLD level. centrePsych has no say here:
 // p is always centred, on
 //
-//   centre = sum over t of r_t p_t / sum over t of r_t,
+//   centre = sum over t of w_t p_t / sum over t of w_t,
 //
-// r the diagonal of the deconvolution's resolution matrix R = D H (D the
-// linear map from y to s at the chosen penalty; numerics/deconvolution.h).
-// Why: write y = S + e, e the seed's measurement noise (white, variance
-// sigma^2). The region signal in the model explains only part of a coupled
-// region's S; its residual keeps a share of e with the opposite sign, and
-// the term's covariance with e is
-//
-//   E[PPI^T e] = sigma^2 sum over t of (p_t - centre) R_tt,
-//
-// which vanishes for this centre and no other. R_tt is nearly constant
-// inside the run but falls in its last volumes (which the kernel sees only in
-// part) and differs in its first, where protocols mostly have rest: the
-// plain mean there leaves a bias of the sign of p's mean, in every region
-// coupled to the seed. Uncentred the
+// w the coupling weights of the design's task columns (couplingWeights in
+// numerics/deconvolution.h). Why: write y = S + e, e the seed's measurement
+// noise. The region signal in the model explains only part of a coupled
+// region's S (its coefficient is attenuated by e); the region's residual
+// keeps the rest, and the term's expected product with it is a sum over
+// volumes of (p_t - centre) w_t, which vanishes for this centre and no
+// other. The weights hold what the deconvolution resolves of each volume,
+// the seed signal's autocovariance and what the task columns leave of it;
+// where they nearly cancel (a seed signal with no course of its own beyond
+// the task, or all noise) the resolution matrix's diagonal (D H)_tt serves,
+// which keeps the term's product with e itself at 0. The plain mean, or the
+// resolution diagonal alone, leaves a bias of the sign of p's mean in every
+// region coupled to the seed when the seed is observed with noise. Uncentred the
 // term would carry centre times the deconvolution's residual (mostly e, which
 // y carries but s does not), so that it follows the seed's ordinary coupling
 // to a region and shows an "interaction" wherever p's mean is not 0: a
@@ -65,9 +64,19 @@ struct InteractionInputs {
   // centring), one value per volume; at the neural level only, for the QC report.
   std::vector<float> reconvolved;
   // r: the diagonal of the deconvolution's resolution matrix, the factor's
-  // centring weights; at the neural level only.
+  // centring weights when the design's own give none; at the neural level only.
   std::vector<double> resolution;
+  // The host's kernel as measured and the penalty chosen; at the neural level only.
+  std::vector<double> kernel;
+  double lambda = 0.0;
 };
+
+// The factor's centring weights at the neural level for a design whose task
+// columns the host holds under `taskNames` (couplingWeights), or the
+// resolution diagonal where those give none; empty at the BOLD level.
+std::vector<double> factorWeights(const std::vector<float>& region,
+                                  const InteractionInputs& inputs,
+                                  const std::vector<const char*>& taskNames);
 
 // Prepares a subject's inputs before its design matrix is built: logs one
 // line naming the options when any is non-zero, and at the neural level
@@ -79,10 +88,11 @@ struct InteractionInputs {
 Outcome prepareInteraction(const MethodOptions& options, const std::vector<float>& region,
                            const char* vtcPath, InteractionInputs& inputs);
 
-// Forms the term in the host's predictor `name`, which holds p, unconvolved.
+// Forms the term in the host's predictor `name`, which holds p, unconvolved;
+// at the neural level p is centred on `weights` (factorWeights).
 // Fails, after one log line, when the host hands out no values for it.
 Outcome formInteraction(const char* name, const std::vector<float>& region,
-                        const InteractionInputs& inputs);
+                        const InteractionInputs& inputs, const std::vector<double>& weights);
 
 // Subtracts the mean (summed in double precision) from `count` values.
 void centreOverRun(float* values, std::size_t count);

@@ -112,13 +112,11 @@ Outcome buildStandardRegressors(const DesignPlan& plan, const std::vector<float>
   keepWeightedBoxCars(plan, region.size(), boxCars);
 
   host::applyTwoGammaHRFToPredictorWithName(kPsychological);
-  if (Outcome formed = formInteraction(ppiName.c_str(), region, interaction); !formed.ok()) {
-    return formed;
-  }
-
+  std::vector<const char*> tasks{kPsychological};
   for (const PlannedPredictor& predictor : plan.predictors) {
     if (predictor.role != PredictorRole::complementary) continue;
     addPredictor(names, kComplementary);
+    tasks.push_back(kComplementary);
     for (std::size_t c = 0; c < plan.conditions.size(); ++c) {
       if (plan.conditions[c].weight != 0) {
         host::setPredictorValuesFromCondition(kComplementary, static_cast<int>(c), 1.0f);
@@ -126,7 +124,9 @@ Outcome buildStandardRegressors(const DesignPlan& plan, const std::vector<float>
     }
     host::applyTwoGammaHRFToPredictorWithName(kComplementary);
   }
-  return {};
+  // The term last: at the neural level its centre depends on the task columns.
+  return formInteraction(ppiName.c_str(), region, interaction,
+                         factorWeights(region, interaction, tasks));
 }
 
 Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
@@ -135,7 +135,11 @@ Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<flo
   if (plan.baselineBelowZero) {
     host::logLine("Plugin> \"baseline\" is %d; every condition is modelled.", plan.requestedBaseline);
   }
-  // The PPI terms first, then the task regressors, each in protocol order.
+  // The PPI terms first, then the task regressors, each in protocol order;
+  // the terms are formed last (at the neural level their centre depends on
+  // the task columns).
+  std::vector<PredictorName> terms;
+  std::vector<PredictorName> taskNames;
   for (const PredictorRole pass : {PredictorRole::ppiTerm, PredictorRole::task}) {
     for (const PlannedPredictor& predictor : plan.predictors) {
       if (predictor.role != pass) continue;
@@ -147,6 +151,7 @@ Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<flo
       host::setPredictorValuesFromCondition(name.c_str(), predictor.condition, 1.0f);
       if (pass == PredictorRole::task) {
         host::applyTwoGammaHRFToPredictorWithName(name.c_str());
+        taskNames.push_back(name);
         continue;
       }
       if (boxCars != nullptr) {
@@ -156,9 +161,16 @@ Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<flo
                               1, std::move(values)});
         }
       }
-      if (Outcome formed = formInteraction(name.c_str(), region, interaction); !formed.ok()) {
-        return formed;
-      }
+      terms.push_back(name);
+    }
+  }
+  std::vector<const char*> tasks;
+  for (const PredictorName& name : taskNames) tasks.push_back(name.c_str());
+  const std::vector<double> weights = factorWeights(region, interaction, tasks);
+  for (const PredictorName& name : terms) {
+    if (Outcome formed = formInteraction(name.c_str(), region, interaction, weights);
+        !formed.ok()) {
+      return formed;
     }
   }
   return {};

@@ -231,6 +231,46 @@ Vector denseResolution(Eigen::Index n, const std::vector<double>& kernel, double
   return (map * x.leftCols(n)).diagonal();
 }
 
+// The neural-level factor's coupling weights, diag(J D K P H), with every
+// matrix formed whole: D the map above, J the centring, P the annihilator of
+// the constant and `columns`, K the autocovariance of P y at lags 1 .. L with
+// the diagonal that makes tr(P K) = 0. Empty where the weights' sum is not
+// above kCouplingWeightBalance of their absolute sum.
+Vector denseCouplingWeights(const std::vector<float>& bold, const std::vector<Vector>& columns,
+                            const std::vector<double>& kernel, double lambda) {
+  const Eigen::Index n = static_cast<Eigen::Index>(bold.size());
+  const auto [x, d] = denseModel(n, kernel);
+  const Eigen::MatrixXd m = x.transpose() * x + lambda * d.transpose() * d;
+  const Eigen::MatrixXd map = m.fullPivLu().solve(x.transpose()).topRows(n);
+  const Eigen::MatrixXd centring =
+      Eigen::MatrixXd::Identity(n, n) - Eigen::MatrixXd::Constant(n, n, 1.0 / n);
+  Eigen::MatrixXd design(n, static_cast<Eigen::Index>(columns.size()) + 1);
+  design.col(0).setOnes();
+  for (std::size_t j = 0; j < columns.size(); ++j) {
+    design.col(static_cast<Eigen::Index>(j) + 1) = columns[j];
+  }
+  const Eigen::CompleteOrthogonalDecomposition<Eigen::MatrixXd> decomposition(design);
+  const Eigen::MatrixXd annihilator =
+      Eigen::MatrixXd::Identity(n, n) - design * decomposition.pseudoInverse();
+  const Vector rest = annihilator * widened(bold);
+  const Eigen::Index lags = std::min<Eigen::Index>(
+      n - 1, std::min<Eigen::Index>(static_cast<Eigen::Index>(kernel.size()), n) +
+                 static_cast<Eigen::Index>(ppi::analysis::kCouplingExtraLags));
+  Eigen::MatrixXd k = Eigen::MatrixXd::Zero(n, n);
+  for (Eigen::Index l = 1; l <= lags; ++l) {
+    const double c = rest.head(n - l).dot(rest.tail(n - l)) / static_cast<double>(n);
+    for (Eigen::Index t = 0; t + l < n; ++t) k(t, t + l) = k(t + l, t) = c;
+  }
+  const double diagonal = -(annihilator * k).trace() / annihilator.trace();
+  k.diagonal().setConstant(diagonal);
+  EXPECT_NEAR((annihilator * k).trace(), 0.0, 1e-9 * (1.0 + k.cwiseAbs().maxCoeff()));
+  const Vector weights = (centring * map * k * annihilator * x.leftCols(n)).diagonal();
+  if (!(weights.sum() > ppi::analysis::kCouplingWeightBalance * weights.cwiseAbs().sum())) {
+    return Vector();
+  }
+  return weights;
+}
+
 struct ReferenceRow {
   const char* name;
   Eigen::Index volumes;
@@ -273,6 +313,27 @@ TEST_P(DenseReference, AgreesOnWeightScoreTraceOffsetAndEstimate) {
                 .cwiseAbs()
                 .maxCoeff(),
             1e-7);
+  // The factor's coupling weights for a design of a block and an event task.
+  const std::vector<Vector> tasks{convolve(blocks(12, 12).head(row.volumes), row.kernel),
+                                  convolve(events().head(row.volumes), row.kernel)};
+  std::vector<std::vector<float>> columns;
+  for (const Vector& task : tasks) {
+    columns.emplace_back(task.data(), task.data() + task.size());
+    for (std::size_t t = 0; t < columns.back().size(); ++t) {
+      // The reference reads the same single-precision columns as the run.
+      const_cast<Vector&>(task)[static_cast<Eigen::Index>(t)] = columns.back()[t];
+    }
+  }
+  const std::vector<double> coupling =
+      ppi::analysis::couplingWeights(data.bold, columns, row.kernel, estimate.lambda);
+  const Vector denseCoupling = denseCouplingWeights(data.bold, tasks, row.kernel, estimate.lambda);
+  ASSERT_EQ(coupling.size(), static_cast<std::size_t>(denseCoupling.size()));
+  if (!coupling.empty()) {
+    EXPECT_LT((Eigen::Map<const Vector>(coupling.data(), denseCoupling.size()) - denseCoupling)
+                  .cwiseAbs()
+                  .maxCoeff(),
+              1e-7 * (1.0 + denseCoupling.cwiseAbs().maxCoeff()));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -448,6 +509,48 @@ TEST(Deconvolution, ResolutionDiagonal) {
   EXPECT_TRUE(resolutionDiagonal(1, kernel, 1.0).empty());
   EXPECT_TRUE(resolutionDiagonal(10, {}, 1.0).empty());
   EXPECT_TRUE(resolutionDiagonal(10, kernel, -1.0).empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The coupling weights are refused, so that the caller falls back on the
+// resolution diagonal, where they cannot serve: a region signal the design's
+// columns explain whole, a column not one value per volume, values that are
+// not finite, too few volumes. A sound case beside them gives weights.
+TEST(Deconvolution, CouplingWeightsRefuseWhatCannotServe) {
+  const std::vector<double> kernel = standin::twoGammaKernel(2000.0);
+  const Synthetic data = synthesise(blocksAndEvents().head(120), kernel, 0.3);
+  const Vector task = convolve(blocks(12, 12).head(120), kernel);
+  const std::vector<float> column(task.data(), task.data() + task.size());
+  const NeuralEstimate estimate = deconvolve(data.bold, kernel);
+  ASSERT_TRUE(estimate.ok);
+  const struct {
+    const char* name;
+    std::vector<float> bold;
+    std::vector<std::vector<float>> columns;
+    bool weights;
+  } rows[] = {
+      {"Sound", data.bold, {column}, true},
+      {"RegionAllTask", std::vector<float>(column.begin(), column.end()), {column}, false},
+      {"ColumnTooShort", data.bold, {std::vector<float>(column.begin(), column.end() - 1)}, false},
+      {"ColumnNotFinite",
+       data.bold,
+       {[&] {
+         std::vector<float> c = column;
+         c[7] = std::numeric_limits<float>::quiet_NaN();
+         return c;
+       }()},
+       false},
+      {"TwoVolumes", {0.5f, -0.5f}, {}, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<double> weights =
+        ppi::analysis::couplingWeights(row.bold, row.columns, kernel, estimate.lambda);
+    EXPECT_EQ(weights.size(), row.weights ? row.bold.size() : 0u);
+  }
 }
 
 }  // namespace

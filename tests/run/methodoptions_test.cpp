@@ -96,11 +96,17 @@ Signal plainEigenvariate(const SubjectSetup& setup) {
   return zNormalised(component);
 }
 
-// The neural signal as the run estimates it, centred, and the diagonal of its
-// resolution matrix: the host's kernel as it reads it back, in single precision.
+// The neural signal as the run estimates it, centred, with the host's kernel
+// as it reads it back (in single precision) and the penalty chosen.
 struct Neural {
   Signal signal;
-  std::vector<double> resolution;
+  std::vector<double> kernel;
+  double lambda = 0.0;
+  Signal region;
+  // The factor's centring weights for a design with these task columns.
+  std::vector<double> weights(const std::vector<Signal>& tasks) const {
+    return ppi::analysis::couplingWeights(region, tasks, kernel, lambda);
+  }
 };
 
 Neural neuralSignal(const Signal& region) {
@@ -109,11 +115,10 @@ Neural neuralSignal(const Signal& region) {
   for (double& k : kernel) k = static_cast<float>(k);
   const ppi::analysis::NeuralEstimate estimate = ppi::analysis::deconvolve(region, kernel);
   EXPECT_TRUE(estimate.ok) << estimate.why.c_str();
-  return {centred(estimate.values),
-          ppi::analysis::resolutionDiagonal(region.size(), kernel, estimate.lambda)};
+  return {centred(estimate.values), kernel, estimate.lambda, region};
 }
 
-// The factor centred on its mean weighted by the resolution's diagonal.
+// The factor centred on its mean weighted by `weights`.
 Signal centredOnResolution(Signal values, const std::vector<double>& weights) {
   double weighted = 0.0, total = 0.0;
   for (std::size_t t = 0; t < values.size(); ++t) {
@@ -178,21 +183,41 @@ TEST(MethodOptions, EachOptionShapesOnlyThePpiTermsAndThePhysiologicalSignal) {
         row.summary == 1 ? plainEigenvariate(setup) : analysistest::plainRegionTimeCourse(setup);
     expectNear(predictorValues(model, "FFA_predictor"), region, "physiological");
     const Neural neural = row.level == 1 ? neuralSignal(region) : Neural{};
+    // The design's task columns, which the factor's centre depends on at the
+    // neural level.
+    std::vector<Signal> tasks;
+    if (row.approach == 1) {
+      for (std::size_t c = 0; c < 3; ++c) {
+        std::vector<float> one(3, 0.0f);
+        one[c] = 1.0f;
+        tasks.push_back(convolved(boxCar(setup, one)));
+      }
+    } else {
+      tasks = {convolved(boxCar(setup, weights)), convolved(boxCar(setup, {1, 1, 0}))};
+    }
     auto term = [&](const Signal& psych) {
       if (row.level == 0) {
         const Signal factor = convolved(psych);
         return times(row.centre == 1 ? centred(factor) : factor, region);
       }
-      // The weighted centre, not the plain mean: the terms differ here by
-      // more than the comparison's tolerance.
-      const Signal weighted =
-          convolved(times(centredOnResolution(psych, neural.resolution), neural.signal));
-      const Signal plain = convolved(times(centred(psych), neural.signal));
-      float largest = 0.0f;
-      for (std::size_t t = 0; t < plain.size(); ++t) {
-        largest = std::max(largest, std::abs(weighted[t] - plain[t]));
+      // The centre the design's coupling asks for, neither the plain mean nor
+      // the resolution's: the terms differ here by more than the comparison's
+      // tolerance.
+      const std::vector<double> coupling = neural.weights(tasks);
+      EXPECT_EQ(coupling.size(), region.size());
+      const Signal weighted = convolved(times(centredOnResolution(psych, coupling), neural.signal));
+      for (const Signal& other :
+           {convolved(times(centred(psych), neural.signal)),
+            convolved(times(centredOnResolution(psych, ppi::analysis::resolutionDiagonal(
+                                                            region.size(), neural.kernel,
+                                                            neural.lambda)),
+                            neural.signal))}) {
+        float largest = 0.0f;
+        for (std::size_t t = 0; t < other.size(); ++t) {
+          largest = std::max(largest, std::abs(weighted[t] - other[t]));
+        }
+        EXPECT_GT(largest, 1e-3f);
       }
-      EXPECT_GT(largest, 1e-3f);
       return weighted;
     };
     if (row.approach == 1) {
