@@ -506,6 +506,18 @@ std::string separationWarning(const DeconvolutionSummary& summary) {
   return std::string(kNotSeparatedFromNoise) + " (" + figures + ")";
 }
 
+const char* factorCentreName(FactorCentre centre) {
+  switch (centre) {
+    case FactorCentre::coupling:
+      return "coupling weights";
+    case FactorCentre::resolution:
+      return "resolution diagonal";
+    case FactorCentre::none:
+      break;
+  }
+  return "";
+}
+
 const char* gridEdgeName(GridEdge edge) {
   switch (edge) {
     case GridEdge::lowest:

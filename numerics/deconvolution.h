@@ -68,6 +68,13 @@ struct NeuralEstimate {
   MessageText why;           // empty when ok; otherwise why there is no estimate
 };
 
+// The weights the neural-level factor was centred on: couplingWeights, or
+// the resolution diagonal where those could not serve (none: not yet formed).
+enum class FactorCentre { none, coupling, resolution };
+
+// "coupling weights", "resolution diagonal" or "" for none.
+const char* factorCentreName(FactorCentre centre);
+
 // How a subject's deconvolution went, for its record, its QC report and the
 // dialog: nothing (done false) at the BOLD level.
 struct DeconvolutionSummary {
@@ -78,6 +85,7 @@ struct DeconvolutionSummary {
   double relativePenalty = 0.0;   // rho
   double effectiveParameters = 0.0;
   GridEdge edge = GridEdge::none;
+  FactorCentre factorCentre = FactorCentre::none;  // set once the terms are formed
 };
 
 DeconvolutionSummary summarizeDeconvolution(const NeuralEstimate& estimate,

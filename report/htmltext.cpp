@@ -177,10 +177,14 @@ std::string deconvolutionText(const DeconvolutionSummary& deconvolution) {
   const char* edge = deconvolution.edge == GridEdge::lowest    ? ", the lowest of its grid"
                      : deconvolution.edge == GridEdge::highest ? ", the highest of its grid"
                                                                 : "";
-  return "penalty " + std::string(penalty) + edge + "; " +
-         fixed(deconvolution.effectiveParameters, 1) + " effective parameters of " +
-         integer(static_cast<long long>(deconvolution.volumes)) + " volumes; the host's kernel " +
-         integer(static_cast<long long>(deconvolution.kernelVolumes)) + " volumes long";
+  std::string text =
+      "penalty " + std::string(penalty) + edge + "; " +
+      fixed(deconvolution.effectiveParameters, 1) + " effective parameters of " +
+      integer(static_cast<long long>(deconvolution.volumes)) + " volumes; the host's kernel " +
+      integer(static_cast<long long>(deconvolution.kernelVolumes)) + " volumes long";
+  const char* centre = factorCentreName(deconvolution.factorCentre);
+  if (*centre != '\0') text += std::string("; the factor centred on its ") + centre;
+  return text;
 }
 
 std::string howToRead(const MethodOptions& method) {
@@ -194,9 +198,10 @@ std::string howToRead(const MethodOptions& method) {
     replaceOnce(text,
                 "the task regressor times the region signal; its\nestimate",
                 "formed at the neural level: the psychological factor (the weighted "
-                "conditions' box-car before convolution), centred over the run, times the neural "
-                "signal deconvolved from the region signal, then convolved with the host's "
-                "response function; its estimate");
+                "conditions' box-car before convolution), centred on a weighted mean over the "
+                "run (the help's Method section says why), times the neural signal deconvolved "
+                "from the region signal, then convolved with the host's response function; its "
+                "estimate");
     replaceOnce(text, "<li><b>Motion predictors</b>",
                 "<li><b>Neural level</b> (the second figure): the region signal, the "
                 "deconvolution's fit of it and the neural signal it estimated. The penalty is "

@@ -178,6 +178,8 @@ std::string provenanceJson(const ProvenanceInput& input) {
         {"volumes", deconvolution.volumes},
         {"kernelVolumes", deconvolution.kernelVolumes},
         {"gridEdge", *edge != '\0' ? json(edge) : json(nullptr)}};
+    const char* centre = factorCentreName(deconvolution.factorCentre);
+    if (*centre != '\0') record["deconvolution"]["factorCentre"] = centre;
   }
   record["predictors"] = predictorsJson(input.design);
   record["correlations"] = correlationsJson(input.design);

@@ -20,7 +20,9 @@
 //     "signal":   {"mean", "standardDeviation", "eigenvariateShare" (with the first
 //                  eigenvariate only)},
 //     "deconvolution": {"penalty", "relativePenalty", "effectiveParameters", "volumes",
-//                       "kernelVolumes", "gridEdge": "lowest" | "highest" | null}
+//                       "kernelVolumes", "gridEdge": "lowest" | "highest" | null,
+//                       "factorCentre": "coupling weights" | "resolution diagonal" (once
+//                       the terms are formed)}
 //                      (at the neural level only),
 //     "predictors": [{"name", "mean", "standardDeviation", "minimum", "maximum", "constant"}],
 //     "correlations": {"names": [the varying predictors], "matrix": [[r, ...], ...],

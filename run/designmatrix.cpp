@@ -15,7 +15,7 @@ std::string removeFirstOccurrence(std::string_view fileName, std::string_view ex
 }
 
 Outcome assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
-                             const InteractionInputs& interaction, PredictorNames& names,
+                             InteractionInputs& interaction, PredictorNames& names,
                              BoxCars* boxCars) {
   names.clear();
   const Outcome built =

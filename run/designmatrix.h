@@ -30,7 +30,7 @@ std::string removeFirstOccurrence(std::string_view fileName, std::string_view ex
 // conditions' box-cars before convolution. Fails, after one log line, when a
 // name does not fit or the host hands out no values.
 Outcome assembleDesignMatrix(const DesignPlan& plan, const RegionTimeCourse& region,
-                             const InteractionInputs& interaction, PredictorNames& names,
+                             InteractionInputs& interaction, PredictorNames& names,
                              BoxCars* boxCars);
 
 // "<gen|stand>PPI_<VTC file name without .vtc>_<label, or VOI file name without

@@ -98,10 +98,10 @@ Outcome prepareInteraction(const MethodOptions& options, const std::vector<float
   return {};
 }
 
-std::vector<double> factorWeights(const std::vector<float>& region,
-                                  const InteractionInputs& inputs,
+std::vector<double> factorWeights(const std::vector<float>& region, InteractionInputs& inputs,
                                   const std::vector<const char*>& taskNames) {
   if (!inputs.options.neuralLevel()) return {};
+  inputs.deconvolution.factorCentre = FactorCentre::resolution;
   std::vector<std::vector<float>> columns;
   for (const char* name : taskNames) {
     const float* values = host::getPredictorByName(name);
@@ -109,7 +109,9 @@ std::vector<double> factorWeights(const std::vector<float>& region,
     columns.emplace_back(values, values + region.size());
   }
   std::vector<double> weights = couplingWeights(region, columns, inputs.kernel, inputs.lambda);
-  return weights.size() == region.size() ? weights : inputs.resolution;
+  if (weights.size() != region.size()) return inputs.resolution;
+  inputs.deconvolution.factorCentre = FactorCentre::coupling;
+  return weights;
 }
 
 Outcome formInteraction(const char* name, const std::vector<float>& region,

@@ -73,9 +73,9 @@ struct InteractionInputs {
 
 // The factor's centring weights at the neural level for a design whose task
 // columns the host holds under `taskNames` (couplingWeights), or the
-// resolution diagonal where those give none; empty at the BOLD level.
-std::vector<double> factorWeights(const std::vector<float>& region,
-                                  const InteractionInputs& inputs,
+// resolution diagonal where those give none, noting which in
+// inputs.deconvolution.factorCentre; empty at the BOLD level.
+std::vector<double> factorWeights(const std::vector<float>& region, InteractionInputs& inputs,
                                   const std::vector<const char*>& taskNames);
 
 // Prepares a subject's inputs before its design matrix is built: logs one

@@ -96,7 +96,7 @@ void assignConditionWeights(const PredictorName& ppiName, const DesignPlan& plan
 }
 
 Outcome buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
-                                const InteractionInputs& interaction, PredictorNames& names,
+                                InteractionInputs& interaction, PredictorNames& names,
                                 BoxCars* boxCars) {
   // The plan's first two predictors are the PPI term and the psychological
   // regressor, then the complementary regressor when both signs occur.
@@ -130,7 +130,7 @@ Outcome buildStandardRegressors(const DesignPlan& plan, const std::vector<float>
 }
 
 Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
-                                   const InteractionInputs& interaction, PredictorNames& names,
+                                   InteractionInputs& interaction, PredictorNames& names,
                                    BoxCars* boxCars) {
   if (plan.baselineBelowZero) {
     host::logLine("Plugin> \"baseline\" is %d; every condition is modelled.", plan.requestedBaseline);

@@ -46,10 +46,10 @@ void assignConditionWeights(const PredictorName& ppiName, const DesignPlan& plan
 // condition, then, in a second pass, one predictor named after each. Fails,
 // after one log line, when a name does not fit or the host hands out no values.
 Outcome buildStandardRegressors(const DesignPlan& plan, const std::vector<float>& region,
-                                const InteractionInputs& interaction, PredictorNames& names,
+                                InteractionInputs& interaction, PredictorNames& names,
                                 BoxCars* boxCars);
 Outcome buildGeneralizedRegressors(const DesignPlan& plan, const std::vector<float>& region,
-                                   const InteractionInputs& interaction, PredictorNames& names,
+                                   InteractionInputs& interaction, PredictorNames& names,
                                    BoxCars* boxCars);
 
 }  // namespace ppi::analysis

@@ -135,6 +135,11 @@ void RunRecorder::noteDeconvolution(const DeconvolutionSummary& deconvolution,
   reconvolved_ = reconvolved;
 }
 
+void RunRecorder::noteFactorCentre(FactorCentre centre) {
+  if (!active_ || subject_ == nullptr) return;
+  input_.deconvolution.factorCentre = centre;
+}
+
 void RunRecorder::noteDesign(const SubjectSettings& settings, const DesignPlan& plan,
                              const std::vector<Predictor>& predictors, const DesignStats& stats) {
   if (!active_ || subject_ == nullptr) return;

@@ -65,6 +65,9 @@ class RunRecorder {
   // neural signal (centred) and the fit it makes of the region signal.
   void noteDeconvolution(const DeconvolutionSummary& deconvolution,
                          const std::vector<float>& neural, const std::vector<float>& reconvolved);
+  // At the neural level, once the terms are formed: the weights their factor
+  // was centred on.
+  void noteFactorCentre(FactorCentre centre);
   // The saved design matrix's record.
   void recordSaved(const PathText& savedPath);
   // A subject whose design was not saved (a check found an error): it is in

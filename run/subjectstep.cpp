@@ -171,6 +171,7 @@ Result<SubjectOutcome> runSubject(const model::Subject& subject, std::size_t num
       !built.ok()) {
     return built.failure();
   }
+  outputs.records.noteFactorCentre(interaction.deconvolution.factorCentre);
   if (Outcome group = checkGroupDesign(predictors, settings.mdmMode, timeCourse, number,
                                        outputs.group, outputs.report);
       !group.ok()) {

@@ -62,7 +62,7 @@ test('the help page explains every method choice with its parameter, formulas an
     assert.ok(method[0].includes(reference), reference);
   }
   // Centring: always at the neural level, and the dialog's deconvolution warning in words.
-  assert.ok(method[0].includes('At the neural level <var>c</var> is always the mean'), 'centring always');
+  assert.ok(method[0].includes('At the neural level <var>c</var> is always a weighted mean'), 'centring always');
   assert.ok(method[0].replace(/\s+/g, ' ').includes('the region signal could not be separated from ' +
     'noise at the neural level; prefer the BOLD level or the mean for this subject'), 'the warning');
 });

@@ -256,11 +256,13 @@ TEST(MethodOptions, TheDeconvolutionReachesTheRecordTheQcReportAndTheDialog) {
     int level, summary;
     double noise;  // added to every sample, white, relative to the samples' spread
     bool warns;    // the neural signal is found not separated from noise
+    // The factor's centre: a region signal all task leaves no coupling to weigh.
+    const char* centre;
   } rows[] = {
-      {"BoldDefault", 0, 0, 0.0, false},
-      {"NeuralClean", 1, 0, 0.0, true},
+      {"BoldDefault", 0, 0, 0.0, false, ""},
+      {"NeuralClean", 1, 0, 0.0, true, "resolution diagonal"},
       // Noise far above the signal in every voxel: the fit smooths.
-      {"NeuralEigenvariateNoisy", 1, 1, 20.0, false},
+      {"NeuralEigenvariateNoisy", 1, 1, 20.0, false, "coupling weights"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -321,6 +323,17 @@ TEST(MethodOptions, TheDeconvolutionReachesTheRecordTheQcReportAndTheDialog) {
     EXPECT_EQ(deconvolution["kernelVolumes"], kernel.size());
     const char* edge = ppi::analysis::gridEdgeName(estimate.edge);
     EXPECT_EQ(deconvolution["gridEdge"], *edge ? nlohmann::json(edge) : nlohmann::json(nullptr));
+    // The weights the factor was centred on: the coupling weights of the
+    // design's task columns wherever they serve.
+    const std::vector<Signal> tasks{predictorValues(model, "Psychological regressor"),
+                                    predictorValues(model, "Complementary regressor")};
+    const std::string centre =
+        ppi::analysis::couplingWeights(region, tasks, kernel, estimate.lambda).empty()
+            ? "resolution diagonal"
+            : "coupling weights";
+    EXPECT_EQ(centre, row.centre);
+    EXPECT_EQ(deconvolution["factorCentre"], centre);
+    EXPECT_NE(qc.find("the factor centred on its " + centre), std::string::npos);
     EXPECT_NE(qc.find("<figure class=\"neural\" id=\"neural-1\">"), std::string::npos);
     EXPECT_NE(qc.find("formed at the neural level"), std::string::npos);
     const bool warned = row.warns;
