@@ -314,15 +314,13 @@ TEST_P(DenseReference, AgreesOnWeightScoreTraceOffsetAndEstimate) {
                 .maxCoeff(),
             1e-7);
   // The factor's coupling weights for a design of a block and an event task.
-  const std::vector<Vector> tasks{convolve(blocks(12, 12).head(row.volumes), row.kernel),
-                                  convolve(events().head(row.volumes), row.kernel)};
+  std::vector<Vector> tasks{convolve(blocks(12, 12).head(row.volumes), row.kernel),
+                            convolve(events().head(row.volumes), row.kernel)};
   std::vector<std::vector<float>> columns;
-  for (const Vector& task : tasks) {
+  for (Vector& task : tasks) {
     columns.emplace_back(task.data(), task.data() + task.size());
-    for (std::size_t t = 0; t < columns.back().size(); ++t) {
-      // The reference reads the same single-precision columns as the run.
-      const_cast<Vector&>(task)[static_cast<Eigen::Index>(t)] = columns.back()[t];
-    }
+    // The reference reads the same single-precision columns as the run.
+    task = widened(columns.back());
   }
   const std::vector<double> coupling =
       ppi::analysis::couplingWeights(data.bold, columns, row.kernel, estimate.lambda);
